@@ -1,0 +1,38 @@
+#include "tests/support/ScriptedHost.h"
+
+#include "model/Form.h"
+
+void ScriptedHost::messageBox(const QString& text, const QString& title, MessageIcon icon) {
+    messages.push_back({text, title, icon});
+}
+
+std::optional<QString> ScriptedHost::inputBox(const QString& prompt, const QString&,
+                                              const QString&) {
+    inputPrompts << prompt;
+    if (inputAnswers.empty())
+        return std::nullopt;
+    std::optional<QString> answer = std::move(inputAnswers.front());
+    inputAnswers.pop_front();
+    return answer;
+}
+
+bool ScriptedHost::showModal(Form& dialog) {
+    if (onModal)
+        onModal(dialog);
+    dialog.unload();
+    return true;
+}
+
+QString ScriptedHost::fileDialog(const FileDialogRequest& request) {
+    fileRequests.push_back(request);
+    if (fileAnswers.empty())
+        return {};
+    QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
+    return answer;
+}
+
+bool ScriptedHost::openUrl(const QString& url) {
+    openedUrls << url;
+    return true;
+}
