@@ -249,8 +249,10 @@ void IniFile::writeValue(const QString& section, const QString& key, const QByte
             after = line.key.isEmpty() ? after : i + 1;
             continue;
         }
-        if (valueOf(line.text) == value)
-            return; // unchanged: the line keeps its exact bytes
+        // Unchanged, as text: the line keeps its exact bytes, so a value that is not UTF-8
+        // survives being read and written back.
+        if (QString::fromUtf8(valueOf(line.text)) == QString::fromUtf8(value))
+            return;
         // Keep the key as the file spells it, and the blanks after '='.
         qsizetype keep = line.text.indexOf('=') + 1;
         while (keep < line.text.size() && (line.text[keep] == ' ' || line.text[keep] == '\t'))

@@ -1,1 +1,4 @@
 # IniFileTests
+lumivex_add_test(IniFileTests
+    IniFileValueTests.cpp
+    IniFileWriteTests.cpp)

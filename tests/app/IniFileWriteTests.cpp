@@ -1,0 +1,277 @@
+// Writing: in-place changes, appends, line ends, keeping what is not ours, saving safely.
+
+#include "app/IniFile.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class IniFileWrite : public ::testing::Test {
+protected:
+    QString path(const char* name = "set.lvx") const {
+        return dir.filePath(QString::fromUtf8(name));
+    }
+    QString fileWith(const QByteArray& bytes) {
+        EXPECT_TRUE(writeWholeFile(path(), bytes));
+        return path();
+    }
+    static mode_t modeOf(const QString& file) {
+        struct stat st {};
+        ::stat(QFile::encodeName(file).constData(), &st);
+        return st.st_mode & 07777;
+    }
+    QTemporaryDir dir;
+};
+
+// A file as a Windows program writes it: CRLF, its own key case, keys we do not know,
+// comments, odd lines, a byte that is not UTF-8, and a last line without a line end.
+const QByteArray windowsFile = "[lumivex]\r\n"
+                               "mainleft=1200\r\n"
+                               "numsessions=2\r\n"
+                               "; kept comment\r\n"
+                               "UnknownKey=keep me\r\n"
+                               "\r\n"
+                               "[Session1]\r\n"
+                               "connector=3\r\n"
+                               "SessionDescription=caf\xE9\r\n"
+                               "just some text\r\n"
+                               "\r\n"
+                               "[Session2]\r\n"
+                               "Connector=4\r\n"
+                               "\r\n"
+                               "[Session3]\r\n"
+                               "Connector=9";
+
+TEST_F(IniFileWrite, WindowsFileReadAndWrittenBackIsByteForByteTheSame) {
+    IniFile ini(fileWith(windowsFile));
+    ini.writeInt("Lumivex", "MainLeft", ini.readInt("Lumivex", "MainLeft", 1000));
+    ini.writeInt("Lumivex", "NumSessions", ini.readInt("Lumivex", "NumSessions", 0));
+    for (const char* session : {"Session1", "Session2"}) {
+        ini.writeInt(session, "Connector", ini.readInt(session, "Connector", 0));
+        ini.writeString(session, "SessionDescription",
+                        ini.readString(session, "SessionDescription", {}));
+    }
+    ASSERT_TRUE(ini.save());
+    // Only Session2 lacked a description; it is added after its last key.
+    EXPECT_EQ(readWholeFile(path()),
+              QByteArray(windowsFile)
+                  .replace("Connector=4\r\n", "Connector=4\r\nSessionDescription=\r\n"));
+}
+
+TEST_F(IniFileWrite, UnchangedWritesLeaveTheFileIdentical) {
+    IniFile ini(fileWith(windowsFile));
+    ini.writeInt("LUMIVEX", "MainLeft", 1200);
+    ini.writeInt("session2", "connector", 4);
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readWholeFile(path()), windowsFile);
+}
+
+TEST_F(IniFileWrite, ChangesInPlaceAndAppendsInTheFilesLineEndStyle) {
+    IniFile ini(fileWith(windowsFile));
+    ini.writeInt("Lumivex", "NumSessions", 1);
+    ini.writeString("Lumivex", "Password", "pw");
+    ini.writeInt("Session3", "BaudRate", 6);
+    ini.writeInt("Session4", "Connector", 5);
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readWholeFile(path()), "[lumivex]\r\n"
+                                     "mainleft=1200\r\n"
+                                     "numsessions=1\r\n"
+                                     "; kept comment\r\n"
+                                     "UnknownKey=keep me\r\n"
+                                     "Password=pw\r\n"
+                                     "\r\n"
+                                     "[Session1]\r\n"
+                                     "connector=3\r\n"
+                                     "SessionDescription=caf\xE9\r\n"
+                                     "just some text\r\n"
+                                     "\r\n"
+                                     "[Session2]\r\n"
+                                     "Connector=4\r\n"
+                                     "\r\n"
+                                     "[Session3]\r\n"
+                                     "Connector=9\r\n"
+                                     "BaudRate=6\r\n"
+                                     "\r\n"
+                                     "[Session4]\r\n"
+                                     "Connector=5\r\n");
+    const IniFile again(path());
+    EXPECT_EQ(again.readInt("Session3", "Connector", 0), 9); // a section beyond the count stays
+    EXPECT_EQ(again.readString("Lumivex", "UnknownKey", {}), "keep me");
+}
+
+TEST_F(IniFileWrite, NewFileUsesLfAndTheOrderOfWrites) {
+    IniFile ini(path("new.lvx"));
+    ini.writeInt("Lumivex", "MainLeft", 1000);
+    ini.writeInt("Lumivex", "NumSessions", 1);
+    ini.writeInt("Session1", "Connector", 0);
+    ini.writeString("Lumivex", "Password", "");
+    ini.writeInt("Session1", "TimeoutValue", -150);
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readWholeFile(path("new.lvx")), "[Lumivex]\nMainLeft=1000\nNumSessions=1\n"
+                                              "Password=\n\n[Session1]\nConnector=0\n"
+                                              "TimeoutValue=-150\n");
+}
+
+TEST_F(IniFileWrite, AppendGoesAfterTheLastKeyNotAfterTrailingBlanksOrComments) {
+    IniFile ini(fileWith("[A]\na=1\n\n\n; about B\n[B]\n; nothing yet\n\n[C]\n"));
+    ini.writeInt("A", "b", 2);
+    ini.writeInt("B", "x", 3);
+    ini.writeInt("C", "y", 4);
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readWholeFile(path()),
+              "[A]\na=1\nb=2\n\n\n; about B\n[B]\nx=3\n; nothing yet\n\n[C]\ny=4\n");
+}
+
+TEST_F(IniFileWrite, ReplaceKeepsTheKeySpellingAndBlanksAroundEquals) {
+    IniFile ini(fileWith("[S]\n  numSessions =  2\n"));
+    ini.writeInt("S", "NumSessions", 12);
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readWholeFile(path()), "[S]\n  numSessions =  12\n");
+}
+
+TEST_F(IniFileWrite, FirstOfDuplicatesIsChangedAndTheRestKept) {
+    IniFile ini(fileWith("[A]\nk=1\nk=2\n[a]\nk=3\n"));
+    ini.writeInt("A", "K", 9);
+    ini.writeInt("A", "new", 1);
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readWholeFile(path()), "[A]\nk=9\nk=2\nnew=1\n[a]\nk=3\n");
+}
+
+TEST_F(IniFileWrite, LastLineWithoutLineEndGetsOneOnlyWhenSomethingFollows) {
+    IniFile middle(fileWith("[A]\na=1\n[B]\nb=2"));
+    middle.writeInt("A", "c", 3);
+    ASSERT_TRUE(middle.save());
+    EXPECT_EQ(readWholeFile(path()), "[A]\na=1\nc=3\n[B]\nb=2");
+
+    IniFile end(path());
+    end.writeInt("B", "d", 4);
+    ASSERT_TRUE(end.save());
+    EXPECT_EQ(readWholeFile(path()), "[A]\na=1\nc=3\n[B]\nb=2\nd=4\n");
+}
+
+TEST_F(IniFileWrite, BomIsKept) {
+    IniFile ini(fileWith("\xEF\xBB\xBF[S]\r\nk=1\r\n"));
+    ini.writeInt("S", "k", 2);
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readWholeFile(path()), "\xEF\xBB\xBF[S]\r\nk=2\r\n");
+}
+
+TEST_F(IniFileWrite, LineBreaksInAValueBecomeBlanks) {
+    IniFile ini(path());
+    ini.writeString("S", "Password", "a\r\nb\nc\r[Evil]");
+    ini.writeInt("S", "After", 1);
+    ASSERT_TRUE(ini.save());
+    const IniFile again(path());
+    EXPECT_EQ(again.readString("S", "Password", {}), "a  b c [Evil]");
+    EXPECT_EQ(again.readInt("S", "After", 0), 1);
+    EXPECT_FALSE(again.hasKey("Evil", "After"));
+}
+
+TEST_F(IniFileWrite, NamesThatCannotBeStoredAreIgnored) {
+    IniFile ini(path());
+    ini.writeInt("A]B", "k", 1);
+    ini.writeInt("S", "", 1);
+    ini.writeInt("S", "a=b", 1);
+    ini.writeInt("S", "[T]", 1);
+    ini.writeInt("S", ";c", 1);
+    ini.writeInt("S\nT", "k", 1);
+    ini.writeInt("S", "k\nl", 1);
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readWholeFile(path()), "");
+}
+
+TEST_F(IniFileWrite, Utf8TextRoundTrips) {
+    IniFile ini(path());
+    ini.writeString("Session1", "SessionDescription", QStringLiteral("Prüfstand 東京"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(IniFile(path()).readString("session1", "sessiondescription", {}),
+              QStringLiteral("Prüfstand 東京"));
+}
+
+TEST_F(IniFileWrite, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
+    IniFile fresh(path("private.lvx"));
+    fresh.writeString("Lumivex", "Password", "secret");
+    ASSERT_TRUE(fresh.save(true));
+    EXPECT_EQ(modeOf(path("private.lvx")), 0600u);
+
+    const QString shared = fileWith("[S]\nk=1\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 0640), 0);
+    IniFile kept(shared);
+    kept.writeInt("S", "k", 2);
+    ASSERT_TRUE(kept.save());
+    EXPECT_EQ(modeOf(shared), 0640u);
+
+    IniFile tightened(shared);
+    tightened.writeString("S", "Password", "secret");
+    ASSERT_TRUE(tightened.save(true));
+    EXPECT_EQ(modeOf(shared), 0600u);
+}
+
+TEST_F(IniFileWrite, NoTemporaryFileIsLeftBehind) {
+    IniFile ini(fileWith("[S]\nk=1\n"));
+    ini.writeInt("S", "k", 2);
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{"set.lvx"});
+}
+
+TEST_F(IniFileWrite, SymlinkedFileIsWrittenThroughTheLink) {
+    const QString target = fileWith("[S]\nk=1\n");
+    const QString link = path("link.lvx");
+    ASSERT_TRUE(QFile::link(target, link));
+    IniFile ini(link);
+    ini.writeInt("S", "k", 2);
+    ASSERT_TRUE(ini.save());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(readWholeFile(target), "[S]\nk=2\n");
+}
+
+TEST_F(IniFileWrite, UnwritablePlacesFailAndLeaveTheOldFile) {
+    // Root ignores mode bits, so the failures are made by what the path is.
+    const QString folderAsFile = fileWith("[S]\nk=1\n");
+    IniFile underFile(folderAsFile + QStringLiteral("/inner.lvx"));
+    underFile.writeInt("S", "k", 2);
+    EXPECT_FALSE(underFile.save());
+
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.lvx")));
+    IniFile folder(path("folder.lvx"));
+    folder.writeInt("S", "k", 2);
+    EXPECT_FALSE(folder.save());
+    EXPECT_TRUE(QFileInfo(path("folder.lvx")).isDir());
+    EXPECT_EQ(readWholeFile(folderAsFile), "[S]\nk=1\n");
+}
+
+TEST_F(IniFileWrite, ReadOnlyFolderFailsAndLeavesTheOldFile) {
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("ro")));
+    const QString file = path("ro/set.lvx");
+    ASSERT_TRUE(writeWholeFile(file, "[S]\nk=1\n"));
+    ASSERT_EQ(::chmod(QFile::encodeName(path("ro")).constData(), 0555), 0);
+    IniFile ini(file);
+    ini.writeInt("S", "k", 2);
+    EXPECT_FALSE(ini.save());
+    ::chmod(QFile::encodeName(path("ro")).constData(), 0755);
+    EXPECT_EQ(readWholeFile(file), "[S]\nk=1\n");
+}
+
+TEST_F(IniFileWrite, FileThatCouldNotBeReadIsNeverReplaced) {
+    const QString fifo = path("fifo.lvx");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    IniFile ini(fifo);
+    ini.writeInt("S", "k", 1);
+    EXPECT_FALSE(ini.save());
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+} // namespace
