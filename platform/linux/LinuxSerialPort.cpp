@@ -1,0 +1,319 @@
+#include "platform/linux/LinuxSerialPort.h"
+
+#include "platform/ComPortNames.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QScopedValueRollback>
+
+#include <cerrno>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int maxQueueSize = 16 * 1024 * 1024;
+
+// What the user sees for a device that does not exist: the link's target when the path is
+// a dangling mapping, else the path itself.
+QString missingDevice(const QString& path) {
+    const QString target = QFileInfo(path).symLinkTarget();
+    return target.isEmpty() ? path : target;
+}
+
+// Slaves of Unix 98 ptys have majors 136 to 143.
+bool isPseudoTerminal(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
+           major(st.st_rdev) <= 143;
+}
+
+QSerialPort::FlowControl qtFlowControl(int handshaking) {
+    switch (handshaking) {
+    case 1:
+        return QSerialPort::SoftwareControl;
+    case 2:
+        return QSerialPort::HardwareControl;
+    default:
+        return QSerialPort::NoFlowControl;
+    }
+}
+
+} // namespace
+
+std::unique_ptr<SerialPort> createSerialPort(QObject* parent) {
+    return std::make_unique<LinuxSerialPort>(parent);
+}
+
+LinuxSerialPort::LinuxSerialPort(QObject* parent)
+    : SerialPort(parent) {
+    connect(&port_, &QSerialPort::readyRead, this, &LinuxSerialPort::onReadyRead);
+    connect(&port_, &QSerialPort::errorOccurred, this, &LinuxSerialPort::onErrorOccurred);
+}
+
+LinuxSerialPort::~LinuxSerialPort() {
+    QScopedValueRollback guard(inCall_, true);
+    port_.close();
+}
+
+ComponentResult LinuxSerialPort::setSettings(const QString& settings) {
+    QString why;
+    const auto parsed = SerialLineSettings::parse(settings, &why);
+    if (!parsed) {
+        lastError_ = why;
+        return ComponentResult::failure(InvalidValue, why);
+    }
+    const SerialLineSettings previous = line_;
+    line_ = *parsed;
+    if (port_.isOpen() && !applyLineSettings()) {
+        line_ = previous;
+        applyLineSettings();
+        return ComponentResult::failure(DeviceFailure, lastError_);
+    }
+    return ComponentResult::success();
+}
+
+ComponentResult LinuxSerialPort::setCommPort(int n) {
+    if (port_.isOpen()) {
+        lastError_ = QStringLiteral("%1 is open: close it before changing the port number")
+                         .arg(comPortName(commPort_));
+        return ComponentResult::failure(PortAlreadyOpen, lastError_);
+    }
+    if (n < 1 || n > maxComPortNumber) {
+        lastError_ = QStringLiteral("invalid port number %1").arg(n);
+        return ComponentResult::failure(InvalidPortNumber, lastError_);
+    }
+    commPort_ = n;
+    return ComponentResult::success();
+}
+
+ComponentResult LinuxSerialPort::setHandshaking(int mode) {
+    if (mode < 0 || mode > 2) {
+        lastError_ =
+            QStringLiteral("invalid handshaking %1 (0 none, 1 Xon/Xoff, 2 hardware)").arg(mode);
+        return ComponentResult::failure(InvalidValue, lastError_);
+    }
+    const int previous = handshaking_;
+    handshaking_ = mode;
+    if (port_.isOpen() && !applyLineSettings()) {
+        handshaking_ = previous;
+        applyLineSettings();
+        return ComponentResult::failure(DeviceFailure, lastError_);
+    }
+    return ComponentResult::success();
+}
+
+void LinuxSerialPort::setLineSwitch(bool on) {
+    lineSwitch_ = on;
+    if (port_.isOpen())
+        applyLineSwitch();
+}
+
+ComponentResult LinuxSerialPort::setInBufferSize(int bytes) {
+    if (bytes < 1 || bytes > maxQueueSize) {
+        lastError_ = QStringLiteral("invalid receive queue size %1").arg(bytes);
+        return ComponentResult::failure(InvalidValue, lastError_);
+    }
+    inBufferSize_ = bytes;
+    port_.setReadBufferSize(bytes);
+    return ComponentResult::success();
+}
+
+ComponentResult LinuxSerialPort::setOutBufferSize(int bytes) {
+    if (bytes < 1 || bytes > maxQueueSize) {
+        lastError_ = QStringLiteral("invalid transmit queue size %1").arg(bytes);
+        return ComponentResult::failure(InvalidValue, lastError_);
+    }
+    outBufferSize_ = bytes;
+    return ComponentResult::success();
+}
+
+int LinuxSerialPort::outBufferCount() const {
+    if (!port_.isOpen())
+        return 0;
+    int inDriver = 0;
+    if (::ioctl(port_.handle(), TIOCOUTQ, &inDriver) != 0)
+        inDriver = 0;
+    return static_cast<int>(qMin<qint64>(port_.bytesToWrite() + inDriver, maxQueueSize));
+}
+
+ComponentResult LinuxSerialPort::setPortOpen(bool open) {
+    if (!open) {
+        QScopedValueRollback guard(inCall_, true);
+        port_.close();
+        return ComponentResult::success();
+    }
+    if (port_.isOpen()) {
+        lastError_ = QStringLiteral("%1 is already open").arg(comPortName(commPort_));
+        return ComponentResult::failure(PortAlreadyOpen, lastError_);
+    }
+    return this->open();
+}
+
+ComponentResult LinuxSerialPort::open() {
+    QScopedValueRollback guard(inCall_, true);
+    const QString name = comPortName(commPort_);
+    const QString path = comDevicePath(commPort_);
+    // The canonical device, so that every way of naming it shares one lock file.
+    const QString device = QFileInfo(path).canonicalFilePath();
+    devicePath_ = device.isEmpty() ? path : device;
+    if (device.isEmpty())
+        return openFailure(QStringLiteral("%1: no such device %2").arg(name, missingDevice(path)));
+    if (::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        return openFailure(QStringLiteral("%1: permission denied (%2)").arg(name, device));
+
+    port_.setPortName(device);
+    port_.setReadBufferSize(inBufferSize_);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        switch (port_.error()) {
+        case QSerialPort::PermissionError:
+        case QSerialPort::OpenError:
+            return openFailure(
+                QStringLiteral("%1: in use by another program (%2)").arg(name, device));
+        case QSerialPort::DeviceNotFoundError:
+            return openFailure(QStringLiteral("%1: no such device %2").arg(name, device));
+        default:
+            return openFailure(
+                QStringLiteral("%1: cannot open %2: %3").arg(name, device, port_.errorString()));
+        }
+    }
+    if (!lockExclusively()) {
+        port_.close();
+        return openFailure(QStringLiteral("%1: in use by another program (%2)").arg(name, device));
+    }
+    if (!applyLineSettings()) {
+        const QString why = lastError_;
+        port_.close();
+        return openFailure(QStringLiteral("%1: %2").arg(name, why));
+    }
+    applyLineSwitch();
+    goneReported_ = false;
+    commEvent_ = NoEvent;
+    port_.clearError();
+    return ComponentResult::success();
+}
+
+ComponentResult LinuxSerialPort::openFailure(const QString& why) {
+    lastError_ = why;
+    return ComponentResult::failure(DeviceUnavailable, why);
+}
+
+// Qt's lock file covers other programs that use lock files; flock() on the open device
+// also stops a second opener in this process, and TIOCEXCL stops plain open() calls of
+// unprivileged programs.
+bool LinuxSerialPort::lockExclusively() {
+    const int fd = port_.handle();
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        return false;
+    ::ioctl(fd, TIOCEXCL);
+    return true;
+}
+
+bool LinuxSerialPort::applyLineSettings() {
+    QScopedValueRollback guard(inCall_, true);
+    // A pty keeps 8 data bits without parity whatever is asked and refuses the request; its
+    // other settings still apply. That refusal is no failure of the port.
+    const bool fixedFormat = isPseudoTerminal(port_.handle());
+    bool ok = port_.setBaudRate(line_.baudRate);
+    ok = ok && (port_.setDataBits(line_.qtDataBits()) || fixedFormat);
+    ok = ok && (port_.setParity(line_.qtParity()) || fixedFormat);
+    ok = ok && port_.setStopBits(line_.qtStopBits());
+    ok = ok && port_.setFlowControl(qtFlowControl(handshaking_));
+    ok = ok && mendTermios();
+    if (!ok)
+        lastError_ = QStringLiteral("the device refused the settings %1: %2")
+                         .arg(line_.toString(), port_.errorString());
+    port_.clearError();
+    return ok;
+}
+
+// Qt sets CMSPAR for Mark and Space but never clears it again; with it left set, Even would
+// send Space and Odd would send Mark.
+bool LinuxSerialPort::mendTermios() {
+    const QSerialPort::Parity parity = line_.qtParity();
+    if (parity == QSerialPort::MarkParity || parity == QSerialPort::SpaceParity)
+        return true;
+    termios tio{};
+    if (::tcgetattr(port_.handle(), &tio) != 0)
+        return false;
+    if ((tio.c_cflag & CMSPAR) == 0)
+        return true;
+    tio.c_cflag &= ~CMSPAR;
+    return ::tcsetattr(port_.handle(), TCSANOW, &tio) == 0;
+}
+
+// A device without modem lines (a pty) refuses DTR; that is no failure of the port.
+void LinuxSerialPort::applyLineSwitch() {
+    QScopedValueRollback guard(inCall_, true);
+    port_.setDataTerminalReady(lineSwitch_);
+    port_.clearError();
+}
+
+int LinuxSerialPort::inBufferCount() const {
+    return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0;
+}
+
+void LinuxSerialPort::setInBufferCount(int count) {
+    if (count != 0 || !port_.isOpen())
+        return;
+    QScopedValueRollback guard(inCall_, true);
+    port_.clear(QSerialPort::Input);
+    port_.readAll();
+}
+
+QByteArray LinuxSerialPort::input() {
+    return port_.isOpen() ? port_.readAll() : QByteArray();
+}
+
+ComponentResult LinuxSerialPort::output(const QByteArray& bytes) {
+    if (!port_.isOpen()) {
+        lastError_ = QStringLiteral("%1 is not open").arg(comPortName(commPort_));
+        return ComponentResult::failure(PortNotOpen, lastError_);
+    }
+    QScopedValueRollback guard(inCall_, true);
+    if (port_.write(bytes) != bytes.size()) {
+        lastError_ =
+            QStringLiteral("%1: write failed: %2").arg(comPortName(commPort_), port_.errorString());
+        port_.clearError();
+        return ComponentResult::failure(DeviceFailure, lastError_);
+    }
+    return ComponentResult::success();
+}
+
+void LinuxSerialPort::onReadyRead() {
+    raise(EventReceive);
+}
+
+// Qt keeps a failed device open and repeats the error from its notifiers in a tight loop.
+// The first read, write or resource error means the device is gone: close it (after Qt's
+// handler has returned) and report it once.
+void LinuxSerialPort::onErrorOccurred(QSerialPort::SerialPortError error) {
+    if (inCall_ || goneReported_ || !port_.isOpen())
+        return;
+    if (error != QSerialPort::ReadError && error != QSerialPort::WriteError &&
+        error != QSerialPort::ResourceError)
+        return;
+    goneReported_ = true;
+    lastError_ = QStringLiteral("%1: device gone (%2): %3")
+                     .arg(comPortName(commPort_), devicePath_, port_.errorString());
+    QMetaObject::invokeMethod(this, &LinuxSerialPort::closeGoneDevice, Qt::QueuedConnection);
+}
+
+void LinuxSerialPort::closeGoneDevice() {
+    if (!goneReported_ || !port_.isOpen())
+        return;
+    {
+        QScopedValueRollback guard(inCall_, true);
+        port_.close();
+    }
+    raise(EventDeviceGone);
+}
+
+void LinuxSerialPort::raise(CommEvent event) {
+    commEvent_ = event;
+    emit OnComm();
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The serial port component over QSerialPort, with what Qt 6.4 gets wrong on Linux mended:
+// 1.5 stop bits become two, CMSPAR is cleared when parity leaves Mark/Space, the first read
+// or write failure closes the port and is reported once, a locked device reads "in use",
+// and the receive buffer is bounded so a full queue holds the sender back.
+
+#include "platform/SerialPort.h"
+#include "platform/linux/SerialLineSettings.h"
+
+#include <QSerialPort>
+
+class LinuxSerialPort : public SerialPort {
+    Q_OBJECT
+public:
+    explicit LinuxSerialPort(QObject* parent = nullptr);
+    ~LinuxSerialPort() override;
+
+    ComponentResult setSettings(const QString& settings) override;
+    QString settings() const override { return line_.toString(); }
+    ComponentResult setCommPort(int n) override;
+    int commPort() const override { return commPort_; }
+    ComponentResult setHandshaking(int mode) override;
+    int handshaking() const override { return handshaking_; }
+    void setLineSwitch(bool on) override;
+    bool lineSwitch() const override { return lineSwitch_; }
+    ComponentResult setInBufferSize(int bytes) override;
+    int inBufferSize() const override { return inBufferSize_; }
+    ComponentResult setOutBufferSize(int bytes) override;
+    int outBufferSize() const override { return outBufferSize_; }
+    int outBufferCount() const override;
+    ComponentResult setPortOpen(bool open) override;
+    bool portOpen() const override { return port_.isOpen(); }
+    void setInputMode(int mode) override { inputMode_ = mode; }
+    int inputMode() const override { return inputMode_; }
+    int commEvent() const override { return commEvent_; }
+    int inBufferCount() const override;
+    void setInBufferCount(int count) override;
+    QByteArray input() override;
+    ComponentResult output(const QByteArray& bytes) override;
+    QString devicePath() const override { return devicePath_; }
+    QString lastError() const override { return lastError_; }
+
+private:
+    ComponentResult open();
+    ComponentResult openFailure(const QString& why);
+    bool lockExclusively();
+    bool applyLineSettings();
+    bool mendTermios();
+    void applyLineSwitch();
+    void onReadyRead();
+    void onErrorOccurred(QSerialPort::SerialPortError error);
+    void closeGoneDevice();
+    void raise(CommEvent event);
+
+    QSerialPort port_;
+    SerialLineSettings line_;
+    int commPort_ = 1;
+    int handshaking_ = 0;
+    bool lineSwitch_ = false;
+    int inBufferSize_ = defaultInBufferSize;
+    int outBufferSize_ = defaultOutBufferSize;
+    int inputMode_ = 0;
+    int commEvent_ = NoEvent;
+    QString devicePath_;
+    QString lastError_;
+    bool inCall_ = false; // Qt errors during our own calls are reported by the call
+    bool goneReported_ = false;
+};

@@ -1,0 +1,89 @@
+#include "tests/platform/PortTestSupport.h"
+
+#include "tests/support/TestSupport.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+void makeNonBlocking(int fd) {
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+} // namespace
+
+TestPty TestPty::open() {
+    TestPty pty;
+    int master = -1;
+    int slave = -1;
+    termios raw{};
+    ::cfmakeraw(&raw);
+    raw.c_cflag |= CREAD | CLOCAL;
+    if (::openpty(&master, &slave, nullptr, &raw, nullptr) != 0)
+        return pty;
+    pty.master.reset(master);
+    pty.slave.reset(slave);
+    makeNonBlocking(master);
+    makeNonBlocking(slave);
+    pty.slavePath = QString::fromLocal8Bit(::ttyname(slave));
+    return pty;
+}
+
+UniqueFd openTerminal(const QString& path) {
+    return UniqueFd(::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK));
+}
+
+QByteArray readExactly(int fd, qsizetype count, std::chrono::milliseconds bound) {
+    QByteArray got;
+    waitUntil(
+        [&] {
+            char buffer[65536];
+            for (;;) {
+                const ssize_t n = ::read(fd, buffer, sizeof buffer);
+                if (n <= 0)
+                    break;
+                got.append(buffer, n);
+            }
+            return got.size() >= count;
+        },
+        bound);
+    return got;
+}
+
+bool writeAll(int fd, const QByteArray& bytes, std::chrono::milliseconds bound) {
+    qsizetype done = 0;
+    return waitUntil(
+        [&] {
+            while (done < bytes.size()) {
+                const ssize_t n =
+                    ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+                if (n <= 0)
+                    break;
+                done += n;
+            }
+            return done == bytes.size();
+        },
+        bound);
+}
+
+QByteArray allByteValues() {
+    QByteArray bytes(256, '\0');
+    for (int i = 0; i < 256; ++i)
+        bytes[i] = static_cast<char>(i);
+    return bytes;
+}
+
+pid_t deadPid() {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+}

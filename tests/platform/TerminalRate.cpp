@@ -1,0 +1,13 @@
+// Reads the line rate through termios2; kept apart because <asm/termbits.h> clashes with
+// <termios.h>.
+#include <asm/ioctls.h>
+#include <asm/termbits.h>
+
+extern "C" int ioctl(int fd, unsigned long request, ...);
+
+int terminalRate(int fd) {
+    termios2 tio{};
+    if (ioctl(fd, TCGETS2, &tio) != 0)
+        return -1;
+    return static_cast<int>(tio.c_ospeed);
+}
