@@ -1,1 +1,5 @@
 # ServiceTests
+lumivex_add_test(ServiceTests
+    AutoStartTests.cpp
+    ServiceControlTests.cpp
+    ServiceNotifyTests.cpp)
