@@ -1,1 +1,7 @@
-# sources of the Socket component
+# The socket element and the session's socket array.
+target_sources(lumivex_core PRIVATE
+    Socket.h SocketFd.h
+    WinsockErrors.h WinsockErrors.cpp
+    PendingConnections.h PendingConnections.cpp
+    QtSocket.h QtSocket.cpp QtSocketTcp.cpp QtSocketUdp.cpp
+    SocketArray.h SocketArray.cpp)

@@ -1,0 +1,72 @@
+#pragma once
+// One element of a session's socket array: a TCP client, a TCP listener, a connection accepted
+// from a listener, or a UDP endpoint. Calls never block and never throw: a call that cannot be
+// done returns a failure with a Winsock number; what happens later (connected, data, close,
+// errors) arrives as signals on the event loop, never from inside the call that caused it.
+// Test doubles derive from this class and emit the same signals.
+
+#include "platform/ComponentResult.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class Socket : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Protocols : int { Tcp = 0, Udp = 1 };
+
+    // The values State() reports.
+    enum class States : int {
+        Closed = 0,
+        Open = 1, // bound (UDP, or TCP before Listen)
+        Listening = 2,
+        ConnectionPending = 3, // kept for completeness; requests are announced, not held
+        ResolvingHost = 4,
+        HostResolved = 5,
+        Connecting = 6,
+        Connected = 7,
+        PeerClosing = 8, // the peer closed; received bytes can still be taken
+        Error = 9        // a socket error was reported; Close() to use it again
+    };
+
+    using QObject::QObject;
+    ~Socket() override = default;
+
+    virtual int RemotePort() const = 0;
+    virtual ComponentResult setRemotePort(int port) = 0;
+    virtual int LocalPort() const = 0;
+    virtual ComponentResult setLocalPort(int port) = 0;
+    virtual int Protocol() const = 0;
+    virtual ComponentResult setProtocol(int protocol) = 0;
+    virtual QString RemoteHost() const = 0;
+    virtual ComponentResult setRemoteHost(const QString& host) = 0;
+    virtual QString RemoteHostIP() const = 0;
+    virtual QString LocalIP() const = 0;
+    virtual int State() const = 0;
+
+    virtual ComponentResult Connect() = 0;
+    virtual ComponentResult Listen() = 0;
+    virtual ComponentResult Accept(int requestId) = 0;
+    virtual ComponentResult SendData(const QByteArray& data) = 0;
+    virtual QByteArray GetData() = 0;
+    virtual ComponentResult Close() = 0;
+    virtual ComponentResult Bind(int localPort, const QString& localAddress = {}) = 0;
+
+    // Bytes handed to SendData that are not yet with the kernel.
+    virtual qint64 bytesToSend() const = 0;
+    // Bytes GetData would return now.
+    virtual qint64 bytesAvailable() const = 0;
+
+signals:
+    void error(int number, QString description);
+    void dataArrival(qint64 bytes);
+    void connected();
+    // Valid only while the signal is handled: Accept it then, or the connection is closed.
+    void connectionRequest(int requestId);
+    void closed();
+    void bytesSent(qint64 bytes);
+    // Everything handed to SendData has reached the kernel.
+    void sendComplete();
+};

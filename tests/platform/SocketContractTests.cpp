@@ -1,0 +1,254 @@
+// Calls in the wrong state, bad arguments, the error number mapping, the array's elements
+// and the local address list.
+#include "net/LocalAddresses.h"
+#include "platform/QtSocket.h"
+#include "platform/SocketArray.h"
+#include "platform/WinsockErrors.h"
+#include "tests/platform/SocketTestPeers.h"
+
+#include <QMetaEnum>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct WrongCall {
+    const char* name;
+    std::function<void(QtSocket&)> prepare;
+    std::function<ComponentResult(QtSocket&)> call;
+    int number;
+};
+
+void listening(QtSocket& s) {
+    s.Bind(0, kLoopback);
+    s.Listen();
+}
+void udpBound(QtSocket& s) {
+    s.setProtocol(1);
+    s.Bind(0, kLoopback);
+}
+void nothing(QtSocket&) {}
+
+class SocketWrongCalls : public ::testing::TestWithParam<WrongCall> {};
+
+TEST_P(SocketWrongCalls, FailWithANumberAndLeaveTheElementAsItWas) {
+    const WrongCall& c = GetParam();
+    QtSocket element;
+    c.prepare(element);
+    const int stateBefore = element.State();
+    QSignalSpy errorSpy(&element, &Socket::error);
+    const ComponentResult result = c.call(element);
+    EXPECT_EQ(result.number, c.number);
+    EXPECT_FALSE(result.description.isEmpty());
+    EXPECT_EQ(element.State(), stateBefore);
+    EXPECT_EQ(errorSpy.count(), 0) << "a refused call raises no event";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Socket, SocketWrongCalls,
+    ::testing::Values(
+        WrongCall{"SendOnClosedTcp", nothing, [](QtSocket& s) { return s.SendData("x"); }, 40006},
+        WrongCall{"SendOnListener", listening, [](QtSocket& s) { return s.SendData("x"); }, 40006},
+        WrongCall{"ListenOnUdp", udpBound, [](QtSocket& s) { return s.Listen(); }, 40006},
+        WrongCall{"ConnectOnUdp", udpBound, [](QtSocket& s) { return s.Connect(); }, 40006},
+        WrongCall{"AcceptOnUdp", udpBound, [](QtSocket& s) { return s.Accept(1); }, 40006},
+        WrongCall{"ConnectWhileListening", listening,
+                  [](QtSocket& s) {
+                      s.setRemoteHost(kLoopback);
+                      s.setRemotePort(1);
+                      return s.Connect();
+                  },
+                  40020},
+        WrongCall{"ListenTwice", listening, [](QtSocket& s) { return s.Listen(); }, 40020},
+        WrongCall{"BindWhileListening", listening, [](QtSocket& s) { return s.Bind(0); }, 40020},
+        WrongCall{"BindTwice", udpBound, [](QtSocket& s) { return s.Bind(0); }, 40020},
+        WrongCall{"ProtocolWhileOpen", udpBound, [](QtSocket& s) { return s.setProtocol(0); },
+                  40020},
+        WrongCall{"LocalPortWhileOpen", listening, [](QtSocket& s) { return s.setLocalPort(1); },
+                  40020},
+        WrongCall{"UnknownProtocol", nothing, [](QtSocket& s) { return s.setProtocol(2); }, 380},
+        WrongCall{"RemotePortTooLarge", nothing, [](QtSocket& s) { return s.setRemotePort(65536); },
+                  380},
+        WrongCall{"LocalPortNegative", nothing, [](QtSocket& s) { return s.setLocalPort(-1); },
+                  380},
+        WrongCall{"BindPortTooLarge", nothing, [](QtSocket& s) { return s.Bind(70000); }, 380},
+        WrongCall{"BindToNoAddress", nothing,
+                  [](QtSocket& s) { return s.Bind(0, "not an address"); }, 10049},
+        WrongCall{"BindToIPv6", nothing, [](QtSocket& s) { return s.Bind(0, "::1"); }, 10049},
+        WrongCall{"BindToAnotherMachine", nothing,
+                  [](QtSocket& s) { return s.Bind(0, "192.0.2.1"); }, 10049},
+        WrongCall{"ConnectWithoutHost", nothing,
+                  [](QtSocket& s) {
+                      s.setRemotePort(80);
+                      return s.Connect();
+                  },
+                  10022},
+        WrongCall{"ConnectToPortZero", nothing,
+                  [](QtSocket& s) {
+                      s.setRemoteHost(kLoopback);
+                      return s.Connect();
+                  },
+                  10049},
+        WrongCall{"AcceptUnknownRequest", nothing, [](QtSocket& s) { return s.Accept(0); }, 10038}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(SocketWrongCalls, ConnectWhileConnectingIsRefused) {
+    PeerServer server;
+    QtSocket element;
+    element.setRemoteHost(kLoopback);
+    element.setRemotePort(server.port());
+    ASSERT_TRUE(element.Connect());
+    EXPECT_EQ(element.Connect().number, 40020);
+    EXPECT_TRUE(waitUntil([&] { return element.State() == 7; }));
+    EXPECT_EQ(element.Connect().number, 40020);
+}
+
+TEST(SocketProperties, KeepWhatWasSet) {
+    QtSocket element;
+    EXPECT_EQ(element.State(), 0);
+    EXPECT_EQ(element.Protocol(), 0);
+    ASSERT_TRUE(element.setRemoteHost(" example.test "));
+    ASSERT_TRUE(element.setRemotePort(65535));
+    ASSERT_TRUE(element.setLocalPort(0));
+    ASSERT_TRUE(element.setProtocol(1));
+    EXPECT_EQ(element.RemoteHost(), QString("example.test"));
+    EXPECT_EQ(element.RemotePort(), 65535);
+    EXPECT_EQ(element.LocalPort(), 0);
+    EXPECT_EQ(element.Protocol(), 1);
+    EXPECT_EQ(element.LocalIP(), localIPv4Addresses().value(0));
+}
+
+TEST(SocketArray, StartsWithElementZeroAndGrowsOnDemand) {
+    SocketArray array;
+    EXPECT_TRUE(array.isLoaded(0));
+    EXPECT_FALSE(array.isLoaded(1));
+    EXPECT_EQ(array.maxIndex(), 0);
+    Socket& third = array.load(3);
+    EXPECT_EQ(&array.load(3), &third) << "loading again gives the same element";
+    EXPECT_EQ(&array(3), &third);
+    EXPECT_EQ(array.maxIndex(), 3);
+    EXPECT_FALSE(array.isLoaded(2));
+}
+
+TEST(SocketArray, IndexesThatAreNotLoadedFailWithoutCrashing) {
+    SocketArray array;
+    for (int index : {1, -1, SocketArray::kMaxIndex + 1}) {
+        Socket& missing =
+            index > 0 && index <= SocketArray::kMaxIndex ? array.at(index) : array.load(index);
+        EXPECT_EQ(missing.Connect().number, 340) << index;
+        EXPECT_EQ(missing.SendData("x").number, 340) << index;
+        EXPECT_TRUE(missing.GetData().isEmpty());
+        EXPECT_EQ(missing.State(), 0);
+    }
+    EXPECT_EQ(array.maxIndex(), 0);
+}
+
+// A double as the session's tests use one: it does nothing and emits on request.
+class SignallingDouble final : public Socket {
+public:
+    void raise() {
+        emit error(10054, "reset");
+        emit dataArrival(5);
+        emit connected();
+        emit connectionRequest(42);
+        emit closed();
+        emit bytesSent(3);
+        emit sendComplete();
+    }
+
+    int RemotePort() const override { return 0; }
+    ComponentResult setRemotePort(int) override { return {}; }
+    int LocalPort() const override { return 0; }
+    ComponentResult setLocalPort(int) override { return {}; }
+    int Protocol() const override { return 0; }
+    ComponentResult setProtocol(int) override { return {}; }
+    QString RemoteHost() const override { return {}; }
+    ComponentResult setRemoteHost(const QString&) override { return {}; }
+    QString RemoteHostIP() const override { return {}; }
+    QString LocalIP() const override { return {}; }
+    int State() const override { return 0; }
+    ComponentResult Connect() override { return {}; }
+    ComponentResult Listen() override { return {}; }
+    ComponentResult Accept(int) override { return {}; }
+    ComponentResult SendData(const QByteArray&) override { return {}; }
+    QByteArray GetData() override { return {}; }
+    ComponentResult Close() override { return {}; }
+    ComponentResult Bind(int, const QString&) override { return {}; }
+    qint64 bytesToSend() const override { return 0; }
+    qint64 bytesAvailable() const override { return 0; }
+};
+
+TEST(SocketArray, ReemitsEveryEventWithTheElementIndex) {
+    std::vector<SignallingDouble*> made;
+    SocketArray doubles([&made]() -> std::unique_ptr<Socket> {
+        auto element = std::make_unique<SignallingDouble>();
+        made.push_back(element.get());
+        return element;
+    });
+    doubles.load(4);
+    QStringList seen;
+    QObject::connect(&doubles, &SocketArray::error, [&](int i, int n, const QString& text) {
+        seen << QString("error %1 %2 %3").arg(i).arg(n).arg(text);
+    });
+    QObject::connect(&doubles, &SocketArray::dataArrival,
+                     [&](int i, qint64 n) { seen << QString("data %1 %2").arg(i).arg(n); });
+    QObject::connect(&doubles, &SocketArray::connected,
+                     [&](int i) { seen << QString("connected %1").arg(i); });
+    QObject::connect(&doubles, &SocketArray::connectionRequest,
+                     [&](int i, int id) { seen << QString("request %1 %2").arg(i).arg(id); });
+    QObject::connect(&doubles, &SocketArray::closed,
+                     [&](int i) { seen << QString("closed %1").arg(i); });
+    QObject::connect(&doubles, &SocketArray::bytesSent,
+                     [&](int i, qint64 n) { seen << QString("sent %1 %2").arg(i).arg(n); });
+    QObject::connect(&doubles, &SocketArray::sendComplete,
+                     [&](int i) { seen << QString("complete %1").arg(i); });
+    ASSERT_EQ(made.size(), 2u);
+    made[1]->raise();
+    EXPECT_EQ(seen, QStringList({"error 4 10054 reset", "data 4 5", "connected 4", "request 4 42",
+                                 "closed 4", "sent 4 3", "complete 4"}));
+}
+
+TEST(WinsockErrors, EverySocketErrorIsASocketLayerNumberWithText) {
+    const QMetaEnum errors = QMetaEnum::fromType<QAbstractSocket::SocketError>();
+    for (int k = 0; k < errors.keyCount(); ++k) {
+        const auto error = QAbstractSocket::SocketError(errors.value(k));
+        const ComponentResult failure = winsockFailure(error);
+        EXPECT_GT(failure.number, 10000) << errors.key(k);
+        EXPECT_FALSE(failure.description.isEmpty()) << errors.key(k);
+    }
+}
+
+TEST(WinsockErrors, TheCommonCasesHaveTheirNumbers) {
+    struct Row {
+        QAbstractSocket::SocketError error;
+        int number;
+    };
+    for (const Row& row :
+         {Row{QAbstractSocket::ConnectionRefusedError, 10061},
+          Row{QAbstractSocket::AddressInUseError, 10048},
+          Row{QAbstractSocket::SocketAddressNotAvailableError, 10049},
+          Row{QAbstractSocket::HostNotFoundError, 11001},
+          Row{QAbstractSocket::SocketTimeoutError, 10060},
+          Row{QAbstractSocket::SocketAccessError, 10013}, Row{QAbstractSocket::NetworkError, 10065},
+          Row{QAbstractSocket::RemoteHostClosedError, 10054}})
+        EXPECT_EQ(winsockFailure(row.error).number, row.number) << row.number;
+    EXPECT_EQ(winsockFailureFromErrno(EADDRINUSE).number, 10048);
+    EXPECT_EQ(winsockFailureFromErrno(EACCES).number, 10013);
+    EXPECT_EQ(winsockFailure(12345).description, QString("Socket error 12345"));
+}
+
+TEST(LocalAddresses, AreDottedIPv4WithLoopbackLast) {
+    const QStringList addresses = localIPv4Addresses();
+    ASSERT_TRUE(addresses.contains(kLoopback));
+    const QRegularExpression dotted(R"(^\d{1,3}(\.\d{1,3}){3}$)");
+    bool loopbackSeen = false;
+    for (const QString& address : addresses) {
+        EXPECT_TRUE(dotted.match(address).hasMatch()) << address.toStdString();
+        const bool loopback = address.startsWith("127.");
+        EXPECT_TRUE(loopback || !loopbackSeen) << "non-loopback after loopback";
+        loopbackSeen = loopbackSeen || loopback;
+    }
+}
+
+} // namespace

@@ -1,0 +1,198 @@
+// A TCP socket element as a client: connecting, refusals, data both ways, flow control and
+// closes from either side, all against real sockets on 127.0.0.1.
+#include "platform/QtSocket.h"
+#include "tests/platform/SocketTestPeers.h"
+
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kConnected = 7;
+
+TEST(TcpClient, ConnectsToAListeningPeer) {
+    PeerServer server;
+    QtSocket element;
+    QSignalSpy connectedSpy(&element, &Socket::connected);
+    element.setRemoteHost(kLoopback);
+    element.setRemotePort(server.port());
+
+    ASSERT_TRUE(element.Connect());
+    EXPECT_EQ(connectedSpy.count(), 0) << "the outcome must not arrive inside Connect()";
+    EXPECT_EQ(element.State(), 6);
+    ASSERT_TRUE(waitUntil([&] { return connectedSpy.count() == 1; }));
+    EXPECT_EQ(element.State(), kConnected);
+    EXPECT_EQ(element.RemoteHostIP(), kLoopback);
+    EXPECT_GT(element.LocalPort(), 0);
+}
+
+TEST(TcpClient, ResolvesAHostNameWithoutBlocking) {
+    PeerServer server;
+    QtSocket element;
+    QSignalSpy connectedSpy(&element, &Socket::connected);
+    element.setRemoteHost("localhost");
+    element.setRemotePort(server.port());
+
+    ASSERT_TRUE(element.Connect());
+    EXPECT_EQ(element.State(), 4);
+    ASSERT_TRUE(waitUntil([&] { return connectedSpy.count() == 1; }));
+    EXPECT_EQ(element.RemoteHostIP(), kLoopback);
+}
+
+TEST(TcpClient, RefusedConnectionIsAnErrorEventAndNoClose) {
+    QtSocket element;
+    QSignalSpy errorSpy(&element, &Socket::error);
+    QSignalSpy closedSpy(&element, &Socket::closed);
+    element.setRemoteHost(kLoopback);
+    element.setRemotePort(unusedTcpPort());
+
+    ASSERT_TRUE(element.Connect());
+    EXPECT_EQ(errorSpy.count(), 0) << "the outcome must not arrive inside Connect()";
+    ASSERT_TRUE(waitUntil([&] { return errorSpy.count() == 1; }));
+    EXPECT_EQ(errorSpy.at(0).at(0).toInt(), 10061);
+    EXPECT_FALSE(errorSpy.at(0).at(1).toString().isEmpty());
+    EXPECT_EQ(element.State(), 9);
+    EXPECT_EQ(closedSpy.count(), 0);
+
+    EXPECT_TRUE(element.Close());
+    EXPECT_EQ(element.State(), 0);
+    // Closed after an error, the element connects again.
+    PeerServer server;
+    element.setRemotePort(server.port());
+    ASSERT_TRUE(element.Connect());
+    EXPECT_TRUE(waitUntil([&] { return element.State() == kConnected; }));
+}
+
+TEST(TcpData, BothWays) {
+    ClientPair pair;
+    ASSERT_TRUE(pair.open());
+    QSignalSpy arrivalSpy(&pair.element, &Socket::dataArrival);
+
+    ASSERT_TRUE(pair.element.SendData("to the peer"));
+    EXPECT_EQ(readUntil(*pair.peer, 11), QByteArray("to the peer"));
+
+    pair.peer->write("to the element");
+    ASSERT_TRUE(waitUntil([&] { return pair.element.bytesAvailable() == 14; }));
+    EXPECT_GE(arrivalSpy.count(), 1);
+    EXPECT_EQ(pair.element.GetData(), QByteArray("to the element"));
+    EXPECT_EQ(pair.element.bytesAvailable(), 0);
+    EXPECT_TRUE(pair.element.GetData().isEmpty());
+}
+
+// A fast sender against a small read buffer: the element holds no more than its bound (the
+// rest waits in the kernel and, beyond that, in the sender), and draining loses nothing.
+TEST(TcpData, SmallReadBufferHoldsTheSenderBackAndLosesNothing) {
+    constexpr qint64 kLimit = 4096;
+    const QByteArray sent = patternBytes(4 * 1024 * 1024);
+    ClientPair pair;
+    pair.element.setReadBufferLimit(kLimit);
+    ASSERT_TRUE(pair.open());
+    pair.peer->write(sent);
+
+    ASSERT_TRUE(waitUntil([&] { return pair.element.bytesAvailable() >= kLimit; }));
+    EXPECT_LE(pair.element.bytesAvailable(), kLimit);
+    EXPECT_GT(pair.peer->bytesToWrite(), 0) << "the sender must be held back";
+
+    QByteArray received;
+    qint64 largest = 0;
+    QObject::connect(&pair.element, &Socket::dataArrival, [&] {
+        largest = std::max(largest, pair.element.bytesAvailable());
+        received += pair.element.GetData();
+    });
+    received += pair.element.GetData();
+    ASSERT_TRUE(
+        waitUntil([&] { return received.size() >= sent.size(); }, std::chrono::seconds(30)));
+    EXPECT_EQ(received, sent);
+    EXPECT_LE(largest, kLimit);
+}
+
+TEST(TcpData, LargeSendIsQueuedAndReportedAsItDrains) {
+    const QByteArray sent = patternBytes(8 * 1024 * 1024);
+    ClientPair pair;
+    ASSERT_TRUE(pair.open());
+    QSignalSpy completeSpy(&pair.element, &Socket::sendComplete);
+    qint64 reported = 0;
+    QObject::connect(&pair.element, &Socket::bytesSent, [&](qint64 n) { reported += n; });
+
+    ASSERT_TRUE(pair.element.SendData(sent));
+    EXPECT_EQ(pair.element.bytesToSend(), sent.size()) << "SendData must not write in the call";
+    EXPECT_EQ(readUntil(*pair.peer, sent.size()), sent);
+    ASSERT_TRUE(waitUntil([&] { return completeSpy.count() >= 1; }));
+    EXPECT_EQ(reported, sent.size());
+    EXPECT_EQ(pair.element.bytesToSend(), 0);
+}
+
+// Close() right after SendData(): the element is free at once, and every byte still reaches
+// the peer before its connection ends.
+TEST(TcpClose, WriteThenCloseDeliversEveryByte) {
+    const QByteArray sent = patternBytes(3 * 1024 * 1024);
+    ClientPair pair;
+    ASSERT_TRUE(pair.open());
+    QSignalSpy closedSpy(&pair.element, &Socket::closed);
+    ASSERT_TRUE(pair.element.SendData(sent));
+    ASSERT_TRUE(pair.element.Close());
+    EXPECT_EQ(pair.element.State(), 0);
+
+    QByteArray received;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            received += pair.peer->readAll();
+            return pair.peer->state() == QAbstractSocket::UnconnectedState;
+        },
+        std::chrono::seconds(30)));
+    received += pair.peer->readAll();
+    EXPECT_EQ(received, sent);
+    EXPECT_EQ(closedSpy.count(), 0) << "a Close() of our own raises no close event";
+}
+
+// The peer writes and closes at once: the element sees every byte first, then the close.
+TEST(TcpClose, PeerCloseComesAfterAllItsData) {
+    const QByteArray sent = patternBytes(1024 * 1024);
+    ClientPair pair;
+    pair.element.setReadBufferLimit(8192);
+    ASSERT_TRUE(pair.open());
+    QByteArray received;
+    qsizetype receivedAtClose = -1;
+    QObject::connect(&pair.element, &Socket::dataArrival,
+                     [&] { received += pair.element.GetData(); });
+    QObject::connect(&pair.element, &Socket::closed, [&] { receivedAtClose = received.size(); });
+    QSignalSpy errorSpy(&pair.element, &Socket::error);
+
+    pair.peer->write(sent);
+    pair.peer->disconnectFromHost();
+    ASSERT_TRUE(waitUntil([&] { return receivedAtClose >= 0; }, std::chrono::seconds(30)));
+    received += pair.element.GetData();
+    EXPECT_EQ(receivedAtClose, sent.size());
+    EXPECT_EQ(received, sent);
+    EXPECT_EQ(pair.element.State(), 8);
+    EXPECT_EQ(errorSpy.count(), 0);
+    EXPECT_EQ(pair.element.SendData("late").number, 40006);
+    EXPECT_TRUE(pair.element.Close());
+    EXPECT_EQ(pair.element.State(), 0);
+}
+
+TEST(TcpClose, OwnCloseIsSeenByThePeer) {
+    ClientPair pair;
+    ASSERT_TRUE(pair.open());
+    ASSERT_TRUE(pair.element.Close());
+    EXPECT_TRUE(waitUntil([&] { return pair.peer->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(pair.element.Close()) << "closing a closed element is harmless";
+}
+
+TEST(TcpClose, EventsOfAClosedConnectionAreNotDelivered) {
+    ClientPair pair;
+    ASSERT_TRUE(pair.open());
+    QSignalSpy arrivalSpy(&pair.element, &Socket::dataArrival);
+    QSignalSpy closedSpy(&pair.element, &Socket::closed);
+    pair.peer->write("bytes");
+    pair.peer->disconnectFromHost();
+    pair.element.Close();
+    QTcpSocket witness;
+    PeerServer other;
+    witness.connectToHost(QHostAddress::LocalHost, quint16(other.port()));
+    ASSERT_TRUE(waitUntil([&] { return witness.state() == QAbstractSocket::ConnectedState; }));
+    EXPECT_EQ(arrivalSpy.count(), 0);
+    EXPECT_EQ(closedSpy.count(), 0);
+}
+
+} // namespace

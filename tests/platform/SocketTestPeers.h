@@ -1,0 +1,79 @@
+#pragma once
+// Plain Qt sockets on 127.0.0.1 that play the other end of a socket element in the tests.
+
+#include "platform/QtSocket.h"
+#include "tests/support/TestSupport.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QUdpSocket>
+#include <memory>
+
+inline const QString kLoopback = QStringLiteral("127.0.0.1");
+
+// A listening server whose accepted connections the test reads from and writes to.
+class PeerServer {
+public:
+    PeerServer() { server_.listen(QHostAddress::LocalHost, 0); }
+    int port() const { return server_.serverPort(); }
+    // Waits for the next accepted connection; null when none came.
+    QTcpSocket* nextConnection() {
+        waitUntil([this] { return server_.hasPendingConnections(); });
+        return server_.nextPendingConnection();
+    }
+
+private:
+    QTcpServer server_;
+};
+
+// A port on 127.0.0.1 on which nothing listens (bound once, then released).
+inline int unusedTcpPort() {
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    return probe.serverPort();
+}
+
+// A client connection to 127.0.0.1:port, waited for.
+inline std::unique_ptr<QTcpSocket> connectedPeer(int port) {
+    auto peer = std::make_unique<QTcpSocket>();
+    peer->connectToHost(QHostAddress::LocalHost, quint16(port));
+    waitUntil([&] { return peer->state() == QAbstractSocket::ConnectedState; });
+    return peer;
+}
+
+// Reads from the socket until `total` bytes have come or the bound passes.
+inline QByteArray readUntil(QTcpSocket& peer, qsizetype total) {
+    QByteArray got;
+    waitUntil(
+        [&] {
+            got += peer.readAll();
+            return got.size() >= total;
+        },
+        std::chrono::seconds(20));
+    return got;
+}
+
+// Bytes 0..n-1 of a recognisable pattern, so that lost or reordered bytes show.
+inline QByteArray patternBytes(qsizetype n) {
+    QByteArray bytes(n, Qt::Uninitialized);
+    for (qsizetype i = 0; i < n; ++i)
+        bytes[i] = char((i * 7 + i / 251) & 0xff);
+    return bytes;
+}
+
+// A TCP element connected as a client to a PeerServer, with the server's end at hand.
+struct ClientPair {
+    PeerServer server;
+    QtSocket element;
+    QTcpSocket* peer = nullptr;
+
+    bool open() {
+        element.setRemoteHost(kLoopback);
+        element.setRemotePort(server.port());
+        if (!element.Connect())
+            return false;
+        peer = server.nextConnection();
+        return peer && waitUntil([&] { return element.State() == 7; });
+    }
+};

@@ -1,0 +1,173 @@
+// A UDP socket element: datagrams both ways, answering the peer that spoke last, sends before
+// anyone has spoken, and sends with nowhere to go.
+#include "platform/QtSocket.h"
+#include "tests/platform/SocketTestPeers.h"
+
+#include <QNetworkDatagram>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A UDP peer bound to an ephemeral port on 127.0.0.1.
+struct UdpPeer {
+    QUdpSocket socket;
+    UdpPeer() { socket.bind(QHostAddress::LocalHost, 0); }
+    int port() const { return socket.localPort(); }
+    void sendTo(int port, const QByteArray& data) {
+        socket.writeDatagram(data, QHostAddress::LocalHost, quint16(port));
+    }
+    QByteArray receive() {
+        if (!waitUntil([&] { return socket.hasPendingDatagrams(); }))
+            return "<nothing>";
+        return socket.receiveDatagram().data();
+    }
+};
+
+// A UDP element bound to an ephemeral port on 127.0.0.1.
+struct UdpElement {
+    QtSocket element;
+    UdpElement() {
+        element.setProtocol(1);
+        element.Bind(0, kLoopback);
+    }
+    int port() const { return element.LocalPort(); }
+};
+
+TEST(Udp, EachDatagramIsOneArrivalAndMakesItsSenderTheRemote) {
+    UdpElement udp;
+    ASSERT_EQ(udp.element.State(), 1);
+    QSignalSpy arrivalSpy(&udp.element, &Socket::dataArrival);
+    UdpPeer peer;
+    peer.sendTo(udp.port(), "one");
+    peer.sendTo(udp.port(), "second");
+    peer.sendTo(udp.port(), "");
+    ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 3; }));
+    EXPECT_EQ(arrivalSpy.at(0).at(0).toLongLong(), 3);
+    EXPECT_EQ(arrivalSpy.at(1).at(0).toLongLong(), 6);
+    EXPECT_EQ(udp.element.RemoteHostIP(), kLoopback);
+    EXPECT_EQ(udp.element.RemotePort(), peer.port());
+    EXPECT_EQ(udp.element.GetData(), QByteArray("one"));
+    EXPECT_EQ(udp.element.GetData(), QByteArray("second"));
+    EXPECT_EQ(udp.element.GetData(), QByteArray());
+    EXPECT_EQ(udp.element.bytesAvailable(), 0);
+}
+
+TEST(Udp, SendsAnswerThePeerThatSpokeLast) {
+    UdpElement udp;
+    UdpPeer first, second;
+    QObject::connect(&udp.element, &Socket::dataArrival, [&] { udp.element.GetData(); });
+    QSignalSpy arrivalSpy(&udp.element, &Socket::dataArrival);
+
+    first.sendTo(udp.port(), "from first");
+    ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 1; }));
+    ASSERT_TRUE(udp.element.SendData("to first"));
+    EXPECT_EQ(first.receive(), QByteArray("to first"));
+
+    second.sendTo(udp.port(), "from second");
+    ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 2; }));
+    ASSERT_TRUE(udp.element.SendData("to second"));
+    EXPECT_EQ(second.receive(), QByteArray("to second"));
+    EXPECT_FALSE(first.socket.hasPendingDatagrams());
+}
+
+TEST(Udp, BeforeAnyoneSpeaksSendsGoToTheRemoteThatWasSet) {
+    UdpPeer peer;
+    UdpElement udp;
+    udp.element.setRemoteHost(kLoopback);
+    udp.element.setRemotePort(peer.port());
+    ASSERT_TRUE(udp.element.SendData("by address"));
+    EXPECT_EQ(peer.receive(), QByteArray("by address"));
+
+    udp.element.setRemoteHost("localhost");
+    ASSERT_TRUE(udp.element.SendData("by name"));
+    ASSERT_TRUE(udp.element.SendData(" twice"));
+    EXPECT_EQ(peer.receive(), QByteArray("by name"));
+    EXPECT_EQ(peer.receive(), QByteArray(" twice"));
+    EXPECT_EQ(udp.element.bytesToSend(), 0);
+}
+
+TEST(Udp, AnUnboundElementBindsOnItsFirstSend) {
+    UdpPeer peer;
+    QtSocket element;
+    element.setProtocol(1);
+    element.setRemoteHost(kLoopback);
+    element.setRemotePort(peer.port());
+    ASSERT_TRUE(element.SendData("hello"));
+    EXPECT_EQ(element.State(), 1);
+    EXPECT_EQ(peer.receive(), QByteArray("hello"));
+    QSignalSpy arrivalSpy(&element, &Socket::dataArrival);
+    peer.sendTo(element.LocalPort(), "reply");
+    ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 1; }));
+    EXPECT_EQ(element.GetData(), QByteArray("reply"));
+}
+
+TEST(Udp, WithNowhereToSendTheSendIsDropped) {
+    UdpElement udp;
+    QSignalSpy errorSpy(&udp.element, &Socket::error);
+    const auto sent = udp.element.SendData("nowhere");
+    EXPECT_EQ(sent.number, 10039);
+    EXPECT_EQ(udp.element.State(), 1);
+    EXPECT_EQ(errorSpy.count(), 0);
+}
+
+TEST(Udp, ARefusedPortIsNoErrorEvent) {
+    UdpElement udp;
+    QSignalSpy errorSpy(&udp.element, &Socket::error);
+    QSignalSpy closedSpy(&udp.element, &Socket::closed);
+    int refusedPort = 0;
+    {
+        UdpPeer gone;
+        refusedPort = gone.port();
+    }
+    udp.element.setRemoteHost(kLoopback);
+    udp.element.setRemotePort(refusedPort);
+    EXPECT_TRUE(udp.element.SendData("first"));
+    // A second exchange, so that any report of the first one has been processed.
+    UdpPeer peer;
+    QSignalSpy arrivalSpy(&udp.element, &Socket::dataArrival);
+    peer.sendTo(udp.port(), "ping");
+    ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 1; }));
+    udp.element.SendData("second");
+    EXPECT_EQ(peer.receive(), QByteArray("second"));
+    EXPECT_EQ(errorSpy.count(), 0);
+    EXPECT_EQ(closedSpy.count(), 0);
+    EXPECT_EQ(udp.element.State(), 1);
+}
+
+TEST(Udp, BindOnAPortInUseFails) {
+    UdpPeer other;
+    QtSocket element;
+    element.setProtocol(1);
+    EXPECT_EQ(element.Bind(other.port(), kLoopback).number, 10048);
+    EXPECT_EQ(element.State(), 0);
+}
+
+TEST(Udp, CloseForgetsTheLastSenderAndFreesThePort) {
+    UdpElement udp;
+    const int port = udp.port();
+    UdpPeer peer;
+    QSignalSpy arrivalSpy(&udp.element, &Socket::dataArrival);
+    peer.sendTo(port, "x");
+    ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 1; }));
+    ASSERT_TRUE(udp.element.Close());
+    EXPECT_TRUE(udp.element.GetData().isEmpty());
+    ASSERT_TRUE(udp.element.Bind(port, kLoopback));
+    udp.element.setRemoteHost("");
+    EXPECT_EQ(udp.element.SendData("y").number, 10039);
+}
+
+TEST(Udp, ASendLargerThanADatagramGoesOutInPieces) {
+    UdpPeer peer;
+    peer.socket.setReadBufferSize(0);
+    UdpElement udp;
+    udp.element.setRemoteHost(kLoopback);
+    udp.element.setRemotePort(peer.port());
+    const QByteArray sent = patternBytes(QtSocket::kMaxDatagramBytes + 100);
+    ASSERT_TRUE(udp.element.SendData(sent));
+    QByteArray received = peer.receive();
+    received += peer.receive();
+    EXPECT_EQ(received, sent);
+}
+
+} // namespace
