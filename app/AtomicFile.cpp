@@ -101,6 +101,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, std::opti
     const bool exists = ::stat(nativeTarget.constData(), &old) == 0;
     if (exists && !S_ISREG(old.st_mode))
         return false;
+    // A read-only file stays as it is, although the folder would let it be replaced.
+    if (exists && ::faccessat(AT_FDCWD, nativeTarget.constData(), W_OK, AT_EACCESS) != 0)
+        return false;
 
     // Created private whenever the final mode is not known yet; a new file without a given
     // mode takes 0666 through the umask like any other new file.

@@ -13,7 +13,7 @@
 // `mode`, an existing file keeps its permissions (and, where allowed, its owner) and a new one
 // gets 0666 less the umask; with `mode`, the file has exactly that mode from the moment it is
 // created, so a private file is never readable by others. Returns false, leaving the old file
-// as it was, when the folder cannot be written, the target is not a regular file, or any
-// write fails.
+// as it was, when the folder or the file cannot be written, the target is not a regular file,
+// or any write fails.
 bool writeFileAtomically(const QString& path, const QByteArray& bytes,
                          std::optional<mode_t> mode = std::nullopt);
