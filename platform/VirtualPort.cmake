@@ -1,1 +1,6 @@
-# sources of the VirtualPort component
+# The virtual port component: the contract and its Linux implementation on a pty pair.
+target_sources(lumivex_core PRIVATE
+    VirtualPort.h
+    linux/PortMarker.h linux/PortMarker.cpp
+    linux/DeviceOpenWatcher.h linux/DeviceOpenWatcher.cpp
+    linux/PtyVirtualPort.h linux/PtyVirtualPort.cpp)

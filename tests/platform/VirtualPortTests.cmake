@@ -1,1 +1,7 @@
-# VirtualPortTests
+# VirtualPortTests: the virtual port component on pty pairs, with the test as the application.
+lumivex_add_test(VirtualPortTests
+    ${CMAKE_CURRENT_LIST_DIR}/VirtualPortTests.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PortMarkerTests.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PortTestSupport.h
+    ${CMAKE_CURRENT_LIST_DIR}/PortTestSupport.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/TerminalRate.cpp)

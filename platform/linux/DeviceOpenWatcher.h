@@ -1,0 +1,32 @@
+#pragma once
+// Watches a device node with inotify and reports when some process opens or closes it.
+// The report is a hint: the caller confirms the state by other means (a pty master's
+// hang-up flag), since inotify announces a close before the device is released.
+
+#include "platform/linux/UniqueFd.h"
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <memory>
+
+class DeviceOpenWatcher : public QObject {
+    Q_OBJECT
+public:
+    explicit DeviceOpenWatcher(QObject* parent = nullptr);
+
+    // Starts watching path; returns false when inotify cannot watch it.
+    bool watch(const QString& path);
+    void stop();
+    bool watching() const { return fd_.valid(); }
+
+signals:
+    // Some process opened or closed the device; sawOpen tells whether an open was among the
+    // events read.
+    void activity(bool sawOpen);
+
+private:
+    void onReadable();
+
+    UniqueFd fd_;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};

@@ -1,0 +1,408 @@
+// The virtual port component: pty pairs behind COMn links in a ports folder in a temporary
+// directory. The test plays the application that opens the link.
+
+#include "platform/ComPortNames.h"
+#include "platform/linux/PortMarker.h"
+#include "platform/linux/PtyVirtualPort.h"
+#include "tests/platform/PortTestSupport.h"
+#include "tests/support/TestSupport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <poll.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class VirtualPortTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    QString link(int n) const { return dir.path() + QStringLiteral("/COM%1").arg(n); }
+    QString marker(int n) const { return dir.path() + QStringLiteral("/.COM%1.lumivex").arg(n); }
+    bool present(const QString& path) const {
+        return QFileInfo(path).isSymLink() || QFileInfo::exists(path);
+    }
+
+    void create(VirtualPort& port, const char* name = "COM5") {
+        ASSERT_TRUE(port.createPort(QString::fromLatin1(name))) << port.lastError().toStdString();
+    }
+
+    // The application opens the port and the component notices.
+    UniqueFd openAsApplication(int n = 5) {
+        UniqueFd app = openTerminal(link(n));
+        EXPECT_TRUE(app.valid());
+        EXPECT_TRUE(waitUntil([&] { return port.isOpenedByApp(); }));
+        return app;
+    }
+
+    void closeAsApplication(UniqueFd& app) {
+        app.reset();
+        EXPECT_TRUE(waitUntil([&] { return !port.isOpenedByApp(); }));
+    }
+
+    // Everything the application wrote, as the session reads it on dataReceived.
+    QByteArray takeReceived(qsizetype count) {
+        QByteArray got;
+        waitUntil([&] {
+            QByteArray chunk(port.bytesWaiting(), '\0');
+            chunk.resize(port.read(chunk.data(), static_cast<int>(chunk.size())));
+            got += chunk;
+            return got.size() >= count;
+        });
+        return got;
+    }
+
+    QTemporaryDir dir;
+    ScopedEnv portsFolder{"LUMIVEX_PORTS", QFile::encodeName(dir.path() + QStringLiteral("/"))};
+    PtyVirtualPort port;
+};
+
+// ---- create and delete ----------------------------------------------------------------
+
+TEST_F(VirtualPortTest, CreateMakesALinkAndAMarkerThatDeleteRemoves) {
+    create(port);
+    EXPECT_EQ(port.portName(), QStringLiteral("COM5"));
+    EXPECT_EQ(QFileInfo(link(5)).symLinkTarget(), port.slavePath());
+    const auto record = PortMarker::read(marker(5));
+    ASSERT_TRUE(record.has_value());
+    EXPECT_TRUE(record->ownedByThisProcess());
+    EXPECT_EQ(record->ptyPath, port.slavePath());
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(port.slavePath()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0660u);
+    EXPECT_FALSE(port.isOpenedByApp());
+
+    EXPECT_TRUE(port.createPort(QStringLiteral("COM5"))); // it exists: still true
+    EXPECT_TRUE(port.deletePort());
+    EXPECT_FALSE(present(link(5)));
+    EXPECT_FALSE(present(marker(5)));
+    EXPECT_TRUE(port.portName().isEmpty());
+    EXPECT_TRUE(port.deletePort()); // nothing left: still true
+}
+
+TEST_F(VirtualPortTest, CreatesThePortsFolderOnDemand) {
+    ScopedEnv nested("LUMIVEX_PORTS", QFile::encodeName(dir.path() + QStringLiteral("/a/b")));
+    create(port, "COM9");
+    EXPECT_TRUE(QFileInfo(dir.path() + QStringLiteral("/a/b/COM9")).isSymLink());
+}
+
+TEST_F(VirtualPortTest, CreatingAnotherNameReplacesThePortHeld) {
+    create(port, "COM5");
+    create(port, "COM6");
+    EXPECT_FALSE(present(link(5)));
+    EXPECT_TRUE(present(link(6)));
+}
+
+TEST_F(VirtualPortTest, RefusesNamesThatAreNoComPort) {
+    for (const char* name : {"", "COM", "COM0", "LPT1", "COM5x", "COM70000", "/dev/x"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(port.createPort(QString::fromLatin1(name)));
+        EXPECT_FALSE(port.lastError().isEmpty());
+    }
+}
+
+TEST_F(VirtualPortTest, RefusesANameThatIsTaken) {
+    // A user's mapping that happens to point at a pty.
+    const TestPty userPty = TestPty::open();
+    ASSERT_TRUE(QFile::link(userPty.slavePath, link(5)));
+    EXPECT_FALSE(port.createPort(QStringLiteral("COM5")));
+    EXPECT_TRUE(port.lastError().contains(QStringLiteral("port mapping")));
+    EXPECT_EQ(QFileInfo(link(5)).symLinkTarget(), userPty.slavePath);
+
+    // Even with a stale marker beside it: the link is not the one the marker names.
+    ASSERT_TRUE((PortMarker{deadPid(), 0, QStringLiteral("/dev/pts/999")}).write(marker(5)));
+    EXPECT_FALSE(port.createPort(QStringLiteral("COM5")));
+    EXPECT_EQ(QFileInfo(link(5)).symLinkTarget(), userPty.slavePath);
+
+    // A plain file of the user's.
+    ASSERT_TRUE(writeWholeFile(link(6), "mine"));
+    EXPECT_FALSE(port.createPort(QStringLiteral("COM6")));
+    EXPECT_EQ(readWholeFile(link(6)), QByteArray("mine"));
+
+    // Another session's port, in this very process.
+    PtyVirtualPort other;
+    create(other, "COM7");
+    EXPECT_FALSE(port.createPort(QStringLiteral("COM7")));
+    EXPECT_TRUE(port.lastError().contains(QStringLiteral("in use")));
+    EXPECT_EQ(QFileInfo(link(7)).symLinkTarget(), other.slavePath());
+    EXPECT_TRUE(port.portName().isEmpty());
+}
+
+TEST_F(VirtualPortTest, TakesOverAStaleLinkOfOurs) {
+    const QString oldPty = QStringLiteral("/dev/pts/12345");
+    ASSERT_TRUE(QFile::link(oldPty, link(5)));
+    ASSERT_TRUE((PortMarker{deadPid(), 0, oldPty}).write(marker(5)));
+    create(port);
+    EXPECT_EQ(QFileInfo(link(5)).symLinkTarget(), port.slavePath());
+    EXPECT_TRUE(PortMarker::read(marker(5))->ownedByThisProcess());
+}
+
+TEST_F(VirtualPortTest, AReusedPidIsNoOwner) {
+    // The pid runs, but it is not the process that made the link: its start time differs.
+    const QString oldPty = QStringLiteral("/dev/pts/12345");
+    ASSERT_TRUE(QFile::link(oldPty, link(5)));
+    const qint64 self = ::getpid();
+    ASSERT_TRUE((PortMarker{self, processStartTime(self) + 1, oldPty}).write(marker(5)));
+    EXPECT_FALSE(PortMarker::read(marker(5))->ownerRunning());
+    create(port);
+}
+
+// ---- open and close by an application ---------------------------------------------------
+
+TEST_F(VirtualPortTest, ReportsEveryOpenAndClose) {
+    create(port);
+    QSignalSpy events(&port, &VirtualPort::openClose);
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        UniqueFd app = openAsApplication();
+        ASSERT_EQ(events.count(), 2 * round + 1);
+        EXPECT_TRUE(events.last().at(0).toBool());
+        closeAsApplication(app);
+        ASSERT_EQ(events.count(), 2 * round + 2);
+        EXPECT_FALSE(events.last().at(0).toBool());
+    }
+    // Closed, the port stays quiet (no hang-up loop).
+    EXPECT_FALSE(waitUntil([&] { return events.count() > 8; }, 200ms));
+}
+
+TEST_F(VirtualPortTest, TheSlowPollFindsTheStateWithoutEvents) {
+    create(port);
+    QSignalSpy events(&port, &VirtualPort::openClose);
+    UniqueFd app = openTerminal(link(5));
+    ASSERT_TRUE(app.valid());
+    port.pollOpenState(); // as the fallback timer would
+    EXPECT_TRUE(port.isOpenedByApp());
+    ASSERT_EQ(events.count(), 1);
+    app.reset();
+    port.pollOpenState();
+    EXPECT_FALSE(port.isOpenedByApp());
+    ASSERT_EQ(events.count(), 2);
+    // The inotify reports that arrive afterwards change nothing.
+    EXPECT_FALSE(waitUntil([&] { return events.count() > 2; }, 200ms));
+}
+
+TEST_F(VirtualPortTest, AnOpenAndCloseBetweenTwoChecksIsStillReported) {
+    create(port);
+    QSignalSpy events(&port, &VirtualPort::openClose);
+    QSignalSpy data(&port, &VirtualPort::dataReceived);
+    {
+        UniqueFd app = openTerminal(link(5));
+        ASSERT_TRUE(writeAll(app.get(), "quick"));
+    } // closed before the event loop ran
+    ASSERT_TRUE(waitUntil([&] { return events.count() == 2; }));
+    EXPECT_TRUE(events.at(0).at(0).toBool());
+    EXPECT_FALSE(events.at(1).at(0).toBool());
+    EXPECT_GE(data.count(), 1);
+    EXPECT_EQ(takeReceived(5), QByteArray("quick"));
+}
+
+TEST_F(VirtualPortTest, TwoApplicationsHoldThePortUntilTheLastCloses) {
+    create(port);
+    UniqueFd first = openAsApplication();
+    UniqueFd second = openTerminal(link(5));
+    ASSERT_TRUE(second.valid());
+    first.reset();
+    port.pollOpenState();
+    EXPECT_TRUE(port.isOpenedByApp());
+    closeAsApplication(second);
+}
+
+// ---- data -------------------------------------------------------------------------------
+
+TEST_F(VirtualPortTest, EveryByteValuePassesBothWaysAfterRepeatedOpens) {
+    create(port);
+    int dataEvents = 0;
+    QObject::connect(&port, &VirtualPort::dataReceived, [&](int count) {
+        ++dataEvents;
+        EXPECT_EQ(count, port.bytesWaiting()); // the count is what is waiting
+    });
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        UniqueFd app = openAsApplication();
+        // An application that leaves cooked mode behind must not spoil the next one's bytes.
+        termios tio{};
+        ASSERT_EQ(::tcgetattr(app.get(), &tio), 0);
+        tio.c_iflag |= ICRNL | IXON | ISTRIP;
+        tio.c_oflag |= OPOST | ONLCR;
+        tio.c_lflag |= ICANON | ECHO | ISIG;
+        ASSERT_EQ(::tcsetattr(app.get(), TCSANOW, &tio), 0);
+        closeAsApplication(app);
+
+        app = openAsApplication();
+        ASSERT_TRUE(writeAll(app.get(), allByteValues()));
+        EXPECT_EQ(takeReceived(256), allByteValues());
+        EXPECT_EQ(port.write(allByteValues().constData(), 256), 256);
+        EXPECT_EQ(readExactly(app.get(), 256), allByteValues());
+        closeAsApplication(app);
+    }
+    EXPECT_GE(dataEvents, 3);
+}
+
+TEST_F(VirtualPortTest, BytesWrittenJustBeforeCloseAreDelivered) {
+    create(port);
+    UniqueFd app = openAsApplication();
+    const QByteArray last(3000, 'z');
+    ASSERT_TRUE(writeAll(app.get(), last));
+    app.reset();
+    EXPECT_EQ(takeReceived(last.size()), last);
+    EXPECT_TRUE(waitUntil([&] { return !port.isOpenedByApp(); }));
+}
+
+TEST_F(VirtualPortTest, WritesToAFullPtyTakeFewerAndLoseNothing) {
+    create(port);
+    UniqueFd app = openAsApplication();
+    QByteArray stream;
+    for (int i = 0; i < 4096; ++i)
+        stream += allByteValues(); // 1 MiB
+    constexpr int block = 16384;
+    qsizetype sent = 0;
+    auto offer = [&] {
+        const int want = static_cast<int>(qMin<qsizetype>(block, stream.size() - sent));
+        const int n = port.write(stream.constData() + sent, want);
+        EXPECT_GE(n, 0);
+        EXPECT_LE(n, want);
+        sent += n;
+        return n < want;
+    };
+
+    // The application does not read yet: the pty fills and a write takes fewer than offered.
+    bool shortWrite = false;
+    while (!shortWrite && sent < stream.size())
+        shortWrite = offer();
+    ASSERT_TRUE(shortWrite);
+    ASSERT_LT(sent, stream.size());
+
+    // Now it reads, and the rest follows as the pty takes it: every byte once, in order.
+    QByteArray got;
+    ASSERT_TRUE(waitUntil([&] {
+        if (sent < stream.size())
+            offer();
+        char buffer[65536];
+        for (ssize_t n; (n = ::read(app.get(), buffer, sizeof buffer)) > 0;)
+            got.append(buffer, n);
+        return got.size() >= stream.size();
+    }));
+    EXPECT_EQ(got, stream);
+}
+
+TEST_F(VirtualPortTest, AnApplicationThatWritesFasterThanTheSessionReadsIsHeldBack) {
+    create(port);
+    UniqueFd app = openAsApplication();
+    const QByteArray chunk(4096, 'w');
+    qsizetype written = 0;
+    // Nobody reads the port: the receive buffer fills to its limit, then the pty, then the
+    // application's writes are refused.
+    waitUntil(
+        [&] {
+            const ssize_t n = ::write(app.get(), chunk.constData(), chunk.size());
+            if (n > 0)
+                written += n;
+            return n < 0 && errno == EAGAIN && port.bytesWaiting() >= PtyVirtualPort::receiveLimit;
+        },
+        5000ms);
+    EXPECT_EQ(port.bytesWaiting(), PtyVirtualPort::receiveLimit);
+    const QByteArray got = takeReceived(written);
+    EXPECT_EQ(got.size(), written);
+    EXPECT_EQ(got.count('w'), written);
+}
+
+TEST_F(VirtualPortTest, PurgeDiscardsWaitingBytes) {
+    create(port);
+    UniqueFd app = openAsApplication();
+    ASSERT_TRUE(writeAll(app.get(), "stale"));
+    ASSERT_TRUE(waitUntil([&] { return port.bytesWaiting() == 5; }));
+    EXPECT_TRUE(port.purge());
+    EXPECT_EQ(port.bytesWaiting(), 0);
+    ASSERT_TRUE(writeAll(app.get(), "fresh"));
+    EXPECT_EQ(takeReceived(5), QByteArray("fresh"));
+}
+
+TEST_F(VirtualPortTest, NothingIsWrittenWhileNoApplicationHasThePort) {
+    create(port);
+    EXPECT_EQ(port.write("x", 1), 0);
+    EXPECT_EQ(port.read(nullptr, 5), 0);
+    EXPECT_EQ(port.write(nullptr, 5), 0);
+    UniqueFd app = openAsApplication();
+    char none[4];
+    EXPECT_EQ(::read(app.get(), none, sizeof none), -1); // nothing was queued for it
+}
+
+TEST_F(VirtualPortTest, DeleteWhileOpenHangsTheApplicationUp) {
+    create(port);
+    UniqueFd app = openAsApplication();
+    EXPECT_TRUE(port.deletePort());
+    EXPECT_FALSE(port.isOpenedByApp());
+    EXPECT_FALSE(present(link(5)));
+    pollfd p{app.get(), POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 0), 1);
+    EXPECT_TRUE(p.revents & POLLHUP);
+}
+
+TEST_F(VirtualPortTest, DeleteLeavesAMappingThatReplacedOurLink) {
+    create(port);
+    ASSERT_TRUE(QFile::remove(link(5)));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), link(5)));
+    EXPECT_TRUE(port.deletePort());
+    EXPECT_EQ(QFileInfo(link(5)).symLinkTarget(), QStringLiteral("/dev/null"));
+}
+
+TEST_F(VirtualPortTest, SwitchesAreKept) {
+    create(port);
+    port.setSwitch16(true);
+    port.setSwitch13(true);
+    EXPECT_TRUE(port.switch16());
+    EXPECT_TRUE(port.switch13());
+}
+
+// ---- after a crash ----------------------------------------------------------------------
+
+TEST_F(VirtualPortTest, ResetBusRemovesOnlyLinksOfProgramsThatAreGone) {
+    // A program that made COM3 and died without deleting it.
+    const pid_t crashed = ::fork();
+    if (crashed == 0) {
+        PtyVirtualPort doomed;
+        ::_exit(doomed.createPort(QStringLiteral("COM3")) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(crashed, &status, 0), crashed);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(present(link(3)));
+    ASSERT_TRUE(present(marker(3)));
+
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/ttyUSB0"), link(4))); // a user's mapping
+    PtyVirtualPort live;                                               // a running session's
+    create(live, "COM6");
+    // A stale marker whose link a user has since pointed elsewhere.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/ttyACM0"), link(8)));
+    ASSERT_TRUE((PortMarker{deadPid(), 0, QStringLiteral("/dev/pts/4242")}).write(marker(8)));
+    ASSERT_TRUE(writeWholeFile(marker(9), "garbage")); // unreadable: left alone
+
+    EXPECT_TRUE(port.ResetBus());
+    EXPECT_FALSE(present(link(3)));
+    EXPECT_FALSE(present(marker(3)));
+    EXPECT_EQ(QFileInfo(link(4)).symLinkTarget(), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(QFileInfo(link(6)).symLinkTarget(), live.slavePath());
+    EXPECT_TRUE(present(marker(6)));
+    EXPECT_EQ(QFileInfo(link(8)).symLinkTarget(), QStringLiteral("/dev/ttyACM0"));
+    EXPECT_FALSE(present(marker(8)));
+    EXPECT_TRUE(present(marker(9)));
+
+    create(port, "COM3"); // the name is free again
+}
+
+TEST_F(VirtualPortTest, ResetBusWithoutAPortsFolderIsFine) {
+    ScopedEnv missing("LUMIVEX_PORTS", QFile::encodeName(dir.path() + QStringLiteral("/none")));
+    EXPECT_TRUE(port.ResetBus());
+}
+
+} // namespace
