@@ -38,6 +38,8 @@ private:
 
 constexpr int maxLinkDepth = 40;
 constexpr int maxNameAttempts = 100;
+// Keeps the temporary file's name within the 255 bytes a file name may have.
+constexpr qsizetype maxNamePrefix = 40;
 
 // The file a write to `path` really changes: symbolic links are followed (a dangling link
 // names the file to create). Empty for a link loop.
@@ -72,7 +74,7 @@ int createTemporary(const QString& target, mode_t perm, QByteArray* name) {
     for (int attempt = 0; attempt < maxNameAttempts; ++attempt) {
         const QString candidate =
             QStringLiteral("%1/.%2.%3.tmp")
-                .arg(info.absolutePath(), info.fileName())
+                .arg(info.absolutePath(), info.fileName().left(maxNamePrefix))
                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         *name = QFile::encodeName(candidate);
         const int fd = ::open(name->constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, perm);
@@ -92,7 +94,7 @@ void syncFolder(const QString& file) {
 } // namespace
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, std::optional<mode_t> mode) {
-    const QString target = resolveLinks(path);
+    const QString target = path.isEmpty() ? QString() : resolveLinks(path);
     if (target.isEmpty())
         return false;
     const QByteArray nativeTarget = QFile::encodeName(target);
