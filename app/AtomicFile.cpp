@@ -116,13 +116,12 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, std::opti
         return false;
 
     bool ok = writeAll(file.get(), bytes);
-    if (ok && exists && !mode) {
+    if (ok && exists) {
         // Best effort: only root may give the file back to its owner.
         [[maybe_unused]] const int owned = ::fchown(file.get(), old.st_uid, old.st_gid);
-        ok = ::fchmod(file.get(), old.st_mode & 07777) == 0;
-    } else if (ok && mode) {
-        ok = ::fchmod(file.get(), *mode) == 0; // the umask may have cleared wanted bits
     }
+    if (ok && (mode || exists)) // a given mode: the umask may have cleared wanted bits
+        ok = ::fchmod(file.get(), mode ? *mode : old.st_mode & 07777) == 0;
     ok = ok && ::fsync(file.get()) == 0;
     ok = file.close() && ok;
     ok = ok && ::rename(tempName.constData(), nativeTarget.constData()) == 0;

@@ -143,18 +143,8 @@ ReadResult readRegularFile(const QString& path, QByteArray* bytes) {
 IniFile::IniFile(QString path)
     : path_(std::move(path)) {
     QByteArray bytes;
-    switch (readRegularFile(path_, &bytes)) {
-    case ReadResult::Read:
-        break;
-    case ReadResult::Missing:
-        bytes.clear();
-        break;
-    case ReadResult::Unreadable:
-        unreadable_ = true;
-        bytes.clear();
-        break;
-    }
-    parse(bytes);
+    unreadable_ = readRegularFile(path_, &bytes) == ReadResult::Unreadable;
+    parse(unreadable_ ? QByteArray() : bytes);
 }
 
 void IniFile::parse(const QByteArray& bytes) {

@@ -206,10 +206,17 @@ TEST_F(IniFileWrite, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
     ASSERT_TRUE(kept.save());
     EXPECT_EQ(modeOf(shared), 0640u);
 
+    // Root saving a user's file (a service editing it) leaves it the user's own.
+    const bool root = ::geteuid() == 0;
+    if (root)
+        ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), nobodyId, nobodyId), 0);
     IniFile tightened(shared);
     tightened.writeString("S", "Password", "secret");
     ASSERT_TRUE(tightened.save(true));
     EXPECT_EQ(modeOf(shared), 0600u);
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(shared).constData(), &st), 0);
+    EXPECT_EQ(st.st_uid, root ? nobodyId : ::geteuid());
 }
 
 TEST_F(IniFileWrite, LongestFileNameCanBeSaved) {
