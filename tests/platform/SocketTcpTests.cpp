@@ -5,6 +5,7 @@
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -60,6 +61,21 @@ TEST(TcpClient, RefusedConnectionIsAnErrorEventAndNoClose) {
     PeerServer server;
     element.setRemotePort(server.port());
     ASSERT_TRUE(element.Connect());
+    EXPECT_TRUE(waitUntil([&] { return element.State() == kConnected; }));
+}
+
+TEST(TcpClient, ConnectsFromTheLocalPortItWasBoundTo) {
+    PeerServer server;
+    QtSocket element;
+    ASSERT_TRUE(element.Bind(0, kLoopback));
+    const int localPort = element.LocalPort();
+    ASSERT_GT(localPort, 0);
+    element.setRemoteHost(kLoopback);
+    element.setRemotePort(server.port());
+    ASSERT_TRUE(element.Connect());
+    QTcpSocket* peer = server.nextConnection();
+    ASSERT_NE(peer, nullptr);
+    EXPECT_EQ(peer->peerPort(), localPort);
     EXPECT_TRUE(waitUntil([&] { return element.State() == kConnected; }));
 }
 
@@ -169,6 +185,23 @@ TEST(TcpClose, PeerCloseComesAfterAllItsData) {
     EXPECT_EQ(pair.element.SendData("late").number, 40006);
     EXPECT_TRUE(pair.element.Close());
     EXPECT_EQ(pair.element.State(), 0);
+}
+
+// A reset drops the connection like a close: one close event, no error event, so that the
+// connection is not counted out twice.
+TEST(TcpClose, PeerResetIsOneCloseEvent) {
+    ClientPair pair;
+    ASSERT_TRUE(pair.open());
+    QSignalSpy closedSpy(&pair.element, &Socket::closed);
+    QSignalSpy errorSpy(&pair.element, &Socket::error);
+    const linger hard{1, 0};
+    ASSERT_EQ(
+        ::setsockopt(int(pair.peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard),
+        0);
+    pair.peer->abort();
+    ASSERT_TRUE(waitUntil([&] { return closedSpy.count() == 1; }));
+    EXPECT_EQ(errorSpy.count(), 0);
+    EXPECT_EQ(pair.element.State(), 8);
 }
 
 TEST(TcpClose, OwnCloseIsSeenByThePeer) {

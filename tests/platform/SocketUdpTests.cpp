@@ -53,6 +53,30 @@ TEST(Udp, EachDatagramIsOneArrivalAndMakesItsSenderTheRemote) {
     EXPECT_EQ(udp.element.bytesAvailable(), 0);
 }
 
+// Datagrams the engine does not take at once are held up to the read bound; the rest wait in
+// the kernel and come in as the held ones are taken, none lost and in order.
+TEST(Udp, HeldDatagramsAreBoundedAndReadingResumesAsTheyAreTaken) {
+    QtSocket element;
+    element.setProtocol(1);
+    element.setReadBufferLimit(10);
+    ASSERT_TRUE(element.Bind(0, kLoopback));
+    QSignalSpy arrivalSpy(&element, &Socket::dataArrival);
+    UdpPeer peer;
+    for (int i = 0; i < 10; ++i)
+        peer.sendTo(element.LocalPort(), QByteArray::number(1000 + i));
+    ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 3; }));
+    EXPECT_LE(element.bytesAvailable(), 12);
+
+    QList<QByteArray> taken;
+    ASSERT_TRUE(waitUntil([&] {
+        while (element.bytesAvailable() > 0)
+            taken << element.GetData();
+        return taken.size() == 10;
+    }));
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(taken.value(i), QByteArray::number(1000 + i));
+}
+
 TEST(Udp, SendsAnswerThePeerThatSpokeLast) {
     UdpElement udp;
     UdpPeer first, second;
