@@ -208,8 +208,9 @@ TEST_F(IniFileWrite, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
 
     // Root saving a user's file (a service editing it) leaves it the user's own.
     const bool root = ::geteuid() == 0;
-    if (root)
+    if (root) {
         ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), nobodyId, nobodyId), 0);
+    }
     IniFile tightened(shared);
     tightened.writeString("S", "Password", "secret");
     ASSERT_TRUE(tightened.save(true));
