@@ -8,7 +8,6 @@
 #include <QAbstractSocket>
 #include <QHostAddress>
 #include <QList>
-#include <QPointer>
 #include <chrono>
 #include <functional>
 

@@ -144,49 +144,14 @@ TEST(SocketArray, IndexesThatAreNotLoadedFailWithoutCrashing) {
     EXPECT_EQ(array.maxIndex(), 0);
 }
 
-// A double as the session's tests use one: it does nothing and emits on request.
-class SignallingDouble final : public Socket {
-public:
-    void raise() {
-        emit error(10054, "reset");
-        emit dataArrival(5);
-        emit connected();
-        emit connectionRequest(42);
-        emit closed();
-        emit bytesSent(3);
-        emit sendComplete();
-    }
-
-    int RemotePort() const override { return 0; }
-    ComponentResult setRemotePort(int) override { return {}; }
-    int LocalPort() const override { return 0; }
-    ComponentResult setLocalPort(int) override { return {}; }
-    int Protocol() const override { return 0; }
-    ComponentResult setProtocol(int) override { return {}; }
-    QString RemoteHost() const override { return {}; }
-    ComponentResult setRemoteHost(const QString&) override { return {}; }
-    QString RemoteHostIP() const override { return {}; }
-    QString LocalIP() const override { return {}; }
-    int State() const override { return 0; }
-    ComponentResult Connect() override { return {}; }
-    ComponentResult Listen() override { return {}; }
-    ComponentResult Accept(int) override { return {}; }
-    ComponentResult SendData(const QByteArray&) override { return {}; }
-    QByteArray GetData() override { return {}; }
-    ComponentResult Close() override { return {}; }
-    ComponentResult Bind(int, const QString&) override { return {}; }
-    qint64 bytesToSend() const override { return 0; }
-    qint64 bytesAvailable() const override { return 0; }
-};
-
-TEST(SocketArray, ReemitsEveryEventWithTheElementIndex) {
-    std::vector<SignallingDouble*> made;
+TEST(SocketArray, MakesElementsWithItsFactoryAndReemitsTheirEventsWithTheIndex) {
+    int made = 0;
     SocketArray doubles([&made]() -> std::unique_ptr<Socket> {
-        auto element = std::make_unique<SignallingDouble>();
-        made.push_back(element.get());
-        return element;
+        ++made;
+        return std::make_unique<QtSocket>();
     });
-    doubles.load(4);
+    Socket& fourth = doubles.load(4);
+    EXPECT_EQ(made, 2);
     QStringList seen;
     QObject::connect(&doubles, &SocketArray::error, [&](int i, int n, const QString& text) {
         seen << QString("error %1 %2 %3").arg(i).arg(n).arg(text);
@@ -203,8 +168,13 @@ TEST(SocketArray, ReemitsEveryEventWithTheElementIndex) {
                      [&](int i, qint64 n) { seen << QString("sent %1 %2").arg(i).arg(n); });
     QObject::connect(&doubles, &SocketArray::sendComplete,
                      [&](int i) { seen << QString("complete %1").arg(i); });
-    ASSERT_EQ(made.size(), 2u);
-    made[1]->raise();
+    emit fourth.error(10054, "reset");
+    emit fourth.dataArrival(5);
+    emit fourth.connected();
+    emit fourth.connectionRequest(42);
+    emit fourth.closed();
+    emit fourth.bytesSent(3);
+    emit fourth.sendComplete();
     EXPECT_EQ(seen, QStringList({"error 4 10054 reset", "data 4 5", "connected 4", "request 4 42",
                                  "closed 4", "sent 4 3", "complete 4"}));
 }

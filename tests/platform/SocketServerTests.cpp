@@ -130,8 +130,9 @@ TEST(TcpServer, PeerClosesAndOwnClosesBothWays) {
     ASSERT_TRUE(waitUntil([&] { return closedSpy.count() == 1; }));
     EXPECT_EQ(closedSpy.at(0).at(0).toInt(), 1);
 
-    session.array.at(2).Close();
+    EXPECT_TRUE(session.array.at(2).Close());
     EXPECT_TRUE(waitUntil([&] { return second->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_TRUE(session.array.at(2).Close()) << "closing a closed element is harmless";
     EXPECT_EQ(closedSpy.count(), 1);
     EXPECT_EQ(session.array.at(0).State(), 2) << "the listener is not affected";
 }

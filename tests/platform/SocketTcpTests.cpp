@@ -204,28 +204,4 @@ TEST(TcpClose, PeerResetIsOneCloseEvent) {
     EXPECT_EQ(pair.element.State(), 8);
 }
 
-TEST(TcpClose, OwnCloseIsSeenByThePeer) {
-    ClientPair pair;
-    ASSERT_TRUE(pair.open());
-    ASSERT_TRUE(pair.element.Close());
-    EXPECT_TRUE(waitUntil([&] { return pair.peer->state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_TRUE(pair.element.Close()) << "closing a closed element is harmless";
-}
-
-TEST(TcpClose, EventsOfAClosedConnectionAreNotDelivered) {
-    ClientPair pair;
-    ASSERT_TRUE(pair.open());
-    QSignalSpy arrivalSpy(&pair.element, &Socket::dataArrival);
-    QSignalSpy closedSpy(&pair.element, &Socket::closed);
-    pair.peer->write("bytes");
-    pair.peer->disconnectFromHost();
-    pair.element.Close();
-    QTcpSocket witness;
-    PeerServer other;
-    witness.connectToHost(QHostAddress::LocalHost, quint16(other.port()));
-    ASSERT_TRUE(waitUntil([&] { return witness.state() == QAbstractSocket::ConnectedState; }));
-    EXPECT_EQ(arrivalSpy.count(), 0);
-    EXPECT_EQ(closedSpy.count(), 0);
-}
-
 } // namespace
