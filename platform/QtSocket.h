@@ -3,7 +3,7 @@
 // QTcpServer for a listener, QUdpSocket for datagrams. IPv4 only, no proxy.
 
 #include "platform/Socket.h"
-#include "platform/SocketFd.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <QAbstractSocket>
 #include <QHostAddress>
@@ -104,7 +104,7 @@ private:
 
     QTcpSocket* stream_ = nullptr;
     QTcpServer* server_ = nullptr;
-    SocketFd boundTcp_; // a TCP Bind() waiting for Listen()
+    UniqueFd boundTcp_; // a TCP Bind() waiting for Listen()
     QHostAddress boundAddress_;
 
     QUdpSocket* udp_ = nullptr;

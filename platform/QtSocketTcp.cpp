@@ -90,7 +90,7 @@ void QtSocket::onStreamDisconnected() {
 }
 
 ComponentResult QtSocket::bindTcp(const QHostAddress& address, int port) {
-    SocketFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
     if (!fd.valid())
         return winsockFailureFromErrno(errno);
     // As servers usually do: a restart may bind while old connections sit in TIME_WAIT.
