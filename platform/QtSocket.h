@@ -23,8 +23,9 @@ public:
     // What a TCP element keeps of received bytes before it stops reading, so that TCP flow
     // control holds a fast sender back; also the bound of queued UDP datagrams.
     static constexpr qint64 kDefaultReadBufferBytes = 64 * 1024;
-    // How long a closed connection may still deliver bytes queued before its Close().
-    static constexpr std::chrono::seconds kLingerLimit{30};
+    // How long a closed connection may still deliver bytes queued before its Close(); a
+    // peer that reads nothing must not hold the connection open for ever.
+    static constexpr std::chrono::milliseconds kDefaultLingerLimit{30'000};
     // The largest UDP payload over IPv4; longer sends go out as several datagrams.
     static constexpr qint64 kMaxDatagramBytes = 65507;
 
@@ -56,6 +57,8 @@ public:
 
     // Applies to connections made or accepted from now on (and to the current one).
     void setReadBufferLimit(qint64 bytes);
+    // Applies to connections closed from now on.
+    void setLingerLimit(std::chrono::milliseconds limit) { lingerLimit_ = limit; }
 
 private:
     // Common
@@ -96,6 +99,7 @@ private:
     QString remoteHost_;
     QString remoteHostIP_;
     qint64 readLimit_ = kDefaultReadBufferBytes;
+    std::chrono::milliseconds lingerLimit_ = kDefaultLingerLimit;
 
     // Bumped by Close() so that events queued for an earlier connection are dropped.
     quint64 generation_ = 0;

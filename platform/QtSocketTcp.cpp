@@ -24,7 +24,7 @@ void QtSocket::adoptStream(QTcpSocket* stream) {
 }
 
 // Detaches the connection from this element. Bytes still queued for sending are delivered
-// before the connection closes (bounded by kLingerLimit), so a Close() right after SendData()
+// before the connection closes (within the linger limit), so a Close() right after SendData()
 // loses nothing; the element itself is free at once.
 void QtSocket::releaseStream() {
     if (!stream_)
@@ -35,7 +35,7 @@ void QtSocket::releaseStream() {
         stream->setParent(nullptr);
         connect(stream, &QAbstractSocket::disconnected, stream, &QObject::deleteLater);
         connect(stream, &QAbstractSocket::errorOccurred, stream, &QObject::deleteLater);
-        QTimer::singleShot(kLingerLimit, stream, [stream] {
+        QTimer::singleShot(lingerLimit_, stream, [stream] {
             stream->abort();
             stream->deleteLater();
         });

@@ -161,6 +161,17 @@ TEST(TcpClose, WriteThenCloseDeliversEveryByte) {
     EXPECT_EQ(closedSpy.count(), 0) << "a Close() of our own raises no close event";
 }
 
+// A peer that reads nothing does not keep a closed connection alive past the linger limit.
+TEST(TcpClose, LingerEndsWhenThePeerReadsNothing) {
+    ClientPair pair;
+    ASSERT_TRUE(pair.open());
+    pair.peer->setReadBufferSize(1);
+    pair.element.setLingerLimit(std::chrono::milliseconds(0));
+    ASSERT_TRUE(pair.element.SendData(patternBytes(16 * 1024 * 1024)));
+    ASSERT_TRUE(pair.element.Close());
+    EXPECT_TRUE(waitUntil([&] { return pair.peer->state() == QAbstractSocket::UnconnectedState; }));
+}
+
 // The peer writes and closes at once: the element sees every byte first, then the close.
 TEST(TcpClose, PeerCloseComesAfterAllItsData) {
     const QByteArray sent = patternBytes(1024 * 1024);
