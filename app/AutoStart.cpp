@@ -34,7 +34,7 @@ bool isUsableName(const QString& name) {
            !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
 }
 
-// One argument of an Exec key: quoted, with the characters that are special inside quotes
+// One argument of an Exec key: quoted, with the characters that mean something inside quotes
 // escaped and '%' doubled (it starts a field code otherwise).
 QString quotedArgument(const QString& argument) {
     QString quoted = QStringLiteral("\"");

@@ -32,7 +32,7 @@ bool hasControlCharacter(const QString& text) {
     return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20; });
 }
 
-// A unit file expands "%x" specifiers everywhere and "$NAME" in command lines; inside
+// A unit file expands "%x" placeholders everywhere and "$NAME" in command lines; inside
 // double quotes a backslash starts an escape.
 QString quotedCommand(const QString& path) {
     QString quoted = QStringLiteral("\"");

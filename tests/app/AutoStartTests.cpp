@@ -32,14 +32,14 @@ QString execArgument(const QString& value) {
         unescaped.size() < 2)
         return {};
     QString argument = QStringLiteral("");
-    const QString special = QStringLiteral("\"`$\\");
+    const QString escaped = QStringLiteral("\"`$\\");
     for (qsizetype i = 1; i < unescaped.size() - 1; ++i) {
         QChar c = unescaped[i];
         if (c == QLatin1Char('\\')) {
-            if (!special.contains(unescaped[i + 1]))
+            if (!escaped.contains(unescaped[i + 1]))
                 return {};
             c = unescaped[++i];
-        } else if (special.contains(c)) {
+        } else if (escaped.contains(c)) {
             return {}; // must have been escaped
         } else if (c == QLatin1Char('%')) {
             if (unescaped[i + 1] != QLatin1Char('%'))

@@ -121,7 +121,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ExecRow{"blanks", "/opt/My Apps/lumivex", "\"/opt/My Apps/lumivex\""},
                       ExecRow{"quote", "/opt/a\"b/lumivex", "\"/opt/a\\\"b/lumivex\""},
                       ExecRow{"backslash", "/opt/a\\b/lumivex", "\"/opt/a\\\\b/lumivex\""},
-                      ExecRow{"specifier", "/opt/100%/lumivex", "\"/opt/100%%/lumivex\""},
+                      ExecRow{"percent", "/opt/100%/lumivex", "\"/opt/100%%/lumivex\""},
                       ExecRow{"variable", "/opt/$HOME/lumivex", "\"/opt/$$HOME/lumivex\""}),
     [](const auto& info) { return std::string(info.param.name); });
 
