@@ -1,1 +1,76 @@
-int main() { return 0; }
+// The program's entry: chooses windowed or headless mode, creates the main window model and
+// its view, and runs the event loop until the model ends the program.
+
+#include "app/CommandLine.h"
+#include "app/Display.h"
+#include "app/ExitSignals.h"
+#include "app/HeadlessStatusEcho.h"
+#include "app/InstanceLock.h"
+#include "app/ServiceActions.h"
+#include "app/frmMain.h"
+#include "gui/MainWindowView.h"
+#include "gui/QtHost.h"
+#include "gui/QtTrayIcon.h"
+#include "model/HeadlessHost.h"
+
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+MainServices mainServices(Host& host, TrayIcon& tray, const InstanceLock& lock) {
+    MainServices services{host, tray};
+    services.commandLine = commandLineFromArguments(QCoreApplication::arguments());
+    services.startDirectory = QDir::currentPath();
+    services.anotherInstanceRunning = !lock.held();
+    services.serviceAction = [&host](const StartupCommand& command) {
+        return performServiceAction(command, host);
+    };
+    return services;
+}
+
+int run(QCoreApplication& app, frmMain& main) {
+    ExitSignals exitSignals;
+    QObject::connect(&exitSignals, &ExitSignals::exitRequested, &main, &frmMain::unloadMainWindow);
+    QObject::connect(&main, &frmMain::ended, &app, [](int status) { QCoreApplication::exit(status); },
+                     Qt::QueuedConnection);
+    main.MDIForm_Load();
+    return app.exec();
+}
+
+int runHeadless(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const InstanceLock lock;
+    if (!lock.error().isEmpty())
+        std::fprintf(stderr, "lumivex: %s\n", qPrintable(lock.error()));
+    HeadlessHost host;
+    NoTrayIcon tray;
+    frmMain main(mainServices(host, tray, lock));
+    HeadlessStatusEcho echo(main);
+    return run(app, main);
+}
+
+int runWindowed(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The program lives on in the tray when its window hides.
+    QApplication::setQuitOnLastWindowClosed(false);
+    const InstanceLock lock;
+    if (!lock.error().isEmpty())
+        std::fprintf(stderr, "lumivex: %s\n", qPrintable(lock.error()));
+    QtHost host;
+    QtTrayIcon tray;
+    frmMain main(mainServices(host, tray, lock));
+    MainWindowView view(main, tray);
+    host.setParentWidget(&view);
+    return run(app, main);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication::setApplicationName(QStringLiteral("Lumivex"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(LUMIVEX_VERSION));
+    return headlessMode() ? runHeadless(argc, argv) : runWindowed(argc, argv);
+}

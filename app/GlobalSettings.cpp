@@ -1,0 +1,6 @@
+#include "app/GlobalSettings.h"
+
+GlobalSettings& globals() {
+    static GlobalSettings settings;
+    return settings;
+}

@@ -1,0 +1,44 @@
+#include "app/InstanceLock.h"
+
+#include "platform/Folders.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+QString InstanceLock::lockPath() {
+    const RuntimeFolder folder = runtimeFolder();
+    if (folder.path.isEmpty())
+        return {};
+    return folder.path + QLatin1Char('/') + QFileInfo(executablePath()).fileName() +
+           QStringLiteral(".lock");
+}
+
+InstanceLock::InstanceLock(const QString& path) {
+    if (path.isEmpty()) {
+        error_ = runtimeFolder().error;
+        return;
+    }
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+        error_ = QStringLiteral("cannot open %1: %2").arg(path, qt_error_string(errno));
+        return;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK)
+            error_ = QStringLiteral("cannot lock %1: %2").arg(path, qt_error_string(errno));
+        ::close(fd);
+        return;
+    }
+    fd_ = fd;
+}
+
+InstanceLock::~InstanceLock() {
+    if (fd_ >= 0)
+        ::close(fd_);
+}

@@ -1,0 +1,26 @@
+#pragma once
+// Tells whether another instance of the program runs: the first instance holds an exclusive
+// lock on <runtime folder>/<app>.lock for its whole life; the kernel drops it when the
+// process ends, however it ends.
+
+#include <QString>
+
+class InstanceLock {
+public:
+    // Tries to take the lock at path (the default: lockPath()).
+    explicit InstanceLock(const QString& path = lockPath());
+    ~InstanceLock();
+    InstanceLock(const InstanceLock&) = delete;
+    InstanceLock& operator=(const InstanceLock&) = delete;
+
+    // True when this process holds the lock, that is, no other instance ran when it started.
+    bool held() const { return fd_ >= 0; }
+    // Why the lock could not be checked, or empty (another instance holding it is no error).
+    const QString& error() const { return error_; }
+
+    static QString lockPath();
+
+private:
+    int fd_ = -1;
+    QString error_;
+};

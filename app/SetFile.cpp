@@ -1,0 +1,195 @@
+// Reading and writing session set files: the [Lumivex] section with the main window and the
+// global settings, and one [Session<n>] section per session window.
+
+#include "app/AutoStart.h"
+#include "app/GlobalSettings.h"
+#include "app/IniFile.h"
+#include "app/frmMain.h"
+#include "model/Val.h"
+#include "platform/Folders.h"
+#include "text/StringTable.h"
+
+#include <cstdio>
+
+namespace {
+
+const QString kGlobal = QStringLiteral("Lumivex");
+// More sessions than this are not read: a corrupt count must not exhaust the machine.
+constexpr int kMaxSessions = 1024;
+
+QString sessionSection(int n) {
+    return QStringLiteral("Session%1").arg(n);
+}
+
+// A coordinate as written: a plain number, without a fraction when it is whole.
+QString numberText(double value) {
+    return QString::number(value, 'g', 15);
+}
+
+int sessionCount(const IniFile& ini) {
+    const int count = ini.readInt(kGlobal, QStringLiteral("NumSessions"), 0);
+    if (count < 0)
+        return 0;
+    if (count > kMaxSessions) {
+        std::fprintf(stderr, "lumivex: the set file names %d sessions; reading the first %d\n",
+                     count, kMaxSessions);
+        return kMaxSessions;
+    }
+    return count;
+}
+
+// A stored list index. A list whose entry a user must pick is never left without one: -1,
+// which the list itself would take, is refused here like any other index outside it.
+void selectStoredIndex(ComboBox* list, int index) {
+    if (index >= 0)
+        list->setListIndex(index);
+}
+
+} // namespace
+
+QString frmMain::defaultSetFile() {
+    return dataFolder() + QStringLiteral("/default.lvx");
+}
+
+QString frmMain::resolveSetFile(const QString& FileName) const {
+    return FileName.isEmpty() ? defaultSetFile() : FileName;
+}
+
+void frmMain::getprofilesettings(const QString& FileName) {
+    const IniFile ini(resolveSetFile(FileName));
+    closeAllDocuments();
+    const int count = sessionCount(ini);
+
+    auto readInt = [&](const QString& section, const char* key, int def) {
+        return ini.readInt(section, QString::fromLatin1(key), def);
+    };
+    auto readString = [&](const QString& section, const char* key, const QString& def = {}) {
+        return ini.readString(section, QString::fromLatin1(key), def);
+    };
+
+    setGeometry(readInt(kGlobal, "MainLeft", 1000), readInt(kGlobal, "MainTop", 1000),
+                readInt(kGlobal, "MainWidth", 7000), readInt(kGlobal, "MainHeight", 7000));
+    setWindowState(readInt(kGlobal, "WindowState", 0));
+
+    GlobalSettings& g = globals();
+    g.OnErrorRunApp = readString(kGlobal, "OnErrorRunApp");
+    g.Password = readString(kGlobal, "Password");
+    g.LogErrors = readInt(kGlobal, "LogErrors", 0);
+    g.PingEnabled = readInt(kGlobal, "PingEnabled", 0);
+    g.PingFrequency = readInt(kGlobal, "PingFrequency", 3);
+    g.PingTimeout = readInt(kGlobal, "PingTimeout", 9);
+    g.PacketSize = readInt(kGlobal, "PacketSize", 2000);
+    g.LoadWithWindows = readInt(kGlobal, "LoadWithWindows", 0);
+
+    if (count == 0) {
+        NewSession();
+        return;
+    }
+    AutoActivateList.assign(count + 2, 0);
+    for (int n = 1; n <= count; ++n) {
+        frmDocument* doc = NewSession();
+        const QString s = sessionSection(n);
+        // A value that a control refuses is skipped: the control keeps its new-window value.
+        selectStoredIndex(doc->Combo2, readInt(s, "Connector", 0));
+        const char* lists[] = {"BaudRate", "Parity", "Databits", "Stopbits", "FlowControl"};
+        for (int i = 0; i < 5; ++i)
+            selectStoredIndex(doc->Combo1[i], readInt(s, lists[i], 0));
+        selectStoredIndex(doc->Combo1[5], readInt(s, "BufferSize", 2));
+        doc->BufferSerData->setValue(readInt(s, "BufferSerialData", 0));
+        doc->chkVPort->setValue(readInt(s, "CreateVirtualPort", 0));
+        doc->chkUDP->setValue(readInt(s, "UseUDP", 0));
+        doc->LocalIP->setText(readString(s, "LocalIP"));
+        doc->IPAddress->setText(readString(s, "IPAddress"));
+        doc->PortNumber->setText(readString(s, "PortNumber"));
+        doc->TCPOption[readInt(s, "TCPOption", 0) == 0 ? 0 : 1]->setValue(true);
+
+        OptionExchangeBlock& block = optionExchange();
+        block.AllowMultiConnect = readInt(s, "AllowMultiConnect", 1);
+        block.ServerSerialOptions = readInt(s, "ServerSerialOptions", 0);
+        block.ServerTCPOptions = readInt(s, "ServerTCPOptions", 0);
+        block.ClientOptions = readInt(s, "ClientOptions", 0);
+        block.ConnectOnVirtualOpen = readInt(s, "ConnectOnVirtualOpen", 1);
+        block.UserPrompt = readString(s, "UserPrompt", QStringLiteral("Username:"));
+        block.UserPromptResponse = readString(s, "UserPromptResponse");
+        block.PasswordPrompt = readString(s, "PasswordPrompt", QStringLiteral("Password:"));
+        block.PasswordPromptResponse = readString(s, "PasswordPromptResponse");
+        doc->UpdateStatus();
+
+        if (readInt(s, "AutoActivate", 0) == 1)
+            AutoActivateList[n] = 1;
+        doc->WaitForCr->setValue(readInt(s, "WaitForCr", 0));
+        doc->txtTimeoutValue->setText(QString::number(readInt(s, "TimeoutValue", 150)));
+        const QString description = readString(s, "SessionDescription");
+        if (!description.isEmpty()) {
+            doc->setCaption(description);
+            doc->Command3->setTag(description);
+        }
+    }
+}
+
+void frmMain::writeprofilesettings(const QString& FileName) {
+    IniFile ini(resolveSetFile(FileName));
+    auto writeInt = [&](const QString& section, const char* key, qint64 value) {
+        ini.writeInt(section, QString::fromLatin1(key), value);
+    };
+    auto writeString = [&](const QString& section, const char* key, const QString& value) {
+        ini.writeString(section, QString::fromLatin1(key), value);
+    };
+
+    // A minimized window's place says nothing about where it will come back.
+    if (WindowState != 1) {
+        writeString(kGlobal, "MainLeft", numberText(Left));
+        writeString(kGlobal, "MainTop", numberText(Top));
+        writeString(kGlobal, "MainWidth", numberText(Width));
+        writeString(kGlobal, "MainHeight", numberText(Height));
+    }
+    const GlobalSettings& g = globals();
+    writeInt(kGlobal, "NumSessions", static_cast<qint64>(documents_.size()));
+    writeInt(kGlobal, "WindowState", WindowState);
+    writeString(kGlobal, "OnErrorRunApp", g.OnErrorRunApp);
+    writeInt(kGlobal, "LogErrors", g.LogErrors);
+    writeInt(kGlobal, "LoadWithWindows", g.LoadWithWindows);
+    writeInt(kGlobal, "PingEnabled", g.PingEnabled);
+    writeInt(kGlobal, "PingFrequency", g.PingFrequency);
+    writeInt(kGlobal, "PingTimeout", g.PingTimeout);
+    writeInt(kGlobal, "PacketSize", g.PacketSize);
+    writeString(kGlobal, "Password", g.Password);
+
+    SetAutoStart(g.LoadWithWindows == 1, QStringLiteral("Lumivex"), ExePath, true, false);
+
+    for (size_t i = 0; i < documents_.size(); ++i) {
+        frmDocument* doc = documents_[i];
+        const QString s = sessionSection(static_cast<int>(i) + 1);
+        writeInt(s, "Connector", doc->Combo2->listIndex());
+        const char* lists[] = {"BaudRate", "Parity", "Databits", "Stopbits", "FlowControl",
+                               "BufferSize"};
+        for (int k = 0; k < 6; ++k)
+            writeInt(s, lists[k], doc->Combo1[k]->listIndex());
+        writeInt(s, "CreateVirtualPort", doc->chkVPort->value());
+        writeInt(s, "UseUDP", doc->chkUDP->value());
+        writeInt(s, "BufferSerialData", doc->BufferSerData->value());
+        writeString(s, "LocalIP", doc->LocalIP->text());
+        writeString(s, "IPAddress", doc->IPAddress->text());
+        writeString(s, "PortNumber", doc->PortNumber->text());
+        writeString(s, "TCPOption", doc->TCPOption[1]->value() ? QStringLiteral("1")
+                                                               : QStringLiteral("0"));
+        writeString(s, "AutoActivate", doc->isActive() ? QStringLiteral("1") : QStringLiteral("0"));
+        writeInt(s, "WaitForCr", doc->WaitForCr->value());
+        writeString(s, "TimeoutValue", numberText(Val(doc->txtTimeoutValue->text())));
+
+        doc->Getstatus();
+        const OptionExchangeBlock& block = optionExchange();
+        writeInt(s, "AllowMultiConnect", block.AllowMultiConnect);
+        writeInt(s, "ServerSerialOptions", block.ServerSerialOptions);
+        writeInt(s, "ServerTCPOptions", block.ServerTCPOptions);
+        writeInt(s, "ClientOptions", block.ClientOptions);
+        writeInt(s, "ConnectOnVirtualOpen", block.ConnectOnVirtualOpen);
+        writeString(s, "UserPrompt", block.UserPrompt);
+        writeString(s, "UserPromptResponse", block.UserPromptResponse);
+        writeString(s, "PasswordPrompt", block.PasswordPrompt);
+        writeString(s, "PasswordPromptResponse", block.PasswordPromptResponse);
+        writeString(s, "SessionDescription", doc->Command3->tag());
+    }
+    // The set holds the password in plain text: keep such a file private.
+    ini.save(!g.Password.isEmpty());
+}

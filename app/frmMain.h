@@ -1,0 +1,127 @@
+#pragma once
+// The main window: holds the session windows, runs the start-up once and the exit sequence,
+// and reads and writes session set files. Views show it; the headless mode runs it alone.
+
+#include "app/CommandLine.h"
+#include "model/Form.h"
+#include "session/frmDocument.h"
+
+#include <QTimer>
+#include <functional>
+#include <vector>
+
+class Host;
+class TrayIcon;
+
+// What the main window needs from the process around it.
+struct MainServices {
+    Host& host;
+    TrayIcon& tray;
+    // The command line as one text (the arguments joined by single blanks).
+    QString commandLine;
+    // Where the program was started; relative set-file names on the command line resolve here.
+    QString startDirectory;
+    // True when another instance of the program already runs (it keeps the bus as it is).
+    bool anotherInstanceRunning = false;
+    // Carries out a service switch with its messages; returns whether it succeeded.
+    std::function<bool(const StartupCommand&)> serviceAction;
+    // Makes the components of a new session window.
+    std::function<SessionComponents()> sessionComponents = &SessionComponents::linuxComponents;
+};
+
+class frmMain : public Form {
+    Q_OBJECT
+public:
+    explicit frmMain(MainServices services, QObject* parent = nullptr);
+    ~frmMain() override;
+
+    // Menus (captions hold their text ids until the texts are loaded).
+    MenuEntry* mnuFile;
+    MenuEntry* mnuFileNew;
+    MenuEntry* mnuFileOpen;
+    MenuEntry* mnuFileClose;
+    MenuEntry* mnuFileSave;
+    MenuEntry* mnuFileSaveAs;
+    MenuEntry* mnuOptions;
+    MenuEntry* mPassword;
+    MenuEntry* mnuFileExit;
+    MenuEntry* mnuWindow;
+    MenuEntry* mnuWindowCascade;
+    MenuEntry* mnuWindowTileHorizontal;
+    MenuEntry* mnuWindowTileVertical;
+    MenuEntry* mnuWindowArrangeIcons;
+    MenuEntry* MTools;
+    MenuEntry* mPingTool;
+    MenuEntry* mResolve;
+    MenuEntry* mnuHelp;
+    MenuEntry* mnuHelpContents;
+    MenuEntry* mnuHelpSearch;
+    MenuEntry* mnuOrvane;
+    MenuEntry* mnuHelpAbout;
+    MenuEntry* mnuPopUp;
+    MenuEntry* mnuOpen;
+    MenuEntry* mnuHide;
+    MenuEntry* mnuExit;
+    MenuEntry* mnuAbout;
+
+    QTimer Timer1;   // one second after loading: the start-up; later the deferred exit
+
+    bool StartupDone = false;
+    bool ExitRequested = false;
+    std::vector<qint16> AutoActivateList;
+    QString CurrentFileName;
+    QString ExePath;
+    int TrayIconAdded = 0;
+
+    // Place and size in twips, and the state: 0 normal, 1 minimized, 2 maximized. The view
+    // keeps them in step with the real window; without one they stay as read.
+    double Left = 1000;
+    double Top = 1000;
+    double Width = 7000;
+    double Height = 7000;
+    int WindowState = 0;
+    void setGeometry(double left, double top, double width, double height);
+    void setWindowState(int state);
+    bool isShown() const { return shown_; }
+
+    // Session windows in the order they were created.
+    const std::vector<frmDocument*>& documents() const { return documents_; }
+    frmDocument* NewSession();
+    void closeDocument(frmDocument* document);
+
+    void MDIForm_Load();
+    void Timer1_Timer();
+    // Ends the program the normal way: saves the set to the default file, closes the
+    // session windows, removes the tray icon. Runs once.
+    void unloadMainWindow();
+
+    void getprofilesettings(const QString& FileName);
+    void writeprofilesettings(const QString& FileName);
+    // The default set file: default.lvx in the data folder.
+    static QString defaultSetFile();
+
+signals:
+    void documentAdded(frmDocument* document);
+    void documentRemoved(frmDocument* document);
+    void geometryChanged();
+    void showRequested();
+    // The program ends with this exit status.
+    void ended(int status);
+
+private:
+    void createMenus();
+    MenuEntry* menu(const char* name, int id);
+    MenuEntry* separator();
+    bool AppStartup();
+    void activateMarkedSessions();
+    void closeAllDocuments();
+    void MDIForm_QueryUnload();
+    void MDIForm_Unload();
+    QString resolveSetFile(const QString& FileName) const;
+
+    MainServices services_;
+    std::vector<frmDocument*> documents_;
+    bool shown_ = false;
+    bool unloading_ = false;
+    bool ended_ = false;
+};

@@ -1,0 +1,168 @@
+#include "gui/MainWindowView.h"
+
+#include "app/frmMain.h"
+#include "gui/DocumentView.h"
+#include "gui/QtTrayIcon.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QTimer>
+
+MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent)
+    : QMainWindow(parent), model_(model), tray_(tray), mdi_(new QMdiArea(this)) {
+    setWindowIcon(QIcon(QStringLiteral(":/lumivex.svg")));
+    setCentralWidget(mdi_);
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    buildMenus();
+
+    auto refreshTitle = [this] { setWindowTitle(model_.caption()); };
+    connect(&model_, &Form::captionChanged, this, refreshTitle);
+    refreshTitle();
+    connect(&model_, &frmMain::documentAdded, this, &MainWindowView::addDocument);
+    connect(&model_, &frmMain::documentRemoved, this, &MainWindowView::removeDocument);
+    connect(&model_, &frmMain::showRequested, this, &MainWindowView::showFromModel);
+    connect(&model_, &frmMain::ended, this, [this] {
+        ending_ = true;
+        close();
+    });
+    connect(&tray_, &QtTrayIcon::openRequested, this, &MainWindowView::restoreFromTray);
+    for (frmDocument* document : model_.documents())
+        addDocument(document);
+}
+
+void MainWindowView::buildMenus() {
+    QMenu* file = menuBar()->addMenu(QString());
+    auto refreshFile = [this, file] { file->setTitle(model_.mnuFile->caption()); };
+    connect(model_.mnuFile, &Control::changed, file, refreshFile);
+    refreshFile();
+    for (MenuEntry* entry : {model_.mnuFileNew, model_.mnuFileExit}) {
+        QAction* action = file->addAction(QString());
+        action->setShortcut(QKeySequence(entry->shortcut()));
+        auto refresh = [entry, action] {
+            action->setText(entry->caption());
+            action->setEnabled(entry->enabled());
+            action->setVisible(entry->visible());
+        };
+        connect(entry, &Control::changed, action, refresh);
+        refresh();
+        connect(action, &QAction::triggered, entry, [entry] { entry->click(); });
+    }
+}
+
+QMdiSubWindow* MainWindowView::subWindowOf(frmDocument* document) const {
+    const auto it = subWindows_.find(document);
+    return it == subWindows_.end() ? nullptr : it->second;
+}
+
+void MainWindowView::addDocument(frmDocument* document) {
+    auto* view = new DocumentView(*document);
+    QMdiSubWindow* sub = mdi_->addSubWindow(view);
+    sub->setWindowIcon(windowIcon());
+    // Closing a session window from its frame closes the session: the model decides.
+    sub->setAttribute(Qt::WA_DeleteOnClose, false);
+    subWindows_[document] = sub;
+    sub->installEventFilter(this);
+    connect(view, &QWidget::windowTitleChanged, sub, &QWidget::setWindowTitle);
+    sub->setWindowTitle(view->windowTitle());
+    sub->show();
+}
+
+bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::Close)
+        return QMainWindow::eventFilter(watched, event);
+    for (const auto& [document, sub] : subWindows_) {
+        if (sub == watched) {
+            // The model closes the session; removeDocument then deletes the subwindow.
+            event->ignore();
+            QTimer::singleShot(0, &model_, [this, d = document] { model_.closeDocument(d); });
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindowView::removeDocument(frmDocument* document) {
+    QMdiSubWindow* sub = subWindowOf(document);
+    if (!sub)
+        return;
+    subWindows_.erase(document);
+    mdi_->removeSubWindow(sub);
+    delete sub;
+}
+
+void MainWindowView::applyModelGeometry() {
+    const auto px = [](double twips) { return static_cast<int>(twips / kTwipsPerPixel); };
+    setGeometry(px(model_.Left), px(model_.Top), px(model_.Width), px(model_.Height));
+}
+
+void MainWindowView::showFromModel() {
+    applyModelGeometry();
+    switch (model_.WindowState) {
+    case 1:
+        showMinimized();
+        break;
+    case 2:
+        showMaximized();
+        break;
+    default:
+        showNormal();
+        break;
+    }
+}
+
+void MainWindowView::storeGeometry() {
+    if (!isVisible() && !isMinimized())
+        return;
+    // A maximized window stores the place it returns to; its state brings it back maximized.
+    const QRect r = isMaximized() ? normalGeometry() : geometry();
+    model_.setGeometry(r.x() * kTwipsPerPixel, r.y() * kTwipsPerPixel,
+                       r.width() * kTwipsPerPixel, r.height() * kTwipsPerPixel);
+}
+
+void MainWindowView::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange)
+        return;
+    const int state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
+    model_.setWindowState(state);
+    // A minimized program lives in the tray when there is one.
+    if (state == 1 && model_.TrayIconAdded != 0)
+        QTimer::singleShot(0, this, &QWidget::hide);
+}
+
+void MainWindowView::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    if (!isMinimized())
+        storeGeometry();
+}
+
+void MainWindowView::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (!isMinimized())
+        storeGeometry();
+}
+
+void MainWindowView::restoreFromTray() {
+    if (!isMinimized() && isVisible()) {
+        raise();
+        activateWindow();
+        return;
+    }
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void MainWindowView::closeEvent(QCloseEvent* event) {
+    if (ending_) {
+        event->accept();
+        return;
+    }
+    // The model runs the exit sequence; its ended signal closes this window.
+    event->ignore();
+    model_.unloadMainWindow();
+}

@@ -1,0 +1,6 @@
+#include "session/OptionExchange.h"
+
+OptionExchangeBlock& optionExchange() {
+    static OptionExchangeBlock block;
+    return block;
+}

@@ -1,0 +1,268 @@
+#include "session/frmDocument.h"
+
+#include "model/Host.h"
+#include "model/Val.h"
+#include "net/LocalAddresses.h"
+#include "platform/SerialPort.h"
+#include "platform/SocketArray.h"
+#include "platform/VirtualPort.h"
+#include "text/LoadResource.h"
+#include "text/StringTable.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int kComPorts = 1024;
+constexpr int kMaxPort = 65535;
+constexpr auto kReconnectInterval = 5000ms;
+constexpr auto kHeartbeatInterval = 50ms;
+
+// String ids of the window's texts.
+enum TextId {
+    IdNone = 2205,
+    IdConnectedClients = 5101,
+    IdPortRange = 5102,
+    IdError = 5103,
+    IdRemoteHost = 5104,
+    IdRemotePort = 5105,
+    IdLocalAddress = 5106,
+    IdLocalPort = 5107,
+    IdDeActivate = 5118,
+};
+
+QString tagOf(int id) {
+    return QString::number(id);
+}
+
+} // namespace
+
+SessionComponents::SessionComponents() = default;
+SessionComponents::~SessionComponents() = default;
+SessionComponents::SessionComponents(SessionComponents&&) noexcept = default;
+SessionComponents& SessionComponents::operator=(SessionComponents&&) noexcept = default;
+
+SessionComponents SessionComponents::linuxComponents() {
+    SessionComponents c;
+    c.serial = createSerialPort();
+    c.virtualPort = createVirtualPort();
+    c.sockets = std::make_unique<SocketArray>();
+    return c;
+}
+
+frmDocument::frmDocument(Host& host, QObject* parent)
+    : frmDocument(host, SessionComponents::linuxComponents(), parent) {}
+
+frmDocument::frmDocument(Host& host, SessionComponents components, QObject* parent)
+    : Form(QStringLiteral("frmDocument"), parent), host_(host), components_(std::move(components)) {
+    createControls();
+    connectHandlers();
+    Timer1.setInterval(kReconnectInterval);
+    Timer2.setInterval(kHeartbeatInterval);
+    Form_Load();
+}
+
+frmDocument::~frmDocument() = default;
+
+void frmDocument::createControls() {
+    Frame1 = add<Frame>(QStringLiteral("Frame1"));
+    Frame1->setCaption(QStringLiteral("Serial Port:"));
+    Frame1->setTag(tagOf(5000));
+    const std::array<int, 7> serialLabelIds{2202, 2203, 2204, 2210, 2211, 2212, 2217};
+    for (int i = 0; i < 7; ++i) {
+        SerialLabels[i] = addArrayItem<Label>(QStringLiteral("lblSerial"), i);
+        SerialLabels[i]->setTag(tagOf(serialLabelIds[i]));
+    }
+    Combo2 = add<ComboBox>(QStringLiteral("Combo2"));
+    for (int i = 0; i < 6; ++i)
+        Combo1[i] = addArrayItem<ComboBox>(QStringLiteral("Combo1"), i);
+    BufferSerData = add<CheckBox>(QStringLiteral("BufferSerData"));
+    BufferSerData->setCaption(QStringLiteral("Buffer Data If TCP/IP Port Closed"));
+    BufferSerData->setTag(tagOf(5003));
+    chkVPort = add<CheckBox>(QStringLiteral("chkVPort"));
+    chkVPort->setCaption(QStringLiteral("Create Virtual COM Port"));
+    chkVPort->setTag(tagOf(5002));
+    WaitForCr = add<CheckBox>(QStringLiteral("WaitForCr"));
+    WaitForCr->setCaption(QStringLiteral("Wait for timeout before transmit."));
+    WaitForCr->setTag(tagOf(5004));
+    lblTimeout = add<Label>(QStringLiteral("lblTimeout"));
+    lblTimeout->setCaption(QStringLiteral("Timeout value (ms):"));
+    lblTimeout->setTag(tagOf(5005));
+    txtTimeoutValue = add<TextBox>(QStringLiteral("txtTimeoutValue"));
+    txtTimeoutValue->setText(QStringLiteral("150"));
+
+    Frame2 = add<Frame>(QStringLiteral("Frame2"));
+    Frame2->setCaption(QStringLiteral("TCP/IP Port:"));
+    Frame2->setTag(tagOf(5001));
+    for (int i = 0; i < 2; ++i) {
+        TCPOption[i] = addArrayItem<OptionButton>(QStringLiteral("TCPOption"), i);
+        TCPOption[i]->setTag(tagOf(5006 + i));
+    }
+    TCPOption[0]->setCaption(QStringLiteral("This PC Will Act As TCP Client"));
+    TCPOption[1]->setCaption(QStringLiteral("This PC Will Act As TCP Server"));
+    OptionButton::group({TCPOption[0], TCPOption[1]});
+    Label2 = add<Label>(QStringLiteral("Label2"));
+    Label3 = add<Label>(QStringLiteral("Label3"));
+    IPAddress = add<TextBox>(QStringLiteral("IPAddress"));
+    IPAddress->setMaxLength(50);
+    LocalIP = add<ComboBox>(QStringLiteral("LocalIP"));
+    LocalIP->setEditable(true);
+    PortNumber = add<TextBox>(QStringLiteral("PortNumber"));
+    PortNumber->setMaxLength(5);
+    PortNumber->setText(QStringLiteral("1000"));
+    chkUDP = add<CheckBox>(QStringLiteral("chkUDP"));
+    chkUDP->setCaption(QStringLiteral("Use UDP instead of TCP/IP"));
+    Command2 = add<Button>(QStringLiteral("Command2"));
+    Command2->setCaption(QStringLiteral("I/O Options..."));
+    Command2->setTag(tagOf(5008));
+    btnLogin = add<Button>(QStringLiteral("btnLogin"));
+    btnLogin->setCaption(QStringLiteral("Login Options..."));
+
+    Command1 = add<Button>(QStringLiteral("Command1"));
+    Command1->setCaption(QStringLiteral("Activate"));
+    Command1->setTag(tagOf(5009));
+    Command3 = add<Button>(QStringLiteral("Command3"));
+    Command3->setCaption(QStringLiteral("Set Window Name..."));
+    for (int i = 0; i < 2; ++i) {
+        StatusBar1[i] = addArrayItem<Label>(QStringLiteral("StatusBar1"), i);
+        StatusBar1[i]->setTag(tagOf(5090 + i));
+        Shape1[i] = addArrayItem<Shape>(QStringLiteral("Shape1"), i);
+    }
+    StatusBar1[0]->setCaption(QStringLiteral("COM Status:"));
+    StatusBar1[1]->setCaption(QStringLiteral("TCP/IP Status:"));
+}
+
+void frmDocument::connectHandlers() {
+    connect(Combo2, &ComboBox::clicked, this, &frmDocument::Combo2_Click);
+    connect(PortNumber, &TextBox::textChanged, this, &frmDocument::PortNumber_Change);
+    for (int i = 0; i < 2; ++i) {
+        connect(TCPOption[i], &OptionButton::clicked, this, [this, i] { TCPOption_Click(i); });
+        connect(StatusBar1[i], &Control::changed, this, [this, i, last = QString()]() mutable {
+            if (StatusBar1[i]->caption() == last)
+                return;
+            last = StatusBar1[i]->caption();
+            emit statusChanged(i, last);
+        });
+    }
+    connect(Command1, &Button::clicked, this, &frmDocument::Command1_Click);
+    connect(Command3, &Button::clicked, this, &frmDocument::Command3_Click);
+    connect(Frame2, &Frame::dblClicked, this, &frmDocument::Frame2_DblClick);
+}
+
+void frmDocument::Form_Load() {
+    LoadResource(*this);
+    MSComm1().setInputMode(1);
+    fillLists();
+
+    LocalIP->setItems(localIPv4Addresses());
+    if (LocalIPAddress.isEmpty()) {
+        LocalIPAddress = Winsock1().at(0).LocalIP();
+        if (!LocalIPAddress.isEmpty()) {
+            LocalIP->setText(LocalIPAddress);
+            TCPOption[1]->setEnabled(true);
+        } else {
+            // Without a local address this machine cannot serve.
+            TCPOption[1]->setEnabled(false);
+            TCPOptionValue = 0;
+        }
+    }
+    TCPOption[0]->setValue(true);
+    options.AllowMultiConnect = 1;
+    options.ConnectOnVirtualOpen = 1;
+}
+
+void frmDocument::fillLists() {
+    QStringList connectors{LoadResString(IdNone)};
+    for (int n = 1; n <= kComPorts; ++n)
+        connectors << QStringLiteral("COM%1").arg(n);
+    Combo2->setItems(connectors);
+    Combo2->setListIndex(0);
+
+    Combo1[0]->setItems({"110", "300", "600", "1200", "2400", "4800", "9600", "14400", "19200",
+                         "28800", "38400", "57600", "115200", "230400", "460800", "921600"});
+    Combo1[0]->setListIndex(6);
+    Combo1[1]->setItems({LoadResString(2205), LoadResString(2207), LoadResString(2206),
+                         LoadResString(2208), LoadResString(2209)});
+    Combo1[1]->setListIndex(0);
+    Combo1[2]->setItems({"5", "6", "7", "8"});
+    Combo1[2]->setListIndex(3);
+    Combo1[3]->setItems({"1", "1.5", "2"});
+    Combo1[3]->setListIndex(0);
+    Combo1[4]->setItems({LoadResString(2213), LoadResString(2214), LoadResString(2215),
+                         LoadResString(2216)});
+    Combo1[4]->setListIndex(0);
+    QStringList sizes;
+    for (qint64 size : {1024LL, 4096LL}) // the list has no 2048
+        sizes << QString::number(size);
+    for (qint64 size = 8192; size <= 67108864; size *= 2)
+        sizes << QString::number(size);
+    Combo1[5]->setItems(sizes);
+    Combo1[5]->setListIndex(2);
+}
+
+void frmDocument::Getstatus() {
+    static_cast<IoOptions&>(optionExchange()) = options;
+}
+
+void frmDocument::UpdateStatus() {
+    options = optionExchange();
+}
+
+void frmDocument::Command1_Click() {
+    // Activation and deactivation are carried out by the session engine listening here.
+    emit activationRequested();
+}
+
+long frmDocument::MaxSocketIndex() const {
+    return Winsock1().maxIndex();
+}
+
+bool frmDocument::isActive() const {
+    return Command1->caption() == LoadResString(IdDeActivate);
+}
+
+void frmDocument::TCPOption_Click(int index) {
+    const bool server = index == 1;
+    IPAddress->setVisible(!server);
+    LocalIP->setVisible(server);
+    Label2->setCaption(LoadResString(server ? IdLocalAddress : IdRemoteHost));
+    Label3->setCaption(LoadResString(server ? IdLocalPort : IdRemotePort));
+}
+
+void frmDocument::Combo2_Click() {
+    linkTopic_ = Combo2->text();
+}
+
+void frmDocument::PortNumber_Change() {
+    // The text is not corrected here; activation refuses a port out of range.
+    if (Val(PortNumber->text()) > kMaxPort)
+        host_.messageBox(LoadResString(IdPortRange), LoadResString(IdError));
+}
+
+void frmDocument::Command3_Click() {
+    const auto name = host_.inputBox(
+        QStringLiteral("Enter an optional name or description for this session window. The name "
+                       "that you enter will appear in the title bar of the current session window "
+                       "and in the Window list on the Lumivex main menu."),
+        QStringLiteral("Set Window Name"), caption());
+    if (!name || name->isEmpty())
+        return;
+    setCaption(*name);
+    Command3->setTag(*name);
+}
+
+void frmDocument::Frame2_DblClick() {
+    if (TCPOption[0]->value())
+        return;
+    QString list;
+    SocketArray& sockets = Winsock1();
+    for (int i = 0; i <= MaxSocketIndex(); ++i) {
+        if (sockets.at(i).State() == 7)
+            list += sockets.at(i).RemoteHostIP() + QStringLiteral("\r\n");
+    }
+    host_.messageBox(list, LoadResString(IdConnectedClients));
+}
+
+void frmDocument::setStatus(int index, const QString& caption) {
+    StatusBar1.at(index)->setCaption(caption);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// A main window model over real files in an isolated home, with a scripted host and a tray
+// that can be told whether the desktop has one.
+
+#include "app/frmMain.h"
+#include "model/TrayIcon.h"
+#include "tests/support/IsolatedHome.h"
+#include "tests/support/ScriptedHost.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+class FakeTray : public TrayIcon {
+public:
+    bool available = false;
+    bool shown = false;
+    int removals = 0;
+    bool add() override { return shown = available; }
+    void remove() override {
+        shown = false;
+        ++removals;
+    }
+};
+
+class MainFixture : public ::testing::Test {
+protected:
+    std::unique_ptr<frmMain> makeMain(const QString& commandLine = {}) {
+        MainServices services{host, tray};
+        services.commandLine = commandLine;
+        services.startDirectory = home.path();
+        services.anotherInstanceRunning = anotherInstance;
+        services.serviceAction = [this](const StartupCommand& command) {
+            serviceCommands.push_back(command);
+            return serviceResult;
+        };
+        return std::make_unique<frmMain>(services);
+    }
+    QString defaultFile() const { return home.path(QStringLiteral("home/default.lvx")); }
+
+    IsolatedHome home;
+    ScriptedHost host;
+    FakeTray tray;
+    bool anotherInstance = false;
+    bool serviceResult = true;
+    std::vector<StartupCommand> serviceCommands;
+};

@@ -1,0 +1,147 @@
+#include "app/ExitSignals.h"
+#include "tests/app/MainFixture.h"
+
+#include <QSignalSpy>
+#include <csignal>
+
+namespace {
+
+class StartupTest : public MainFixture {};
+
+TEST_F(StartupTest, MarkedSessionsActivateInOrderBeforeTheWindowShows) {
+    ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nNumSessions=3\n[Session1]\nAutoActivate=1\n"
+                                              "[Session2]\nAutoActivate=0\n"
+                                              "[Session3]\nAutoActivate=1\n"));
+    auto main = makeMain();
+    std::vector<int> activated;
+    bool shownBeforeActivation = false;
+    QObject::connect(main.get(), &frmMain::documentAdded, [&](frmDocument* doc) {
+        const int number = static_cast<int>(main->documents().size());
+        QObject::connect(doc, &frmDocument::activationRequested, [&, number] {
+            activated.push_back(number);
+            shownBeforeActivation |= main->isShown();
+        });
+    });
+    QSignalSpy shown(main.get(), &frmMain::showRequested);
+    main->MDIForm_Load();
+    EXPECT_TRUE(main->Timer1.isActive());
+    EXPECT_EQ(main->Timer1.interval(), 1000);
+    main->Timer1_Timer();
+    EXPECT_EQ(activated, (std::vector<int>{1, 3}));
+    EXPECT_FALSE(shownBeforeActivation);
+    EXPECT_EQ(shown.count(), 1);
+    EXPECT_TRUE(main->StartupDone);
+    EXPECT_FALSE(main->Timer1.isActive());
+    EXPECT_EQ(main->AutoActivateList, (std::vector<qint16>{0, 0, 0, 0, 0}));
+    // Start-up runs once; a later tick does nothing.
+    main->Timer1_Timer();
+    EXPECT_EQ(activated.size(), 2u);
+    EXPECT_EQ(shown.count(), 1);
+}
+
+TEST_F(StartupTest, NoFileGivesOneSessionAndExitCreatesTheDefaultFile) {
+    auto main = makeMain();
+    QSignalSpy ended(main.get(), &frmMain::ended);
+    main->Timer1_Timer();
+    ASSERT_EQ(main->documents().size(), 1u);
+    EXPECT_EQ(main->documents()[0]->caption(), QStringLiteral("New - RS232 to TCP/IP"));
+    EXPECT_FALSE(QFile::exists(defaultFile()));
+    main->mnuFileExit->click();
+    ASSERT_EQ(ended.count(), 1);
+    EXPECT_EQ(ended.at(0).at(0).toInt(), 0);
+    EXPECT_TRUE(main->documents().empty());
+    EXPECT_TRUE(readWholeFile(defaultFile()).contains("NumSessions=1\n"));
+}
+
+TEST_F(StartupTest, ANamedFileIsReadButTheExitSavesToTheDefaultFile) {
+    ASSERT_TRUE(writeWholeFile(home.path(QStringLiteral("plant.lvx")),
+                               "[Lumivex]\nNumSessions=2\n[Session2]\nConnector=7\n"));
+    // A relative name resolves against the folder the program was started in.
+    auto main = makeMain(QStringLiteral("plant.lvx"));
+    main->Timer1_Timer();
+    ASSERT_EQ(main->documents().size(), 2u);
+    EXPECT_EQ(main->documents()[1]->Combo2->text(), QStringLiteral("COM7"));
+    EXPECT_TRUE(main->CurrentFileName.isEmpty());
+    main->unloadMainWindow();
+    EXPECT_TRUE(readWholeFile(defaultFile()).contains("Connector=7\n"));
+    EXPECT_EQ(readWholeFile(home.path(QStringLiteral("plant.lvx"))),
+              "[Lumivex]\nNumSessions=2\n[Session2]\nConnector=7\n");
+}
+
+TEST_F(StartupTest, AnUnknownSwitchIsAFileName) {
+    auto main = makeMain(QStringLiteral("-X"));
+    main->Timer1_Timer();
+    EXPECT_TRUE(serviceCommands.empty());
+    EXPECT_EQ(main->documents().size(), 1u);
+    EXPECT_TRUE(main->isShown());
+}
+
+TEST_F(StartupTest, AServiceSwitchActsAndEndsWithoutTouchingAnything) {
+    tray.available = true;
+    serviceResult = false;
+    auto main = makeMain(QStringLiteral(" -ihs "));
+    QSignalSpy ended(main.get(), &frmMain::ended);
+    main->Timer1_Timer();
+    ASSERT_EQ(serviceCommands.size(), 1u);
+    EXPECT_EQ(serviceCommands[0].action, StartupCommand::Action::InstallHidden);
+    EXPECT_TRUE(serviceCommands[0].silent);
+    ASSERT_EQ(ended.count(), 1);
+    EXPECT_EQ(ended.at(0).at(0).toInt(), 1);   // a failed switch action ends with 1
+    EXPECT_FALSE(tray.shown);
+    EXPECT_TRUE(main->documents().empty());
+    EXPECT_FALSE(main->isShown());
+    main->unloadMainWindow();   // the program has ended: nothing is saved
+    EXPECT_FALSE(QFile::exists(defaultFile()));
+}
+
+TEST_F(StartupTest, TrayIconIsAddedOnlyWhereATrayExistsAndRemovedAtExit) {
+    auto without = makeMain();
+    without->Timer1_Timer();
+    EXPECT_EQ(without->TrayIconAdded, 0);
+    without->unloadMainWindow();
+    EXPECT_EQ(tray.removals, 0);
+
+    tray.available = true;
+    auto with = makeMain();
+    with->Timer1_Timer();
+    EXPECT_EQ(with->TrayIconAdded, 1);
+    with->unloadMainWindow();
+    EXPECT_EQ(tray.removals, 1);
+}
+
+TEST_F(StartupTest, ExitWhileActiveSavesTheSessionAsActive) {
+    auto main = makeMain();
+    main->Timer1_Timer();
+    // Activation proper belongs to the session engine; the saved mark follows the button.
+    main->documents()[0]->Command1->setCaption(QStringLiteral("De-Activate"));
+    main->unloadMainWindow();
+    EXPECT_TRUE(readWholeFile(defaultFile()).contains("AutoActivate=1\n"));
+}
+
+TEST_F(StartupTest, TerminationSignalsRunTheNormalExit) {
+    for (int number : {SIGTERM, SIGINT, SIGHUP}) {
+        auto main = makeMain();
+        ExitSignals exitSignals;
+        QObject::connect(&exitSignals, &ExitSignals::exitRequested, main.get(),
+                         &frmMain::unloadMainWindow);
+        QSignalSpy ended(main.get(), &frmMain::ended);
+        main->Timer1_Timer();
+        const QString port = QString::number(4000 + number);
+        main->documents()[0]->PortNumber->setText(port);
+        ASSERT_EQ(::raise(number), 0);
+        ASSERT_TRUE(waitUntil([&] { return ended.count() > 0; })) << number;
+        EXPECT_EQ(ended.at(0).at(0).toInt(), 0);
+        EXPECT_TRUE(readWholeFile(defaultFile()).contains("PortNumber=" + port.toUtf8() + "\n"));
+    }
+}
+
+TEST_F(StartupTest, ASignalBeforeTheSetIsReadDoesNotOverwriteIt) {
+    const QByteArray stored = "[Lumivex]\nNumSessions=2\n";
+    ASSERT_TRUE(writeWholeFile(defaultFile(), stored));
+    auto main = makeMain();
+    main->MDIForm_Load();
+    main->unloadMainWindow();
+    EXPECT_EQ(readWholeFile(defaultFile()), stored);
+}
+
+} // namespace
