@@ -27,7 +27,7 @@ void DeviceOpenWatcher::stop() {
 
 void DeviceOpenWatcher::onReadable() {
     alignas(inotify_event) char buffer[4096];
-    bool sawOpen = false;
+    int opens = 0;
     bool any = false;
     for (;;) {
         const ssize_t n = ::read(fd_.get(), buffer, sizeof buffer);
@@ -35,11 +35,11 @@ void DeviceOpenWatcher::onReadable() {
             break;
         for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-            sawOpen = sawOpen || (event->mask & IN_OPEN) != 0;
+            opens += (event->mask & IN_OPEN) != 0 ? 1 : 0;
             any = true;
             at += static_cast<ssize_t>(sizeof(inotify_event)) + event->len;
         }
     }
     if (any)
-        emit activity(sawOpen);
+        emit activity(opens);
 }

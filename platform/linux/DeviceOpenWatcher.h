@@ -20,9 +20,9 @@ public:
     bool watching() const { return fd_.valid(); }
 
 signals:
-    // Some process opened or closed the device; sawOpen tells whether an open was among the
+    // Some process opened or closed the device; opens is how many opens were among the
     // events read.
-    void activity(bool sawOpen);
+    void activity(int opens);
 
 private:
     void onReadable();

@@ -102,7 +102,7 @@ bool PtyVirtualPort::createPort(const QString& name) {
     }
     watcher_.watch(slavePath_);
     pollTimer_.start();
-    updateOpenState(false);
+    updateOpenState(0);
     return true;
 }
 
@@ -189,6 +189,7 @@ void PtyVirtualPort::releasePort() {
     received_.clear();
     opened_ = false;
     opensAheadOfInotify_ = 0;
+    ownOpens_ = 0;
     portName_.clear();
     slavePath_.clear();
     linkPath_.clear();
@@ -201,27 +202,29 @@ bool PtyVirtualPort::masterHungUp() const {
 }
 
 void PtyVirtualPort::pollOpenState() {
-    updateOpenState(false);
+    updateOpenState(0);
 }
 
-// The master's hang-up flag is the truth; sawOpen (from inotify) also catches an application
-// that opened and closed the port between two checks.
-void PtyVirtualPort::updateOpenState(bool sawOpen) {
+// The master's hang-up flag is the truth; the inotify count of opens also catches an
+// application that opened and closed the port between two checks.
+void PtyVirtualPort::updateOpenState(int opens) {
     if (!master_)
         return;
-    // An open reported before inotify told of it is not counted twice.
-    if (sawOpen && opensAheadOfInotify_ > 0) {
-        --opensAheadOfInotify_;
-        sawOpen = false;
-    }
+    // Opens of our own, and opens already reported before inotify told of them, are no news.
+    const int own = qMin(opens, ownOpens_);
+    ownOpens_ -= own;
+    opens -= own;
+    const int ahead = qMin(opens, opensAheadOfInotify_);
+    opensAheadOfInotify_ -= ahead;
+    opens -= ahead;
     const bool open = !masterHungUp();
     if (open && !opened_) {
-        if (!sawOpen && watcher_.watching())
+        if (opens == 0 && watcher_.watching())
             ++opensAheadOfInotify_;
         reportOpened();
     } else if (!open && opened_) {
         reportClosed();
-    } else if (!open && sawOpen) {
+    } else if (!open && opens > 0) {
         reportOpened();
         if (master_ && opened_)
             reportClosed();
@@ -235,17 +238,31 @@ void PtyVirtualPort::reportOpened() {
     emit openClose(true);
 }
 
-// What the application wrote before it closed is still read; then raw mode is set again,
-// since an application's termios changes outlive its close.
+// What the application wrote before it closed is still read. What it left unread is
+// dropped, so that the next application does not get bytes meant for this one; and raw mode
+// is set again, since an application's termios changes outlive its close.
 void PtyVirtualPort::reportClosed() {
     const bool gotBytes = readMaster();
     opened_ = false;
     updateReadNotifier();
+    discardUnreadOutput();
     setRawMode();
     if (gotBytes)
         emit dataReceived(bytesWaiting());
     if (master_)
         emit openClose(false);
+}
+
+// The kernel keeps what the master wrote in the slave's input across closes, and only the
+// slave side can flush it: open it for a moment (inotify reports that open; it is counted).
+void PtyVirtualPort::discardUnreadOutput() {
+    const UniqueFd slave(
+        ::open(native(slavePath_).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!slave)
+        return;
+    if (watcher_.watching())
+        ++ownOpens_;
+    ::tcflush(slave.get(), TCIFLUSH);
 }
 
 bool PtyVirtualPort::readMaster() {
@@ -269,7 +286,7 @@ bool PtyVirtualPort::readMaster() {
 void PtyVirtualPort::onMasterReadable() {
     if (readMaster())
         emit dataReceived(bytesWaiting());
-    updateOpenState(false);
+    updateOpenState(0);
 }
 
 // Off while no application holds the slave (hang-up would fire it in a tight loop) and while

@@ -51,9 +51,10 @@ private:
     bool openPair();
     void releasePort();
     bool masterHungUp() const;
-    void updateOpenState(bool sawOpen);
+    void updateOpenState(int opens);
     void reportOpened();
     void reportClosed();
+    void discardUnreadOutput();
     // Reads what the master holds into the receive buffer; returns false on hang-up.
     bool readMaster();
     void onMasterReadable();
@@ -71,7 +72,8 @@ private:
     QString markerPath_;
     QString lastError_;
     bool opened_ = false;
-    int opensAheadOfInotify_ = 0;
+    int opensAheadOfInotify_ = 0; // opens seen before inotify told of them
+    int ownOpens_ = 0;            // opens of the slave by this object, not an application
     bool switch16_ = false;
     bool switch13_ = false;
 };

@@ -337,6 +337,18 @@ TEST_F(VirtualPortTest, NothingIsWrittenWhileNoApplicationHasThePort) {
     EXPECT_EQ(::read(app.get(), none, sizeof none), -1); // nothing was queued for it
 }
 
+TEST_F(VirtualPortTest, BytesTheLastApplicationLeftUnreadAreNotGivenToTheNext) {
+    create(port);
+    UniqueFd app = openAsApplication();
+    ASSERT_EQ(port.write("old", 3), 3);
+    closeAsApplication(app);
+    app = openAsApplication();
+    char none[4];
+    EXPECT_EQ(::read(app.get(), none, sizeof none), -1);
+    ASSERT_EQ(port.write("new", 3), 3);
+    EXPECT_EQ(readExactly(app.get(), 3), QByteArray("new"));
+}
+
 TEST_F(VirtualPortTest, DeleteWhileOpenHangsTheApplicationUp) {
     create(port);
     UniqueFd app = openAsApplication();
