@@ -64,6 +64,17 @@ TEST(TcpClient, RefusedConnectionIsAnErrorEventAndNoClose) {
     EXPECT_TRUE(waitUntil([&] { return element.State() == kConnected; }));
 }
 
+TEST(TcpClient, UnknownHostIsAnErrorEvent) {
+    QtSocket element;
+    QSignalSpy errorSpy(&element, &Socket::error);
+    element.setRemoteHost("no-such-host.invalid");
+    element.setRemotePort(80);
+    ASSERT_TRUE(element.Connect());
+    ASSERT_TRUE(waitUntil([&] { return errorSpy.count() == 1; }, std::chrono::seconds(30)));
+    EXPECT_EQ(errorSpy.at(0).at(0).toInt(), 11001);
+    EXPECT_EQ(element.State(), 9);
+}
+
 TEST(TcpClient, ConnectsFromTheLocalPortItWasBoundTo) {
     PeerServer server;
     QtSocket element;

@@ -135,6 +135,19 @@ TEST(Udp, WithNowhereToSendTheSendIsDropped) {
     EXPECT_EQ(errorSpy.count(), 0);
 }
 
+TEST(Udp, SendsToAnUnknownHostAreDroppedQuietly) {
+    UdpElement udp;
+    QSignalSpy errorSpy(&udp.element, &Socket::error);
+    udp.element.setRemoteHost("no-such-host.invalid");
+    udp.element.setRemotePort(9);
+    ASSERT_TRUE(udp.element.SendData("lost"));
+    EXPECT_EQ(udp.element.bytesToSend(), 4);
+    ASSERT_TRUE(
+        waitUntil([&] { return udp.element.bytesToSend() == 0; }, std::chrono::seconds(30)));
+    EXPECT_EQ(errorSpy.count(), 0);
+    EXPECT_EQ(udp.element.State(), 1);
+}
+
 TEST(Udp, ARefusedPortIsNoErrorEvent) {
     UdpElement udp;
     QSignalSpy errorSpy(&udp.element, &Socket::error);
