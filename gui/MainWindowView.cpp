@@ -27,7 +27,7 @@ MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent
     connect(&model_, &frmMain::showRequested, this, &MainWindowView::showFromModel);
     connect(&model_, &frmMain::ended, this, [this] {
         ending_ = true;
-        close();
+        hide();
     });
     connect(&tray_, &QtTrayIcon::openRequested, this, &MainWindowView::restoreFromTray);
     for (frmDocument* document : model_.documents())

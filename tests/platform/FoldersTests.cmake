@@ -1,1 +1,1 @@
-# FoldersTests
+lumivex_add_test(test_folders FoldersTest.cpp)
