@@ -2,5 +2,6 @@
 target_sources(lumivex_core PRIVATE
     VirtualPort.h
     linux/PortMarker.h linux/PortMarker.cpp
+    linux/NotifierPtr.h
     linux/DeviceOpenWatcher.h linux/DeviceOpenWatcher.cpp
     linux/PtyVirtualPort.h linux/PtyVirtualPort.cpp)

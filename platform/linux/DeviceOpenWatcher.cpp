@@ -15,7 +15,7 @@ bool DeviceOpenWatcher::watch(const QString& path) {
     if (::inotify_add_watch(fd.get(), QFile::encodeName(path).constData(), IN_OPEN | IN_CLOSE) < 0)
         return false;
     fd_ = std::move(fd);
-    notifier_ = std::make_unique<QSocketNotifier>(fd_.get(), QSocketNotifier::Read);
+    notifier_ = makeReadNotifier(fd_.get());
     connect(notifier_.get(), &QSocketNotifier::activated, this, &DeviceOpenWatcher::onReadable);
     return true;
 }

@@ -3,6 +3,7 @@
 // The report is a hint: the caller confirms the state by other means (a pty master's
 // hang-up flag), since inotify announces a close before the device is released.
 
+#include "platform/linux/NotifierPtr.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <QObject>
@@ -28,5 +29,5 @@ private:
     void onReadable();
 
     UniqueFd fd_;
-    std::unique_ptr<QSocketNotifier> notifier_;
+    NotifierPtr notifier_;
 };

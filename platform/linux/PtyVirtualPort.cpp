@@ -126,7 +126,7 @@ bool PtyVirtualPort::openPair() {
     master_ = std::move(master);
     slavePath_ = QFile::decodeName(path);
     setRawMode();
-    readNotifier_ = std::make_unique<QSocketNotifier>(master_.get(), QSocketNotifier::Read);
+    readNotifier_ = makeReadNotifier(master_.get());
     readNotifier_->setEnabled(false);
     connect(readNotifier_.get(), &QSocketNotifier::activated, this,
             &PtyVirtualPort::onMasterReadable);

@@ -6,6 +6,7 @@
 
 #include "platform/VirtualPort.h"
 #include "platform/linux/DeviceOpenWatcher.h"
+#include "platform/linux/NotifierPtr.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <QByteArray>
@@ -62,7 +63,7 @@ private:
     void setRawMode();
 
     UniqueFd master_;
-    std::unique_ptr<QSocketNotifier> readNotifier_;
+    NotifierPtr readNotifier_;
     DeviceOpenWatcher watcher_;
     QTimer pollTimer_;
     QByteArray received_;

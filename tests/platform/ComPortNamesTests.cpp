@@ -16,14 +16,8 @@ TEST(ComPortNames, ReadsComNumbers) {
                 {"LPT1", 0}, {"COM-1", 0},    {"", 0},       {" COM5", 0}};
     for (const auto& row : rows)
         EXPECT_EQ(comPortNumber(QString::fromLatin1(row.name)), row.number) << row.name;
-    EXPECT_EQ(comPortName(7), QStringLiteral("COM7"));
-}
-
-TEST(ComPortNames, MarkerNamesRoundTrip) {
     EXPECT_EQ(comNumberOfMarker(QStringLiteral(".COM5.lumivex")), 5);
-    EXPECT_EQ(comNumberOfMarker(QStringLiteral("COM5.lumivex")), 0);
     EXPECT_EQ(comNumberOfMarker(QStringLiteral(".COM5.lumivex~")), 0);
-    EXPECT_EQ(comNumberOfMarker(QStringLiteral(".COMx.lumivex")), 0);
 }
 
 TEST(ComPortNames, DeviceIsTheMappingWhenThereIsOneElseTtyS) {

@@ -5,24 +5,7 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 namespace {
-
-TEST(PortMarker, RoundTripsThroughItsFile) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral(".COM5.lumivex"));
-    const PortMarker written = PortMarker::forThisProcess(QStringLiteral("/dev/pts/7"));
-    ASSERT_TRUE(written.write(path));
-    const auto read = PortMarker::read(path);
-    ASSERT_TRUE(read.has_value());
-    EXPECT_EQ(read->pid, ::getpid());
-    EXPECT_EQ(read->startTime, written.startTime);
-    EXPECT_NE(read->startTime, 0u);
-    EXPECT_EQ(read->ptyPath, QStringLiteral("/dev/pts/7"));
-    EXPECT_TRUE(read->ownerRunning());
-    EXPECT_TRUE(read->ownedByThisProcess());
-}
 
 TEST(PortMarker, UnreadableFilesAreNoMarker) {
     QTemporaryDir dir;

@@ -328,15 +328,4 @@ TEST_F(SerialPortTest, DeviceThatGoesAwayIsReportedOnceAndClosed) {
     EXPECT_EQ(readExactly(replacement.master.get(), 4), QByteArray("back"));
 }
 
-TEST_F(SerialPortTest, CloseAndReopenKeepsSettings) {
-    ASSERT_TRUE(port->setSettings(QStringLiteral("57600,O,8,2")).ok());
-    openPort();
-    ASSERT_TRUE(port->setPortOpen(false).ok());
-    EXPECT_FALSE(port->portOpen());
-    EXPECT_TRUE(port->setPortOpen(false).ok()); // closing a closed port is fine
-    openPort();
-    EXPECT_EQ(terminalRate(pty.master.get()), 57600);
-    EXPECT_TRUE(farSide().c_cflag & PARODD);
-}
-
 } // namespace

@@ -360,20 +360,23 @@ TEST_F(VirtualPortTest, DeleteWhileOpenHangsTheApplicationUp) {
     EXPECT_TRUE(p.revents & POLLHUP);
 }
 
+TEST_F(VirtualPortTest, HandlersMayDeleteThePort) {
+    create(port);
+    QObject::connect(&port, &VirtualPort::dataReceived, [&] { port.deletePort(); });
+    UniqueFd app = openAsApplication();
+    ASSERT_TRUE(writeAll(app.get(), "bye"));
+    ASSERT_TRUE(waitUntil([&] { return port.portName().isEmpty(); }));
+    EXPECT_FALSE(present(link(5)));
+    create(port, "COM6"); // and the object goes on working
+    UniqueFd next = openAsApplication(6);
+}
+
 TEST_F(VirtualPortTest, DeleteLeavesAMappingThatReplacedOurLink) {
     create(port);
     ASSERT_TRUE(QFile::remove(link(5)));
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/null"), link(5)));
     EXPECT_TRUE(port.deletePort());
     EXPECT_EQ(QFileInfo(link(5)).symLinkTarget(), QStringLiteral("/dev/null"));
-}
-
-TEST_F(VirtualPortTest, SwitchesAreKept) {
-    create(port);
-    port.setSwitch16(true);
-    port.setSwitch13(true);
-    EXPECT_TRUE(port.switch16());
-    EXPECT_TRUE(port.switch13());
 }
 
 // ---- after a crash ----------------------------------------------------------------------
