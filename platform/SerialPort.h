@@ -17,7 +17,6 @@ public:
     enum CommEvent {
         NoEvent = 0,
         EventReceive = 2,       // bytes are waiting in the receive queue
-        EventTxError = 1010,    // the device refused a write
         EventDeviceGone = 1012, // the device went away; the port has been closed
     };
 

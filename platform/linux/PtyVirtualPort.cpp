@@ -55,11 +55,6 @@ void shareWithDialoutGroup(int fd) {
         (void)::fchown(fd, static_cast<uid_t>(-1), found->gr_gid);
 }
 
-struct ReadOutcome {
-    bool gotBytes = false;
-    bool hungUp = false;
-};
-
 } // namespace
 
 std::unique_ptr<VirtualPort> createVirtualPort(QObject* parent) {
@@ -116,8 +111,9 @@ bool PtyVirtualPort::openPair() {
     UniqueFd master(masterFd);
     UniqueFd slave(slaveFd);
     char path[PATH_MAX];
-    if (::ttyname_r(slave.get(), path, sizeof path) != 0)
-        return fail(QStringLiteral("cannot name the pseudo-terminal: %1").arg(errnoText()));
+    if (const int error = ::ttyname_r(slave.get(), path, sizeof path); error != 0)
+        return fail(QStringLiteral("cannot name the pseudo-terminal: %1")
+                        .arg(QString::fromLocal8Bit(std::strerror(error))));
     ::fcntl(master.get(), F_SETFL, ::fcntl(master.get(), F_GETFL) | O_NONBLOCK);
     ::fcntl(master.get(), F_SETFD, FD_CLOEXEC);
     ::fchmod(slave.get(), slaveMode);
