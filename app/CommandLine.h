@@ -10,7 +10,7 @@ struct StartupCommand {
     enum class Action { None, InstallHidden, Install, Uninstall };
     Action action = Action::None;
     bool silent = false;
-    QString fileName;   // empty: the default set file
+    QString fileName; // empty: the default set file
 };
 
 StartupCommand parseCommandLine(const QString& commandLine);

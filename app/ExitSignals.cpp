@@ -22,7 +22,8 @@ extern "C" void onExitSignal(int number) {
 
 } // namespace
 
-ExitSignals::ExitSignals(QObject* parent) : QObject(parent) {
+ExitSignals::ExitSignals(QObject* parent)
+    : QObject(parent) {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
     notifier_ = std::make_unique<QSocketNotifier>(signalPipe[0], QSocketNotifier::Read);

@@ -9,8 +9,8 @@ struct GlobalSettings {
     QString Password;
     int LogErrors = 0;
     int PingEnabled = 0;
-    int PingFrequency = 3;   // index into the ping interval list; 3 = 10 seconds
-    int PingTimeout = 9;     // index into the time-out list; echo waits 100 * (index + 1) ms
+    int PingFrequency = 3; // index into the ping interval list; 3 = 10 seconds
+    int PingTimeout = 9;   // index into the time-out list; echo waits 100 * (index + 1) ms
     int PacketSize = 2000;
     int LoadWithWindows = 0; // 1 = start at logon
 };

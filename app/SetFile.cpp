@@ -161,8 +161,8 @@ void frmMain::writeprofilesettings(const QString& FileName) {
         frmDocument* doc = documents_[i];
         const QString s = sessionSection(static_cast<int>(i) + 1);
         writeInt(s, "Connector", doc->Combo2->listIndex());
-        const char* lists[] = {"BaudRate", "Parity", "Databits", "Stopbits", "FlowControl",
-                               "BufferSize"};
+        const char* lists[] = {"BaudRate", "Parity",      "Databits",
+                               "Stopbits", "FlowControl", "BufferSize"};
         for (int k = 0; k < 6; ++k)
             writeInt(s, lists[k], doc->Combo1[k]->listIndex());
         writeInt(s, "CreateVirtualPort", doc->chkVPort->value());
@@ -171,8 +171,8 @@ void frmMain::writeprofilesettings(const QString& FileName) {
         writeString(s, "LocalIP", doc->LocalIP->text());
         writeString(s, "IPAddress", doc->IPAddress->text());
         writeString(s, "PortNumber", doc->PortNumber->text());
-        writeString(s, "TCPOption", doc->TCPOption[1]->value() ? QStringLiteral("1")
-                                                               : QStringLiteral("0"));
+        writeString(s, "TCPOption",
+                    doc->TCPOption[1]->value() ? QStringLiteral("1") : QStringLiteral("0"));
         writeString(s, "AutoActivate", doc->isActive() ? QStringLiteral("1") : QStringLiteral("0"));
         writeInt(s, "WaitForCr", doc->WaitForCr->value());
         writeString(s, "TimeoutValue", numberText(Val(doc->txtTimeoutValue->text())));

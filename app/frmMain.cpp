@@ -18,7 +18,8 @@ constexpr int kTextConverter = 5120;
 } // namespace
 
 frmMain::frmMain(MainServices services, QObject* parent)
-    : Form(QStringLiteral("frmMain"), parent), services_(std::move(services)) {
+    : Form(QStringLiteral("frmMain"), parent)
+    , services_(std::move(services)) {
     setCaption(QStringLiteral("Lumivex"));
     createMenus();
     Timer1.setInterval(kStartupDelay);

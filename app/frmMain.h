@@ -64,7 +64,7 @@ public:
     MenuEntry* mnuExit;
     MenuEntry* mnuAbout;
 
-    QTimer Timer1;   // one second after loading: the start-up; later the deferred exit
+    QTimer Timer1; // one second after loading: the start-up; later the deferred exit
 
     bool StartupDone = false;
     bool ExitRequested = false;

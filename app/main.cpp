@@ -34,8 +34,9 @@ MainServices mainServices(Host& host, TrayIcon& tray, const InstanceLock& lock) 
 int run(QCoreApplication& app, frmMain& main) {
     ExitSignals exitSignals;
     QObject::connect(&exitSignals, &ExitSignals::exitRequested, &main, &frmMain::unloadMainWindow);
-    QObject::connect(&main, &frmMain::ended, &app, [](int status) { QCoreApplication::exit(status); },
-                     Qt::QueuedConnection);
+    QObject::connect(
+        &main, &frmMain::ended, &app, [](int status) { QCoreApplication::exit(status); },
+        Qt::QueuedConnection);
     main.MDIForm_Load();
     return app.exec();
 }

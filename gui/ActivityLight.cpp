@@ -2,7 +2,8 @@
 
 #include <QPainter>
 
-ActivityLight::ActivityLight(QWidget* parent) : QWidget(parent) {
+ActivityLight::ActivityLight(QWidget* parent)
+    : QWidget(parent) {
     setFixedSize(sizeHint());
 }
 

@@ -30,7 +30,8 @@ void bindCommon(Control* model, QWidget* widget) {
 class DoubleClickFilter : public QObject {
 public:
     DoubleClickFilter(QObject* parent, std::function<void()> onDoubleClick)
-        : QObject(parent), onDoubleClick_(std::move(onDoubleClick)) {}
+        : QObject(parent)
+        , onDoubleClick_(std::move(onDoubleClick)) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -44,7 +45,9 @@ private:
 };
 
 void bindCaption(CaptionControl* model, QAbstractButton* widget) {
-    auto refresh = [model, widget] { widget->setText(model->caption()); };
+    auto refresh = [model, widget] {
+        widget->setText(model->caption());
+    };
     QObject::connect(model, &Control::changed, widget, refresh);
     refresh();
 }
@@ -53,7 +56,9 @@ void bindCaption(CaptionControl* model, QAbstractButton* widget) {
 
 void bindLabel(Label* model, QLabel* widget) {
     bindCommon(model, widget);
-    auto refresh = [model, widget] { widget->setText(model->caption()); };
+    auto refresh = [model, widget] {
+        widget->setText(model->caption());
+    };
     QObject::connect(model, &Control::changed, widget, refresh);
     refresh();
     widget->installEventFilter(new DoubleClickFilter(widget, [model] { model->dblClick(); }));
@@ -142,7 +147,9 @@ void bindComboBox(ComboBox* model, QComboBox* widget) {
 
 void bindFrame(Frame* model, QGroupBox* widget) {
     bindCommon(model, widget);
-    auto refresh = [model, widget] { widget->setTitle(model->caption()); };
+    auto refresh = [model, widget] {
+        widget->setTitle(model->caption());
+    };
     QObject::connect(model, &Control::changed, widget, refresh);
     refresh();
     widget->installEventFilter(new DoubleClickFilter(widget, [model] { model->dblClick(); }));
@@ -150,7 +157,9 @@ void bindFrame(Frame* model, QGroupBox* widget) {
 
 void bindShape(Shape* model, ActivityLight* widget) {
     bindCommon(model, widget);
-    auto refresh = [model, widget] { widget->setColor(QColor::fromRgb(model->fillColor())); };
+    auto refresh = [model, widget] {
+        widget->setColor(QColor::fromRgb(model->fillColor()));
+    };
     QObject::connect(model, &Control::changed, widget, refresh);
     refresh();
 }

@@ -17,7 +17,8 @@
 #include <QVBoxLayout>
 
 DocumentView::DocumentView(frmDocument& model, QWidget* parent)
-    : QWidget(parent), model_(model) {
+    : QWidget(parent)
+    , model_(model) {
     auto* frames = new QHBoxLayout;
     frames->addWidget(buildSerialFrame());
     frames->addWidget(buildNetworkFrame());
@@ -25,7 +26,9 @@ DocumentView::DocumentView(frmDocument& model, QWidget* parent)
     layout->addLayout(frames);
     layout->addWidget(buildStatusArea());
 
-    auto refreshTitle = [this] { setWindowTitle(model_.caption()); };
+    auto refreshTitle = [this] {
+        setWindowTitle(model_.caption());
+    };
     connect(&model_, &Form::captionChanged, this, refreshTitle);
     refreshTitle();
 }

@@ -12,14 +12,19 @@
 #include <QTimer>
 
 MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent)
-    : QMainWindow(parent), model_(model), tray_(tray), mdi_(new QMdiArea(this)) {
+    : QMainWindow(parent)
+    , model_(model)
+    , tray_(tray)
+    , mdi_(new QMdiArea(this)) {
     setWindowIcon(QIcon(QStringLiteral(":/lumivex.svg")));
     setCentralWidget(mdi_);
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     buildMenus();
 
-    auto refreshTitle = [this] { setWindowTitle(model_.caption()); };
+    auto refreshTitle = [this] {
+        setWindowTitle(model_.caption());
+    };
     connect(&model_, &Form::captionChanged, this, refreshTitle);
     refreshTitle();
     connect(&model_, &frmMain::documentAdded, this, &MainWindowView::addDocument);
@@ -36,7 +41,9 @@ MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent
 
 void MainWindowView::buildMenus() {
     QMenu* file = menuBar()->addMenu(QString());
-    auto refreshFile = [this, file] { file->setTitle(model_.mnuFile->caption()); };
+    auto refreshFile = [this, file] {
+        file->setTitle(model_.mnuFile->caption());
+    };
     connect(model_.mnuFile, &Control::changed, file, refreshFile);
     refreshFile();
     for (MenuEntry* entry : {model_.mnuFileNew, model_.mnuFileExit}) {
@@ -95,7 +102,9 @@ void MainWindowView::removeDocument(frmDocument* document) {
 }
 
 void MainWindowView::applyModelGeometry() {
-    const auto px = [](double twips) { return static_cast<int>(twips / kTwipsPerPixel); };
+    const auto px = [](double twips) {
+        return static_cast<int>(twips / kTwipsPerPixel);
+    };
     setGeometry(px(model_.Left), px(model_.Top), px(model_.Width), px(model_.Height));
 }
 
@@ -119,8 +128,8 @@ void MainWindowView::storeGeometry() {
         return;
     // A maximized window stores the place it returns to; its state brings it back maximized.
     const QRect r = isMaximized() ? normalGeometry() : geometry();
-    model_.setGeometry(r.x() * kTwipsPerPixel, r.y() * kTwipsPerPixel,
-                       r.width() * kTwipsPerPixel, r.height() * kTwipsPerPixel);
+    model_.setGeometry(r.x() * kTwipsPerPixel, r.y() * kTwipsPerPixel, r.width() * kTwipsPerPixel,
+                       r.height() * kTwipsPerPixel);
 }
 
 void MainWindowView::changeEvent(QEvent* event) {

@@ -17,10 +17,17 @@ void QtHost::registerDialog(const QString& formName, DialogFactory factory) {
 void QtHost::messageBox(const QString& text, const QString& title, MessageIcon icon) {
     QMessageBox::Icon qtIcon = QMessageBox::NoIcon;
     switch (icon) {
-    case MessageIcon::Critical: qtIcon = QMessageBox::Critical; break;
-    case MessageIcon::Exclamation: qtIcon = QMessageBox::Warning; break;
-    case MessageIcon::Information: qtIcon = QMessageBox::Information; break;
-    case MessageIcon::None: break;
+    case MessageIcon::Critical:
+        qtIcon = QMessageBox::Critical;
+        break;
+    case MessageIcon::Exclamation:
+        qtIcon = QMessageBox::Warning;
+        break;
+    case MessageIcon::Information:
+        qtIcon = QMessageBox::Information;
+        break;
+    case MessageIcon::None:
+        break;
     }
     QMessageBox box(qtIcon, title.isEmpty() ? QStringLiteral("Lumivex") : title, text,
                     QMessageBox::Ok, parent_);

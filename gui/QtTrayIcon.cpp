@@ -2,7 +2,8 @@
 
 #include <QIcon>
 
-QtTrayIcon::QtTrayIcon(QObject* parent) : QObject(parent) {
+QtTrayIcon::QtTrayIcon(QObject* parent)
+    : QObject(parent) {
     icon_.setIcon(QIcon(QStringLiteral(":/lumivex.svg")));
     icon_.setToolTip(QStringLiteral("Lumivex"));
     connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {

@@ -3,7 +3,10 @@
 #include <algorithm>
 
 Control::Control(ControlKind kind, QString name, int index, QObject* parent)
-    : QObject(parent), kind_(kind), name_(std::move(name)), index_(index) {}
+    : QObject(parent)
+    , kind_(kind)
+    , name_(std::move(name))
+    , index_(index) {}
 
 namespace {
 // Assigns and reports whether anything changed.

@@ -17,7 +17,17 @@ struct FontSpec {
     bool operator==(const FontSpec&) const = default;
 };
 
-enum class ControlKind { Label, Button, CheckBox, OptionButton, TextBox, ComboBox, Frame, Menu, Shape };
+enum class ControlKind {
+    Label,
+    Button,
+    CheckBox,
+    OptionButton,
+    TextBox,
+    ComboBox,
+    Frame,
+    Menu,
+    Shape
+};
 
 class Control : public QObject {
     Q_OBJECT

@@ -1,6 +1,8 @@
 #include "model/Form.h"
 
-Form::Form(QString name, QObject* parent) : QObject(parent), name_(std::move(name)) {}
+Form::Form(QString name, QObject* parent)
+    : QObject(parent)
+    , name_(std::move(name)) {}
 
 void Form::setCaption(const QString& caption) {
     if (caption_ == caption)

@@ -6,8 +6,8 @@
 #include <QString>
 
 struct ComponentResult {
-    int number = 0;          // 0 = success; socket errors use the Winsock numbers (10048 ...)
-    QString description;     // empty on success
+    int number = 0;      // 0 = success; socket errors use the Winsock numbers (10048 ...)
+    QString description; // empty on success
 
     bool ok() const { return number == 0; }
     explicit operator bool() const { return ok(); }

@@ -15,8 +15,8 @@ QString portsFolder();
 bool ensurePortsFolder();
 
 struct RuntimeFolder {
-    QString path;   // empty when refused
-    QString error;  // why it was refused
+    QString path;  // empty when refused
+    QString error; // why it was refused
 };
 
 // $XDG_RUNTIME_DIR/lumivex; else /run/lumivex for root, /tmp/lumivex-<uid> for others.

@@ -6,9 +6,9 @@
 
 struct IoOptions {
     int AllowMultiConnect = 0;
-    int ServerSerialOptions = 0;   // 0 all clients, 1 ignore, 2 first connected client only
-    int ServerTCPOptions = 0;      // 0 all clients, 1 ignore, 2 first connected client only
-    int ClientOptions = 0;         // 0 two-way, 1 no output to the serial port, 2 none to the net
+    int ServerSerialOptions = 0; // 0 all clients, 1 ignore, 2 first connected client only
+    int ServerTCPOptions = 0;    // 0 all clients, 1 ignore, 2 first connected client only
+    int ClientOptions = 0;       // 0 two-way, 1 no output to the serial port, 2 none to the net
     int ConnectOnVirtualOpen = 0;
     QString UserPrompt;
     QString UserPromptResponse;
@@ -19,7 +19,7 @@ struct IoOptions {
 };
 
 struct OptionExchangeBlock : IoOptions {
-    int LoginResult = 0;   // 0 accepted, -1 cancelled
+    int LoginResult = 0; // 0 accepted, -1 cancelled
 };
 
 // The one block of the program. Only one dialog or file operation uses it at a time: all of

@@ -54,7 +54,9 @@ frmDocument::frmDocument(Host& host, QObject* parent)
     : frmDocument(host, SessionComponents::linuxComponents(), parent) {}
 
 frmDocument::frmDocument(Host& host, SessionComponents components, QObject* parent)
-    : Form(QStringLiteral("frmDocument"), parent), host_(host), components_(std::move(components)) {
+    : Form(QStringLiteral("frmDocument"), parent)
+    , host_(host)
+    , components_(std::move(components)) {
     createControls();
     connectHandlers();
     Timer1.setInterval(kReconnectInterval);
@@ -188,8 +190,8 @@ void frmDocument::fillLists() {
     Combo1[2]->setListIndex(3);
     Combo1[3]->setItems({"1", "1.5", "2"});
     Combo1[3]->setListIndex(0);
-    Combo1[4]->setItems({LoadResString(2213), LoadResString(2214), LoadResString(2215),
-                         LoadResString(2216)});
+    Combo1[4]->setItems(
+        {LoadResString(2213), LoadResString(2214), LoadResString(2215), LoadResString(2216)});
     Combo1[4]->setListIndex(0);
     QStringList sizes;
     for (qint64 size : {1024LL, 4096LL}) // the list has no 2048

@@ -49,7 +49,9 @@ protected:
         process.start();
         return &process;
     }
-    bool finished() { return waitUntil([&] { return process.state() == QProcess::NotRunning; }); }
+    bool finished() {
+        return waitUntil([&] { return process.state() == QProcess::NotRunning; });
+    }
 
     IsolatedHome home;
     QProcess process;
@@ -92,7 +94,7 @@ TEST_F(ProgramTest, ServiceSwitchesInstallAndRemoveTheUnit) {
     EXPECT_TRUE(process.readAllStandardError().isEmpty());
     EXPECT_FALSE(QFile::exists(unit));
 
-    start({QStringLiteral("-us")});   // nothing left to remove: reported even when silent
+    start({QStringLiteral("-us")}); // nothing left to remove: reported even when silent
     ASSERT_TRUE(finished());
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_TRUE(process.readAllStandardError().contains("service did not uninstall successfully."));

@@ -52,14 +52,33 @@ TEST_F(SetFileTest, ANewFileHasItsKeysInWritingOrder) {
                                  "WindowState", "OnErrorRunApp", "LogErrors", "LoadWithWindows",
                                  "PingEnabled", "PingFrequency", "PingTimeout", "PacketSize",
                                  "Password"}));
-    EXPECT_EQ(keysOf(text, "Session1"),
-              QList<QByteArray>(
-                  {"Connector", "BaudRate", "Parity", "Databits", "Stopbits", "FlowControl",
-                   "BufferSize", "CreateVirtualPort", "UseUDP", "BufferSerialData", "LocalIP",
-                   "IPAddress", "PortNumber", "TCPOption", "AutoActivate", "WaitForCr",
-                   "TimeoutValue", "AllowMultiConnect", "ServerSerialOptions", "ServerTCPOptions",
-                   "ClientOptions", "ConnectOnVirtualOpen", "UserPrompt", "UserPromptResponse",
-                   "PasswordPrompt", "PasswordPromptResponse", "SessionDescription"}));
+    EXPECT_EQ(keysOf(text, "Session1"), QList<QByteArray>({"Connector",
+                                                           "BaudRate",
+                                                           "Parity",
+                                                           "Databits",
+                                                           "Stopbits",
+                                                           "FlowControl",
+                                                           "BufferSize",
+                                                           "CreateVirtualPort",
+                                                           "UseUDP",
+                                                           "BufferSerialData",
+                                                           "LocalIP",
+                                                           "IPAddress",
+                                                           "PortNumber",
+                                                           "TCPOption",
+                                                           "AutoActivate",
+                                                           "WaitForCr",
+                                                           "TimeoutValue",
+                                                           "AllowMultiConnect",
+                                                           "ServerSerialOptions",
+                                                           "ServerTCPOptions",
+                                                           "ClientOptions",
+                                                           "ConnectOnVirtualOpen",
+                                                           "UserPrompt",
+                                                           "UserPromptResponse",
+                                                           "PasswordPrompt",
+                                                           "PasswordPromptResponse",
+                                                           "SessionDescription"}));
     EXPECT_TRUE(text.contains("NumSessions=1\n"));
     EXPECT_TRUE(text.contains("BaudRate=6\n"));
 }
@@ -127,10 +146,10 @@ TEST_F(SetFileTest, OddValuesFollowTheReadingRules) {
          "[Session4]\nConnector=9\n");
     ASSERT_EQ(main->documents().size(), 3u);
     frmDocument* a = main->documents()[0];
-    EXPECT_TRUE(a->TCPOption[1]->value());           // any non-zero is the server
-    EXPECT_EQ(a->Combo2->listIndex(), 0);            // refused, keeps the new-window value
+    EXPECT_TRUE(a->TCPOption[1]->value()); // any non-zero is the server
+    EXPECT_EQ(a->Combo2->listIndex(), 0);  // refused, keeps the new-window value
     EXPECT_EQ(a->Combo1[1]->listIndex(), 0);
-    EXPECT_EQ(a->Combo1[0]->listIndex(), 0);         // missing BaudRate reads as index 0
+    EXPECT_EQ(a->Combo1[0]->listIndex(), 0); // missing BaudRate reads as index 0
     EXPECT_EQ(a->options.UserPrompt, QStringLiteral("Username:"));
     EXPECT_EQ(a->options.PasswordPrompt, QStringLiteral("Password:"));
     EXPECT_EQ(a->options.AllowMultiConnect, 1);

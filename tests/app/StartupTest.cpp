@@ -9,9 +9,10 @@ namespace {
 class StartupTest : public MainFixture {};
 
 TEST_F(StartupTest, MarkedSessionsActivateInOrderBeforeTheWindowShows) {
-    ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nNumSessions=3\n[Session1]\nAutoActivate=1\n"
-                                              "[Session2]\nAutoActivate=0\n"
-                                              "[Session3]\nAutoActivate=1\n"));
+    ASSERT_TRUE(writeWholeFile(defaultFile(),
+                               "[Lumivex]\nNumSessions=3\n[Session1]\nAutoActivate=1\n"
+                               "[Session2]\nAutoActivate=0\n"
+                               "[Session3]\nAutoActivate=1\n"));
     auto main = makeMain();
     std::vector<int> activated;
     bool shownBeforeActivation = false;
@@ -86,11 +87,11 @@ TEST_F(StartupTest, AServiceSwitchActsAndEndsWithoutTouchingAnything) {
     EXPECT_EQ(serviceCommands[0].action, StartupCommand::Action::InstallHidden);
     EXPECT_TRUE(serviceCommands[0].silent);
     ASSERT_EQ(ended.count(), 1);
-    EXPECT_EQ(ended.at(0).at(0).toInt(), 1);   // a failed switch action ends with 1
+    EXPECT_EQ(ended.at(0).at(0).toInt(), 1); // a failed switch action ends with 1
     EXPECT_FALSE(tray.shown);
     EXPECT_TRUE(main->documents().empty());
     EXPECT_FALSE(main->isShown());
-    main->unloadMainWindow();   // the program has ended: nothing is saved
+    main->unloadMainWindow(); // the program has ended: nothing is saved
     EXPECT_FALSE(QFile::exists(defaultFile()));
 }
 

@@ -1,8 +1,8 @@
 // The views over the models, under Qt's offscreen platform.
 
+#include "gui/MainWindowView.h"
 #include "app/frmMain.h"
 #include "gui/DocumentView.h"
-#include "gui/MainWindowView.h"
 #include "gui/QtHost.h"
 #include "gui/QtTrayIcon.h"
 #include "tests/support/IsolatedHome.h"
@@ -50,14 +50,14 @@ TEST_F(MainWindowViewTest, ShowsOneSubwindowPerSessionAtTheStoredPlace) {
     EXPECT_EQ(subs[0]->windowTitle(), QStringLiteral("Scale"));
     EXPECT_EQ(subs[1]->windowTitle(), QStringLiteral("New - RS232 to TCP/IP"));
     EXPECT_EQ(view->width(), 12000 / MainWindowView::kTwipsPerPixel);
-    EXPECT_EQ(main->TrayIconAdded, 0);   // no tray on the offscreen platform
+    EXPECT_EQ(main->TrayIconAdded, 0); // no tray on the offscreen platform
 }
 
 TEST_F(MainWindowViewTest, WidgetsAndModelsFollowEachOther) {
     DocumentView* first = documentView(0);
     auto combos = first->findChildren<QComboBox*>();
-    const auto connector = std::find_if(combos.begin(), combos.end(),
-                                        [](QComboBox* c) { return c->count() == 1025; });
+    const auto connector =
+        std::find_if(combos.begin(), combos.end(), [](QComboBox* c) { return c->count() == 1025; });
     ASSERT_NE(connector, combos.end());
     EXPECT_EQ((*connector)->currentText(), QStringLiteral("COM3"));
 
@@ -105,7 +105,8 @@ TEST_F(MainWindowViewTest, ClosingTheWindowRunsTheExitAndSaves) {
 TEST(QtHostFilter, ClassicFiltersBecomeQtFilters) {
     EXPECT_EQ(QtHost::qtFilter(QStringLiteral("Lumivex Files (*.LVX)|*.lvx|All Files (*.*)|*.*")),
               QStringLiteral("Lumivex Files (*.lvx);;All Files (*.*)"));
-    EXPECT_EQ(QtHost::qtFilter(QStringLiteral("Programs|*.EXE")), QStringLiteral("Programs (*.EXE)"));
+    EXPECT_EQ(QtHost::qtFilter(QStringLiteral("Programs|*.EXE")),
+              QStringLiteral("Programs (*.EXE)"));
 }
 
 } // namespace

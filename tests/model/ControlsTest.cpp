@@ -23,7 +23,7 @@ TEST(ComboBox, SettingTheIndexFromCodeRaisesTheClickLikeAUser) {
     combo.setItems({"None", "COM1"});
     QSignalSpy clicks(&combo, &ComboBox::clicked);
     combo.setListIndex(1);
-    combo.setListIndex(1);   // the same index again still clicks
+    combo.setListIndex(1); // the same index again still clicks
     EXPECT_EQ(clicks.count(), 2);
 }
 

@@ -1,5 +1,5 @@
-#include "app/InstanceLock.h"
 #include "platform/Folders.h"
+#include "app/InstanceLock.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -51,7 +51,7 @@ TEST(Folders, RuntimeFolderIsPrivateOrRefused) {
     EXPECT_TRUE(folder.error.contains(QStringLiteral("another user")));
 
     QDir(expected).removeRecursively();
-    ASSERT_TRUE(QFile::link(dir.path(), expected));   // a link is not a folder of ours
+    ASSERT_TRUE(QFile::link(dir.path(), expected)); // a link is not a folder of ours
     EXPECT_TRUE(runtimeFolder().path.isEmpty());
 }
 
@@ -63,7 +63,7 @@ TEST(InstanceLock, OnlyTheFirstHolderHoldsIt) {
         EXPECT_TRUE(first.held());
         InstanceLock second(path);
         EXPECT_FALSE(second.held());
-        EXPECT_TRUE(second.error().isEmpty());   // another instance is no error
+        EXPECT_TRUE(second.error().isEmpty()); // another instance is no error
     }
     InstanceLock again(path);
     EXPECT_TRUE(again.held());

@@ -24,8 +24,7 @@ TEST_F(DocumentTest, ANewWindowHoldsTheDefaults) {
     EXPECT_EQ(doc.Combo1[0]->text(), QStringLiteral("9600"));
     EXPECT_EQ(doc.Combo1[0]->listIndex(), 6);
     EXPECT_EQ(doc.Combo1[0]->list(15), QStringLiteral("921600"));
-    EXPECT_EQ(doc.Combo1[1]->items(),
-              QStringList({"None", "Even", "Odd", "Mark", "Space"}));
+    EXPECT_EQ(doc.Combo1[1]->items(), QStringList({"None", "Even", "Odd", "Mark", "Space"}));
     EXPECT_EQ(doc.Combo1[1]->listIndex(), 0);
     EXPECT_EQ(doc.Combo1[2]->text(), QStringLiteral("8"));
     EXPECT_EQ(doc.Combo1[3]->text(), QStringLiteral("1"));
@@ -33,7 +32,7 @@ TEST_F(DocumentTest, ANewWindowHoldsTheDefaults) {
     EXPECT_EQ(doc.Combo1[4]->listIndex(), 0);
     EXPECT_EQ(doc.Combo1[5]->text(), QStringLiteral("8192"));
     EXPECT_EQ(doc.Combo1[5]->listCount(), 16);
-    EXPECT_EQ(doc.Combo1[5]->list(1), QStringLiteral("4096"));   // no 2048
+    EXPECT_EQ(doc.Combo1[5]->list(1), QStringLiteral("4096")); // no 2048
     EXPECT_EQ(doc.Combo1[5]->list(15), QStringLiteral("67108864"));
     EXPECT_EQ(doc.PortNumber->text(), QStringLiteral("1000"));
     EXPECT_EQ(doc.txtTimeoutValue->text(), QStringLiteral("150"));
@@ -126,7 +125,7 @@ TEST_F(DocumentTest, OptionsTravelThroughTheExchangeBlock) {
 }
 
 TEST_F(DocumentTest, ConnectedClientsListInServerModeOnly) {
-    doc.Frame2_DblClick();   // client mode: nothing
+    doc.Frame2_DblClick(); // client mode: nothing
     EXPECT_TRUE(host.messages.empty());
     doc.TCPOption[1]->setValue(true);
     doc.Frame2->dblClick();

@@ -28,9 +28,9 @@ public:
 
     std::vector<Message> messages;
     QStringList inputPrompts;
-    std::deque<std::optional<QString>> inputAnswers;   // nullopt = Cancel; empty queue = Cancel
-    std::function<void(Form&)> onModal;                 // acts on the dialog; the host unloads it after
-    std::deque<QString> fileAnswers;                    // empty queue = cancelled
+    std::deque<std::optional<QString>> inputAnswers; // nullopt = Cancel; empty queue = Cancel
+    std::function<void(Form&)> onModal; // acts on the dialog; the host unloads it after
+    std::deque<QString> fileAnswers;    // empty queue = cancelled
     std::vector<FileDialogRequest> fileRequests;
     QStringList openedUrls;
     int beeps = 0;

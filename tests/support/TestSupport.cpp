@@ -29,7 +29,9 @@ bool writeWholeFile(const QString& path, const QByteArray& bytes) {
 }
 
 ScopedEnv::ScopedEnv(const char* name, const QByteArray& value)
-    : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+    : name_(name)
+    , had_(qEnvironmentVariableIsSet(name))
+    , old_(qgetenv(name)) {
     qputenv(name, value);
 }
 
