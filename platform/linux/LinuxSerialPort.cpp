@@ -7,6 +7,7 @@
 #include <QScopedValueRollback>
 
 #include <cerrno>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -17,6 +18,8 @@
 namespace {
 
 constexpr int maxQueueSize = 16 * 1024 * 1024;
+// Errors in a row, without hang-up and without data between them, that mean the device is gone.
+constexpr int maxUnconfirmedErrors = 100;
 
 // What the user sees for a device that does not exist: the link's target when the path is
 // a dangling mapping, else the path itself.
@@ -30,6 +33,12 @@ bool isPseudoTerminal(int fd) {
     struct stat st {};
     return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && major(st.st_rdev) >= 136 &&
            major(st.st_rdev) <= 143;
+}
+
+// A hung-up tty (unplugged, or a pty whose master closed) polls as hang-up or error.
+bool deviceHungUp(int fd) {
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
 QSerialPort::FlowControl qtFlowControl(int handshaking) {
@@ -192,6 +201,7 @@ ComponentResult LinuxSerialPort::open() {
     }
     applyLineSwitch();
     goneReported_ = false;
+    unconfirmedErrors_ = 0;
     commEvent_ = NoEvent;
     port_.clearError();
     return ComponentResult::success();
@@ -285,18 +295,24 @@ ComponentResult LinuxSerialPort::output(const QByteArray& bytes) {
 }
 
 void LinuxSerialPort::onReadyRead() {
+    unconfirmedErrors_ = 0;
     raise(EventReceive);
 }
 
 // Qt keeps a failed device open and repeats the error from its notifiers in a tight loop.
-// The first read, write or resource error means the device is gone: close it (after Qt's
-// handler has returned) and report it once.
+// A read, write or resource error with the device hung up means it is gone: close it (after
+// Qt's handler has returned) and report it once. Qt also reports a spurious EAGAIN as a
+// resource error, so an error without hang-up counts as gone only when it keeps coming.
 void LinuxSerialPort::onErrorOccurred(QSerialPort::SerialPortError error) {
     if (inCall_ || goneReported_ || !port_.isOpen())
         return;
     if (error != QSerialPort::ReadError && error != QSerialPort::WriteError &&
         error != QSerialPort::ResourceError)
         return;
+    if (!deviceHungUp(port_.handle()) && ++unconfirmedErrors_ < maxUnconfirmedErrors) {
+        port_.clearError();
+        return;
+    }
     goneReported_ = true;
     lastError_ = QStringLiteral("%1: device gone (%2): %3")
                      .arg(comPortName(commPort_), devicePath_, port_.errorString());

@@ -65,4 +65,5 @@ private:
     QString lastError_;
     bool inCall_ = false; // Qt errors during our own calls are reported by the call
     bool goneReported_ = false;
+    int unconfirmedErrors_ = 0;
 };
