@@ -1,5 +1,11 @@
 #include "app/ExitSignals.h"
+#include "platform/ComPortNames.h"
+#include "platform/linux/PortMarker.h"
 #include "tests/app/MainFixture.h"
+
+#include <QDir>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QSignalSpy>
 #include <csignal>
@@ -117,6 +123,29 @@ TEST_F(StartupTest, ExitWhileActiveSavesTheSessionAsActive) {
     main->documents()[0]->Command1->setCaption(QStringLiteral("De-Activate"));
     main->unloadMainWindow();
     EXPECT_TRUE(readWholeFile(defaultFile()).contains("AutoActivate=1\n"));
+}
+
+// A virtual port link left behind by an instance that crashed.
+void leaveStaleVirtualPort(int n) {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    ::waitpid(child, nullptr, 0);   // the owner is gone
+    QDir().mkpath(QFileInfo(comLinkPath(n)).absolutePath());
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/pts/4242"), comLinkPath(n)));
+    ASSERT_TRUE((PortMarker{child, 0, QStringLiteral("/dev/pts/4242")}.write(comMarkerPath(n))));
+}
+
+TEST_F(StartupTest, OnlyTheFirstInstanceClearsStaleVirtualPorts) {
+    leaveStaleVirtualPort(9);
+    anotherInstance = true;
+    makeMain()->Timer1_Timer();
+    EXPECT_TRUE(QFileInfo(comLinkPath(9)).isSymLink());
+
+    anotherInstance = false;
+    makeMain()->Timer1_Timer();
+    EXPECT_FALSE(QFileInfo(comLinkPath(9)).isSymLink());
+    EXPECT_FALSE(QFile::exists(comMarkerPath(9)));
 }
 
 TEST_F(StartupTest, TerminationSignalsRunTheNormalExit) {
