@@ -38,6 +38,46 @@ int sessionCount(const IniFile& ini) {
     return count;
 }
 
+// The nine I/O options in the order they are written, with the values a missing key reads as.
+struct NumberOption {
+    const char* key;
+    int IoOptions::*field;
+    int missing;
+};
+struct TextOption {
+    const char* key;
+    QString IoOptions::*field;
+    const char* missing;
+};
+constexpr NumberOption kNumberOptions[] = {
+    {"AllowMultiConnect", &IoOptions::AllowMultiConnect, 1},
+    {"ServerSerialOptions", &IoOptions::ServerSerialOptions, 0},
+    {"ServerTCPOptions", &IoOptions::ServerTCPOptions, 0},
+    {"ClientOptions", &IoOptions::ClientOptions, 0},
+    {"ConnectOnVirtualOpen", &IoOptions::ConnectOnVirtualOpen, 1},
+};
+constexpr TextOption kTextOptions[] = {
+    {"UserPrompt", &IoOptions::UserPrompt, "Username:"},
+    {"UserPromptResponse", &IoOptions::UserPromptResponse, ""},
+    {"PasswordPrompt", &IoOptions::PasswordPrompt, "Password:"},
+    {"PasswordPromptResponse", &IoOptions::PasswordPromptResponse, ""},
+};
+
+void readOptions(const IniFile& ini, const QString& section, IoOptions& options) {
+    for (const NumberOption& o : kNumberOptions)
+        options.*o.field = ini.readInt(section, QLatin1String(o.key), o.missing);
+    for (const TextOption& o : kTextOptions)
+        options.*o.field =
+            ini.readString(section, QLatin1String(o.key), QString::fromLatin1(o.missing));
+}
+
+void writeOptions(IniFile& ini, const QString& section, const IoOptions& options) {
+    for (const NumberOption& o : kNumberOptions)
+        ini.writeInt(section, QLatin1String(o.key), options.*o.field);
+    for (const TextOption& o : kTextOptions)
+        ini.writeString(section, QLatin1String(o.key), options.*o.field);
+}
+
 // A stored list index. A list whose entry a user must pick is never left without one: -1,
 // which the list itself would take, is refused here like any other index outside it.
 void selectStoredIndex(ComboBox* list, int index) {
@@ -103,16 +143,7 @@ void frmMain::getprofilesettings(const QString& FileName) {
         doc->PortNumber->setText(readString(s, "PortNumber"));
         doc->TCPOption[readInt(s, "TCPOption", 0) == 0 ? 0 : 1]->setValue(true);
 
-        OptionExchangeBlock& block = optionExchange();
-        block.AllowMultiConnect = readInt(s, "AllowMultiConnect", 1);
-        block.ServerSerialOptions = readInt(s, "ServerSerialOptions", 0);
-        block.ServerTCPOptions = readInt(s, "ServerTCPOptions", 0);
-        block.ClientOptions = readInt(s, "ClientOptions", 0);
-        block.ConnectOnVirtualOpen = readInt(s, "ConnectOnVirtualOpen", 1);
-        block.UserPrompt = readString(s, "UserPrompt", QStringLiteral("Username:"));
-        block.UserPromptResponse = readString(s, "UserPromptResponse");
-        block.PasswordPrompt = readString(s, "PasswordPrompt", QStringLiteral("Password:"));
-        block.PasswordPromptResponse = readString(s, "PasswordPromptResponse");
+        readOptions(ini, s, optionExchange());
         doc->UpdateStatus();
 
         if (readInt(s, "AutoActivate", 0) == 1)
@@ -178,16 +209,7 @@ void frmMain::writeprofilesettings(const QString& FileName) {
         writeString(s, "TimeoutValue", numberText(Val(doc->txtTimeoutValue->text())));
 
         doc->Getstatus();
-        const OptionExchangeBlock& block = optionExchange();
-        writeInt(s, "AllowMultiConnect", block.AllowMultiConnect);
-        writeInt(s, "ServerSerialOptions", block.ServerSerialOptions);
-        writeInt(s, "ServerTCPOptions", block.ServerTCPOptions);
-        writeInt(s, "ClientOptions", block.ClientOptions);
-        writeInt(s, "ConnectOnVirtualOpen", block.ConnectOnVirtualOpen);
-        writeString(s, "UserPrompt", block.UserPrompt);
-        writeString(s, "UserPromptResponse", block.UserPromptResponse);
-        writeString(s, "PasswordPrompt", block.PasswordPrompt);
-        writeString(s, "PasswordPromptResponse", block.PasswordPromptResponse);
+        writeOptions(ini, s, optionExchange());
         writeString(s, "SessionDescription", doc->Command3->tag());
     }
     // The set holds the password in plain text: keep such a file private.

@@ -31,6 +31,12 @@ MainServices mainServices(Host& host, TrayIcon& tray, const InstanceLock& lock) 
     return services;
 }
 
+// A lock that cannot be checked leaves the virtual port bus alone; say why.
+void reportLockProblem(const InstanceLock& lock) {
+    if (!lock.error().isEmpty())
+        std::fprintf(stderr, "lumivex: %s\n", qPrintable(lock.error()));
+}
+
 int run(QCoreApplication& app, frmMain& main) {
     ExitSignals exitSignals;
     QObject::connect(&exitSignals, &ExitSignals::exitRequested, &main, &frmMain::unloadMainWindow);
@@ -44,8 +50,7 @@ int run(QCoreApplication& app, frmMain& main) {
 int runHeadless(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const InstanceLock lock;
-    if (!lock.error().isEmpty())
-        std::fprintf(stderr, "lumivex: %s\n", qPrintable(lock.error()));
+    reportLockProblem(lock);
     HeadlessHost host;
     NoTrayIcon tray;
     frmMain main(mainServices(host, tray, lock));
@@ -58,8 +63,7 @@ int runWindowed(int argc, char** argv) {
     // The program lives on in the tray when its window hides.
     QApplication::setQuitOnLastWindowClosed(false);
     const InstanceLock lock;
-    if (!lock.error().isEmpty())
-        std::fprintf(stderr, "lumivex: %s\n", qPrintable(lock.error()));
+    reportLockProblem(lock);
     QtHost host;
     QtTrayIcon tray;
     frmMain main(mainServices(host, tray, lock));
