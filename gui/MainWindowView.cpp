@@ -128,8 +128,14 @@ void MainWindowView::storeGeometry() {
         return;
     // A maximized window stores the place it returns to; its state brings it back maximized.
     const QRect r = isMaximized() ? normalGeometry() : geometry();
-    model_.setGeometry(r.x() * kTwipsPerPixel, r.y() * kTwipsPerPixel, r.width() * kTwipsPerPixel,
-                       r.height() * kTwipsPerPixel);
+    // Twips that round to the pixel the window already has are kept as they are, so that
+    // showing a stored place does not wear it down by rounding.
+    const auto twips = [](int pixels, double stored) {
+        return static_cast<int>(stored / kTwipsPerPixel) == pixels ? stored
+                                                                   : pixels * kTwipsPerPixel;
+    };
+    model_.setGeometry(twips(r.x(), model_.Left), twips(r.y(), model_.Top),
+                       twips(r.width(), model_.Width), twips(r.height(), model_.Height));
 }
 
 void MainWindowView::changeEvent(QEvent* event) {
