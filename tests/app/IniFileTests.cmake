@@ -1,4 +1,4 @@
-# IniFileTests
-lumivex_add_test(IniFileTests
+# The INI reader and writer.
+lumivex_add_test(test_ini_file
     IniFileValueTests.cpp
     IniFileWriteTests.cpp)

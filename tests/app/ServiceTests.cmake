@@ -1,5 +1,5 @@
-# ServiceTests
-lumivex_add_test(ServiceTests
+# The service unit, the service manager notification and the autostart entry.
+lumivex_add_test(test_service
     AutoStartTests.cpp
     ServiceControlTests.cpp
     ServiceNotifyTests.cpp)

@@ -1,6 +1,6 @@
-# SerialPortTests: the serial port component on test-made pty pairs, its settings text and the
+# the serial port component on test-made pty pairs, its settings text and the
 # COMn names.
-lumivex_add_test(SerialPortTests
+lumivex_add_test(test_serial_port
     ${CMAKE_CURRENT_LIST_DIR}/SerialPortTests.cpp
     ${CMAKE_CURRENT_LIST_DIR}/SerialLineSettingsTests.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ComPortNamesTests.cpp

@@ -1,5 +1,5 @@
 # The socket element, the socket array, error numbers and local addresses.
-lumivex_add_test(socket_tests
+lumivex_add_test(test_sockets
     SocketTestPeers.h
     SocketTcpTests.cpp
     SocketServerTests.cpp
