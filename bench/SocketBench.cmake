@@ -1,3 +1,2 @@
 # bench_socket: byte rate through a TCP socket element on loopback.
-add_executable(bench_socket SocketBench.cpp)
-target_link_libraries(bench_socket PRIVATE lumivex_core benchmark::benchmark)
+lumivex_add_benchmark(bench_socket ${CMAKE_CURRENT_LIST_DIR}/SocketBench.cpp)
