@@ -130,7 +130,7 @@ void leaveStaleVirtualPort(int n) {
     const pid_t child = ::fork();
     if (child == 0)
         ::_exit(0);
-    ::waitpid(child, nullptr, 0);   // the owner is gone
+    ::waitpid(child, nullptr, 0); // the owner is gone
     QDir().mkpath(QFileInfo(comLinkPath(n)).absolutePath());
     ASSERT_TRUE(QFile::link(QStringLiteral("/dev/pts/4242"), comLinkPath(n)));
     ASSERT_TRUE((PortMarker{child, 0, QStringLiteral("/dev/pts/4242")}.write(comMarkerPath(n))));
