@@ -44,8 +44,10 @@ void Control::setFont(const FontSpec& font) {
 }
 
 void CaptionControl::setCaption(const QString& caption) {
-    if (assign(caption_, caption))
-        emit changed();
+    if (!assign(caption_, caption))
+        return;
+    emit changed();
+    emit captionChanged(caption_);
 }
 
 bool CheckBox::setValue(int value) {

@@ -76,6 +76,8 @@ public:
 signals:
     void clicked();
     void dblClicked();
+    // The caption became a different text (from code or from the text loader).
+    void captionChanged(const QString& caption);
 
 public slots:
     // A user's click or double click; also callable from code.

@@ -139,12 +139,8 @@ void frmDocument::connectHandlers() {
     connect(PortNumber, &TextBox::textChanged, this, &frmDocument::PortNumber_Change);
     for (int i = 0; i < 2; ++i) {
         connect(TCPOption[i], &OptionButton::clicked, this, [this, i] { TCPOption_Click(i); });
-        connect(StatusBar1[i], &Control::changed, this, [this, i, last = QString()]() mutable {
-            if (StatusBar1[i]->caption() == last)
-                return;
-            last = StatusBar1[i]->caption();
-            emit statusChanged(i, last);
-        });
+        connect(StatusBar1[i], &CaptionControl::captionChanged, this,
+                [this, i](const QString& caption) { emit statusChanged(i, caption); });
     }
     connect(Command1, &Button::clicked, this, &frmDocument::Command1_Click);
     connect(Command3, &Button::clicked, this, &frmDocument::Command3_Click);
