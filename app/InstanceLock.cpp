@@ -10,19 +10,25 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-QString InstanceLock::lockPath() {
+InstanceLock::InstanceLock() {
     const RuntimeFolder folder = runtimeFolder();
-    if (folder.path.isEmpty())
-        return {};
-    return folder.path + QLatin1Char('/') + QFileInfo(executablePath()).fileName() +
-           QStringLiteral(".lock");
+    if (folder.path.isEmpty()) {
+        error_ = folder.error;
+        return;
+    }
+    lock(folder.path + QLatin1Char('/') + QFileInfo(executablePath()).fileName() +
+         QStringLiteral(".lock"));
 }
 
 InstanceLock::InstanceLock(const QString& path) {
     if (path.isEmpty()) {
-        error_ = runtimeFolder().error;
+        error_ = QStringLiteral("no lock file named");
         return;
     }
+    lock(path);
+}
+
+void InstanceLock::lock(const QString& path) {
     const int fd = ::open(QFile::encodeName(path).constData(),
                           O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0) {

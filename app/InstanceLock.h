@@ -7,8 +7,10 @@
 
 class InstanceLock {
 public:
-    // Tries to take the lock at path (the default: lockPath()).
-    explicit InstanceLock(const QString& path = lockPath());
+    // Tries to take the lock <runtime folder>/<app>.lock.
+    InstanceLock();
+    // Tries to take the lock at path.
+    explicit InstanceLock(const QString& path);
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
@@ -18,9 +20,9 @@ public:
     // Why the lock could not be checked, or empty (another instance holding it is no error).
     const QString& error() const { return error_; }
 
-    static QString lockPath();
-
 private:
+    void lock(const QString& path);
+
     int fd_ = -1;
     QString error_;
 };
