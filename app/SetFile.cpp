@@ -2,7 +2,7 @@
 // global settings, and one [Session<n>] section per session window.
 
 #include "app/AutoStart.h"
-#include "app/GlobalSettings.h"
+#include "model/GlobalSettings.h"
 #include "app/IniFile.h"
 #include "app/frmMain.h"
 #include "model/Val.h"

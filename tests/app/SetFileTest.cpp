@@ -1,4 +1,4 @@
-#include "app/GlobalSettings.h"
+#include "model/GlobalSettings.h"
 #include "tests/app/MainFixture.h"
 
 #include <QFile>

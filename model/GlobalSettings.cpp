@@ -1,4 +1,4 @@
-#include "app/GlobalSettings.h"
+#include "model/GlobalSettings.h"
 
 GlobalSettings& globals() {
     static GlobalSettings settings;
