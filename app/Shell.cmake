@@ -2,7 +2,6 @@ target_sources(lumivex_core PRIVATE
     CommandLine.h CommandLine.cpp
     Display.h Display.cpp
     ExitSignals.h ExitSignals.cpp
-    HeadlessStatusEcho.h HeadlessStatusEcho.cpp
     InstanceLock.h InstanceLock.cpp
     ServiceActions.h ServiceActions.cpp
     SetFile.cpp

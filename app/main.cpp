@@ -4,7 +4,6 @@
 #include "app/CommandLine.h"
 #include "app/Display.h"
 #include "app/ExitSignals.h"
-#include "app/HeadlessStatusEcho.h"
 #include "app/InstanceLock.h"
 #include "app/ServiceActions.h"
 #include "app/frmMain.h"
@@ -12,6 +11,7 @@
 #include "gui/QtHost.h"
 #include "gui/QtTrayIcon.h"
 #include "model/HeadlessHost.h"
+#include "session/ErrorLog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -53,8 +53,9 @@ int runHeadless(int argc, char** argv) {
     reportLockProblem(lock);
     HeadlessHost host;
     NoTrayIcon tray;
+    // Without a screen the sessions' log lines go to the journal too.
+    ErrorLog::setEchoToStderr(true);
     frmMain main(mainServices(host, tray, lock));
-    HeadlessStatusEcho echo(main);
     return run(app, main);
 }
 

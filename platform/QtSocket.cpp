@@ -157,25 +157,38 @@ ComponentResult QtSocket::Accept(int requestId) {
     return ComponentResult::success();
 }
 
-ComponentResult QtSocket::SendData(const QByteArray& data) {
+ComponentResult QtSocket::SendData(const QByteArray& data, qint64* taken) {
     CallScope scope(inCall_);
+    if (taken)
+        *taken = 0;
     if (!isTcp()) {
         if (state_ != States::Closed && state_ != States::Open)
             return winsockFailure(WsaWrongState);
-        return data.isEmpty() ? ComponentResult::success() : sendDatagrams(data);
+        auto result = data.isEmpty() ? ComponentResult::success() : sendDatagrams(data);
+        if (result && taken)
+            *taken = data.size();
+        return result;
     }
     if (state_ != States::Connected || !stream_)
         return winsockFailure(WsaWrongState);
-    if (!data.isEmpty() && stream_->write(data) != data.size())
+    const qint64 size = std::min<qint64>(data.size(), sendRoom());
+    if (size > 0 && stream_->write(data.constData(), size) != size)
         return winsockFailure(stream_->error());
+    if (taken)
+        *taken = size;
     return ComponentResult::success();
 }
 
-QByteArray QtSocket::GetData() {
+QByteArray QtSocket::GetData(qint64 maxBytes) {
     CallScope scope(inCall_);
-    if (stream_)
-        return stream_->readAll();
-    return takeDatagram();
+    if (!stream_)
+        return takeDatagram();
+    QByteArray data = stream_->read(std::clamp<qint64>(maxBytes, 0, stream_->bytesAvailable()));
+    // A read that empties Qt's buffer lets it read from the kernel again: Qt switches its read
+    // notifier back on only when a read reaches past its buffer.
+    if (stream_->bytesAvailable() == 0)
+        data += stream_->read(1);
+    return data;
 }
 
 ComponentResult QtSocket::Close() {
@@ -206,6 +219,10 @@ qint64 QtSocket::bytesToSend() const {
     if (stream_)
         return stream_->bytesToWrite();
     return unresolvedBytes_;
+}
+
+qint64 QtSocket::sendRoom() const {
+    return std::max<qint64>(sendLimit_ - bytesToSend(), 0);
 }
 
 qint64 QtSocket::bytesAvailable() const {

@@ -47,13 +47,16 @@ public:
     ComponentResult Connect() override;
     ComponentResult Listen() override;
     ComponentResult Accept(int requestId) override;
-    ComponentResult SendData(const QByteArray& data) override;
-    QByteArray GetData() override;
+    ComponentResult SendData(const QByteArray& data, qint64* taken = nullptr) override;
+    QByteArray GetData(qint64 maxBytes) override;
+    using Socket::GetData;
     ComponentResult Close() override;
     ComponentResult Bind(int localPort, const QString& localAddress = {}) override;
 
     qint64 bytesToSend() const override;
     qint64 bytesAvailable() const override;
+    void setSendLimit(qint64 bytes) override { sendLimit_ = std::max<qint64>(bytes, 0); }
+    qint64 sendRoom() const override;
 
     // Applies to connections made or accepted from now on (and to the current one).
     void setReadBufferLimit(qint64 bytes);
@@ -99,6 +102,7 @@ private:
     QString remoteHost_;
     QString remoteHostIP_;
     qint64 readLimit_ = kDefaultReadBufferBytes;
+    qint64 sendLimit_ = std::numeric_limits<qint64>::max();
     std::chrono::milliseconds lingerLimit_ = kDefaultLingerLimit;
 
     // Bumped by Close() so that events queued for an earlier connection are dropped.

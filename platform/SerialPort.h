@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <limits>
 #include <memory>
 
 class SerialPort : public QObject {
@@ -78,10 +79,14 @@ public:
     virtual int inBufferCount() const = 0;
     virtual void setInBufferCount(int count) = 0;
 
-    // All waiting bytes.
-    virtual QByteArray input() = 0;
-    // Hands bytes to the transmit queue.
-    virtual ComponentResult output(const QByteArray& bytes) = 0;
+    // Up to maxBytes of the waiting bytes (all by default). What is left waits in the port,
+    // and once the receive queue is full the device is held back by its flow control.
+    virtual QByteArray input(int maxBytes = std::numeric_limits<int>::max()) = 0;
+    // Hands bytes to the transmit queue: at most outputRoom() of them; taken tells how many.
+    virtual ComponentResult output(const QByteArray& bytes, int* taken = nullptr) = 0;
+    // Free transmit space: the transmit queue size less outBufferCount(); 0 while closed.
+    // transmitRoom() tells when it has grown.
+    virtual int outputRoom() const = 0;
 
     // The device the port has open or opened last; empty before any open.
     virtual QString devicePath() const = 0;
@@ -91,6 +96,8 @@ public:
 signals:
     // One event for every kind; read commEvent() for the kind.
     void OnComm();
+    // Bytes of the transmit queue went out: outputRoom() has grown.
+    void transmitRoom();
 };
 
 std::unique_ptr<SerialPort> createSerialPort(QObject* parent = nullptr);

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <limits>
 
 class Socket : public QObject {
     Q_OBJECT
@@ -49,13 +50,23 @@ public:
     virtual ComponentResult Connect() = 0;
     virtual ComponentResult Listen() = 0;
     virtual ComponentResult Accept(int requestId) = 0;
-    virtual ComponentResult SendData(const QByteArray& data) = 0;
-    virtual QByteArray GetData() = 0;
+    // Queues data for sending. A TCP element takes at most sendRoom() bytes and tells in taken
+    // how many it took; a UDP element sends whole datagrams (taken is all of data on success).
+    virtual ComponentResult SendData(const QByteArray& data, qint64* taken = nullptr) = 0;
+    // Takes received bytes: up to maxBytes of a TCP stream (the rest stays with the socket and
+    // the kernel, so TCP flow control holds the sender), or the next whole datagram.
+    virtual QByteArray GetData(qint64 maxBytes) = 0;
+    QByteArray GetData() { return GetData(std::numeric_limits<qint64>::max()); }
     virtual ComponentResult Close() = 0;
     virtual ComponentResult Bind(int localPort, const QString& localAddress = {}) = 0;
 
     // Bytes handed to SendData that are not yet with the kernel.
     virtual qint64 bytesToSend() const = 0;
+    // The most bytes SendData may hold unsent; unlimited until set. bytesSent tells that room
+    // came back.
+    virtual void setSendLimit(qint64 bytes) = 0;
+    // What SendData takes now: the send limit less bytesToSend(), never below 0.
+    virtual qint64 sendRoom() const = 0;
     // Bytes GetData would return now.
     virtual qint64 bytesAvailable() const = 0;
 

@@ -24,12 +24,19 @@ public:
     ComponentResult Connect() override { return missing(); }
     ComponentResult Listen() override { return missing(); }
     ComponentResult Accept(int) override { return missing(); }
-    ComponentResult SendData(const QByteArray&) override { return missing(); }
-    QByteArray GetData() override { return {}; }
+    ComponentResult SendData(const QByteArray&, qint64* taken) override {
+        if (taken)
+            *taken = 0;
+        return missing();
+    }
+    QByteArray GetData(qint64) override { return {}; }
+    using Socket::GetData;
     ComponentResult Close() override { return missing(); }
     ComponentResult Bind(int, const QString&) override { return missing(); }
     qint64 bytesToSend() const override { return 0; }
     qint64 bytesAvailable() const override { return 0; }
+    void setSendLimit(qint64) override {}
+    qint64 sendRoom() const override { return 0; }
 
 private:
     static ComponentResult missing() { return winsockFailure(WsaNoSuchElement); }

@@ -34,7 +34,8 @@ public:
     // Reads up to count bytes; returns how many were read.
     virtual int read(char* data, int count) = 0;
     // Writes up to count bytes without blocking; returns how many were taken (fewer when the
-    // application does not read, 0 while no application has the port open).
+    // application does not read, 0 while no application has the port open). After a write
+    // that took fewer, writeRoom() tells when the application has read again.
     virtual int write(const char* data, int count) = 0;
     // Discards the bytes waiting to be read; returns true.
     virtual bool purge() = 0;
@@ -53,6 +54,8 @@ signals:
     void dataReceived(int count);
     // An application opened (true) or closed (false) the port.
     void openClose(bool opened);
+    // The port takes bytes again after a write that was cut short.
+    void writeRoom();
 };
 
 std::unique_ptr<VirtualPort> createVirtualPort(QObject* parent = nullptr);

@@ -1,11 +1,13 @@
 #include "session/frmDocument.h"
 
+#include "model/GlobalSettings.h"
 #include "model/Host.h"
 #include "model/Val.h"
 #include "net/LocalAddresses.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketArray.h"
 #include "platform/VirtualPort.h"
+#include "session/SessionHeartbeat.h"
 #include "text/LoadResource.h"
 #include "text/StringTable.h"
 
@@ -16,7 +18,7 @@ namespace {
 constexpr int kComPorts = 1024;
 constexpr int kMaxPort = 65535;
 constexpr auto kReconnectInterval = 5000ms;
-constexpr auto kHeartbeatInterval = 50ms;
+constexpr auto kDeviceReopenInterval = 5000ms;
 
 // String ids of the window's texts.
 enum TextId {
@@ -60,11 +62,45 @@ frmDocument::frmDocument(Host& host, SessionComponents components, QObject* pare
     createControls();
     connectHandlers();
     Timer1.setInterval(kReconnectInterval);
-    Timer2.setInterval(kHeartbeatInterval);
+    SerialReopenTimer.setInterval(kDeviceReopenInterval);
+    connectComponents();
+    SessionHeartbeat::instance().join(this, {[this] { Timer2_Timer(); },
+                                             [this] {
+                                                 return needsTicks();
+                                             }});
     Form_Load();
+    // The captions the labels got while loading are the first lines of the session's log;
+    // from here on every new caption is one.
+    for (int i = 0; i < 2; ++i) {
+        LogErrors(StatusBar1[i]->caption());
+        connect(StatusBar1[i], &CaptionControl::captionChanged, this,
+                [this](const QString& caption) { LogErrors(caption); });
+    }
 }
 
-frmDocument::~frmDocument() = default;
+frmDocument::~frmDocument() {
+    SessionHeartbeat::instance().leave(this);
+}
+
+void frmDocument::connectComponents() {
+    connect(&MSComm1(), &SerialPort::OnComm, this, &frmDocument::MSComm1_OnComm);
+    connect(&MSComm1(), &SerialPort::transmitRoom, this, &frmDocument::moveNetworkToSerial);
+    connect(&VSPort1(), &VirtualPort::dataReceived, this, &frmDocument::VSPort1_DataReceived);
+    connect(&VSPort1(), &VirtualPort::openClose, this, &frmDocument::VSPort1_OpenClose);
+    connect(&VSPort1(), &VirtualPort::writeRoom, this, &frmDocument::moveNetworkToSerial);
+    SocketArray& sockets = Winsock1();
+    connect(&sockets, &SocketArray::connected, this, &frmDocument::Winsock1_Connect);
+    connect(&sockets, &SocketArray::connectionRequest, this,
+            &frmDocument::Winsock1_ConnectionRequest);
+    connect(&sockets, &SocketArray::closed, this, &frmDocument::onSocketClosed);
+    connect(&sockets, &SocketArray::error, this, &frmDocument::Winsock1_Error);
+    connect(&sockets, &SocketArray::dataArrival, this,
+            [this](int index, qint64) { Winsock1_DataArrival(index); });
+    connect(&sockets, &SocketArray::bytesSent, this,
+            [this](int, qint64) { resumeSerialToNetwork(); });
+    connect(&Timer1, &QTimer::timeout, this, &frmDocument::Timer1_Timer);
+    connect(&SerialReopenTimer, &QTimer::timeout, this, &frmDocument::SerialReopenTimer_Timer);
+}
 
 void frmDocument::createControls() {
     Frame1 = add<Frame>(QStringLiteral("Frame1"));
@@ -206,11 +242,6 @@ void frmDocument::UpdateStatus() {
     options = optionExchange();
 }
 
-void frmDocument::Command1_Click() {
-    // Activation and deactivation are carried out by the session engine listening here.
-    emit activationRequested();
-}
-
 long frmDocument::MaxSocketIndex() const {
     return Winsock1().maxIndex();
 }
@@ -261,6 +292,10 @@ void frmDocument::Frame2_DblClick() {
     host_.messageBox(list, LoadResString(IdConnectedClients));
 }
 
-void frmDocument::setStatus(int index, const QString& caption) {
-    StatusBar1.at(index)->setCaption(caption);
+// The link monitor's place in the heartbeat: counts quiet ticks of an active TCP session while
+// pings are enabled.
+void frmDocument::linkMonitorStep() {
+    if (!isActive() || UseUDP || globals().PingEnabled == 0)
+        return;
+    ++PingTicks;
 }

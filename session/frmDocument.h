@@ -5,10 +5,12 @@
 
 #include "model/Form.h"
 #include "session/OptionExchange.h"
+#include "session/TransferBuffer.h"
 
 #include <QTimer>
 #include <array>
 #include <memory>
+#include <vector>
 
 class Host;
 class SerialPort;
@@ -81,7 +83,24 @@ public:
     SocketArray& Winsock1() const { return *components_.sockets; }
 
     QTimer Timer1; // client reconnect, 5000 ms, off until a client connection closes
-    QTimer Timer2; // the 50 ms session heartbeat
+    // Reopens a serial device that went away, every 5 s while the session is active.
+    QTimer SerialReopenTimer;
+
+    // The two transfer buffers, sized at every activation.
+    TransferBuffer MyBuffer;        // serial -> network
+    TransferBuffer SerialOutBuffer; // network -> serial
+    int Add2MyBuffer(const QByteArray& bytes) { return MyBuffer.append(bytes); }
+    QByteArray ReadFromMyBuffer(int& NumBytes) { return MyBuffer.take(NumBytes); }
+    int Add2SerialOutBuffer(const QByteArray& bytes) { return SerialOutBuffer.append(bytes); }
+    QByteArray ReadFromSerialOutBuffer(int& NumBytes) { return SerialOutBuffer.take(NumBytes); }
+
+    // What was lost where no sender could be held back, for the log and for tests.
+    struct DropCounts {
+        qint64 udpDatagrams = 0; // received datagrams that did not fit the buffer
+        qint64 udpBytes = 0;
+        qint64 slowClientBytes = 0; // bytes a stalled client missed while others went on
+    };
+    const DropCounts& drops() const { return drops_; }
 
     // Public operations.
     void Getstatus();      // session options -> exchange block
@@ -90,6 +109,22 @@ public:
     void TCPOption_Click(int index);
     void Command3_Click();  // Set Window Name
     void Frame2_DblClick(); // connected clients list
+    // Appends one line to the error log (when logging is on) and starts the program set to
+    // run on errors (when one is set).
+    void LogErrors(const QString& Desc);
+
+    // Event handlers of the components and timers; tests call them directly.
+    void MSComm1_OnComm();
+    void VSPort1_DataReceived();
+    void VSPort1_OpenClose(bool opened);
+    void Winsock1_Connect(int index);
+    void Winsock1_ConnectionRequest(int index, int requestId);
+    void Winsock1_Close(int index);
+    void Winsock1_Error(int index, int number, const QString& description);
+    void Winsock1_DataArrival(int index);
+    void Timer1_Timer(); // client reconnect
+    void Timer2_Timer(); // the 50 ms heartbeat tick
+    void SerialReopenTimer_Timer();
 
     // The session is active exactly when Command1 shows "De-Activate".
     bool isActive() const;
@@ -99,19 +134,71 @@ public:
     void setStatus(int index, const QString& caption);
 
 signals:
-    void activationRequested();
     // A status caption changed (the log line's description).
     void statusChanged(int index, const QString& caption);
 
 private:
     void createControls();
     void connectHandlers();
+    void connectComponents();
     void Form_Load();
     void fillLists();
     void Combo2_Click();
     void PortNumber_Change();
 
+    // Activation (SessionActivation.cpp).
+    void activate();
+    void deactivate();
+    bool openSerialSide(double port);
+    bool openNetworkSide(double port);
+    void rollBackSerialSide();
+    void sizeTransferBuffers();
+    void setConfigurationEnabled(bool enabled);
+    void setActiveCaption();
+    QString serialSettingsString() const;
+
+    // Serial to network (SerialToNetwork.cpp).
+    bool ignoresSerialInput() const;
+    bool AnyConnected() const;
+    std::vector<int> fanOutTargets() const;
+    void readSerialInput(bool anyConnected);
+    int readPortInto(int room);
+    void sendHeldSerialBytes(bool anyConnected);
+    void sendPackets(bool anyConnected);
+    bool fanOutSend(int size);
+    void sendOnUdp(int size);
+    void transmitTimeoutStep();
+    void resumeSerialToNetwork();
+    double timeoutValue() const;
+
+    // Network to serial (NetworkToSerial.cpp).
+    bool dropsNetworkInput(int index) const;
+    void takeNetworkInput(int index);
+    void SerialOutputStep();
+    void moveNetworkToSerial();
+    bool pullWaitingNetworkInput();
+
+    // Connections and device recovery (SessionConnections.cpp).
+    QString clientCountText() const;
+    void onSocketClosed(int index);
+    void serialDeviceGone();
+    void noteSlowClient(int index, qint64 missed);
+
+    // Status and log (SessionLog.cpp).
+    QString statusText(int labelId, int stateId) const;
+    QString errorLogLine(const QString& Desc) const;
+    void lightUp(int index);
+    bool needsTicks() const;
+    void linkMonitorStep();
+
     Host& host_;
     SessionComponents components_;
     QString linkTopic_;
+    DropCounts drops_;
+    int lightTicks_ = 0;
+    bool closing_ = false;             // the close handler's re-entry flag
+    bool movingToSerial_ = false;      // network-to-serial pass under way
+    bool movingToNetwork_ = false;     // serial-to-network pass under way
+    std::vector<int> stalledClients_;  // clients whose stall was logged, until they take again
+    std::vector<int> closeAfterDrain_; // peers that closed while their bytes were held back
 };

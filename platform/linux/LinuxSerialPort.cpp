@@ -61,6 +61,7 @@ std::unique_ptr<SerialPort> createSerialPort(QObject* parent) {
 LinuxSerialPort::LinuxSerialPort(QObject* parent)
     : SerialPort(parent) {
     connect(&port_, &QSerialPort::readyRead, this, &LinuxSerialPort::onReadyRead);
+    connect(&port_, &QSerialPort::bytesWritten, this, &LinuxSerialPort::onBytesWritten);
     connect(&port_, &QSerialPort::errorOccurred, this, &LinuxSerialPort::onErrorOccurred);
 }
 
@@ -275,23 +276,42 @@ void LinuxSerialPort::setInBufferCount(int count) {
     port_.readAll();
 }
 
-QByteArray LinuxSerialPort::input() {
-    return port_.isOpen() ? port_.readAll() : QByteArray();
+QByteArray LinuxSerialPort::input(int maxBytes) {
+    if (!port_.isOpen() || maxBytes <= 0)
+        return {};
+    QByteArray data = port_.read(qMin<qint64>(maxBytes, port_.bytesAvailable()));
+    // Qt reads from the device again only after a read reaches past its buffer.
+    if (port_.bytesAvailable() == 0)
+        data += port_.read(1);
+    return data;
 }
 
-ComponentResult LinuxSerialPort::output(const QByteArray& bytes) {
+int LinuxSerialPort::outputRoom() const {
+    return port_.isOpen() ? qMax(0, outBufferSize_ - outBufferCount()) : 0;
+}
+
+ComponentResult LinuxSerialPort::output(const QByteArray& bytes, int* taken) {
+    if (taken)
+        *taken = 0;
     if (!port_.isOpen()) {
         lastError_ = QStringLiteral("%1 is not open").arg(comPortName(commPort_));
         return ComponentResult::failure(PortNotOpen, lastError_);
     }
     QScopedValueRollback guard(inCall_, true);
-    if (port_.write(bytes) != bytes.size()) {
+    const int size = qMin(static_cast<int>(bytes.size()), outputRoom());
+    if (size > 0 && port_.write(bytes.constData(), size) != size) {
         lastError_ =
             QStringLiteral("%1: write failed: %2").arg(comPortName(commPort_), port_.errorString());
         port_.clearError();
         return ComponentResult::failure(DeviceFailure, lastError_);
     }
+    if (taken)
+        *taken = size;
     return ComponentResult::success();
+}
+
+void LinuxSerialPort::onBytesWritten() {
+    emit transmitRoom();
 }
 
 void LinuxSerialPort::onReadyRead() {

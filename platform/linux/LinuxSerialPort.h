@@ -35,8 +35,9 @@ public:
     int commEvent() const override { return commEvent_; }
     int inBufferCount() const override;
     void setInBufferCount(int count) override;
-    QByteArray input() override;
-    ComponentResult output(const QByteArray& bytes) override;
+    QByteArray input(int maxBytes) override;
+    ComponentResult output(const QByteArray& bytes, int* taken) override;
+    int outputRoom() const override;
     QString devicePath() const override { return devicePath_; }
     QString lastError() const override { return lastError_; }
 
@@ -48,6 +49,7 @@ private:
     bool mendTermios();
     void applyLineSwitch();
     void onReadyRead();
+    void onBytesWritten();
     void onErrorOccurred(QSerialPort::SerialPortError error);
     void closeGoneDevice();
     void raise(CommEvent event);

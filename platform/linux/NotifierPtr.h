@@ -17,3 +17,7 @@ using NotifierPtr = std::unique_ptr<QSocketNotifier, NotifierDeleter>;
 inline NotifierPtr makeReadNotifier(int fd) {
     return NotifierPtr(new QSocketNotifier(fd, QSocketNotifier::Read));
 }
+
+inline NotifierPtr makeWriteNotifier(int fd) {
+    return NotifierPtr(new QSocketNotifier(fd, QSocketNotifier::Write));
+}

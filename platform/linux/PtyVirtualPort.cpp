@@ -126,6 +126,10 @@ bool PtyVirtualPort::openPair() {
     readNotifier_->setEnabled(false);
     connect(readNotifier_.get(), &QSocketNotifier::activated, this,
             &PtyVirtualPort::onMasterReadable);
+    writeNotifier_ = makeWriteNotifier(master_.get());
+    writeNotifier_->setEnabled(false);
+    connect(writeNotifier_.get(), &QSocketNotifier::activated, this,
+            &PtyVirtualPort::onMasterWritable);
     return true;
 }
 
@@ -181,6 +185,7 @@ void PtyVirtualPort::releasePort() {
     pollTimer_.stop();
     watcher_.stop();
     readNotifier_.reset();
+    writeNotifier_.reset();
     master_.reset();
     received_.clear();
     opened_ = false;
@@ -334,7 +339,16 @@ int PtyVirtualPort::write(const char* data, int count) {
         else
             break; // EAGAIN: the application is not reading; EIO: it closed the port
     }
+    if (taken < count && writeNotifier_)
+        writeNotifier_->setEnabled(true);
     return taken;
+}
+
+void PtyVirtualPort::onMasterWritable() {
+    writeNotifier_->setEnabled(false);
+    // Without an application the master reads as hung up, which also wakes this notifier.
+    if (opened_)
+        emit writeRoom();
 }
 
 bool PtyVirtualPort::purge() {

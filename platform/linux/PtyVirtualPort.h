@@ -59,11 +59,13 @@ private:
     // Reads what the master holds into the receive buffer; returns false on hang-up.
     bool readMaster();
     void onMasterReadable();
+    void onMasterWritable();
     void updateReadNotifier();
     void setRawMode();
 
     UniqueFd master_;
     NotifierPtr readNotifier_;
+    NotifierPtr writeNotifier_; // on only after a write was cut short
     DeviceOpenWatcher watcher_;
     QTimer pollTimer_;
     QByteArray received_;

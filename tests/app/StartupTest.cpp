@@ -15,16 +15,22 @@ namespace {
 class StartupTest : public MainFixture {};
 
 TEST_F(StartupTest, MarkedSessionsActivateInOrderBeforeTheWindowShows) {
-    ASSERT_TRUE(writeWholeFile(defaultFile(),
-                               "[Lumivex]\nNumSessions=3\n[Session1]\nAutoActivate=1\n"
-                               "[Session2]\nAutoActivate=0\n"
-                               "[Session3]\nAutoActivate=1\n"));
+    // Virtual port servers on any free port: sessions that really become active.
+    const char* session = "Connector=%1\nCreateVirtualPort=1\nTCPOption=1\nPortNumber=0\n"
+                          "LocalIP=127.0.0.1\nAutoActivate=%2\n";
+    QString file = QStringLiteral("[Lumivex]\nNumSessions=3\n");
+    for (int n = 1; n <= 3; ++n)
+        file += QStringLiteral("[Session%1]\n").arg(n) +
+                QString::fromLatin1(session).arg(40 + n).arg(n == 2 ? 0 : 1);
+    ASSERT_TRUE(writeWholeFile(defaultFile(), file.toUtf8()));
     auto main = makeMain();
     std::vector<int> activated;
     bool shownBeforeActivation = false;
     QObject::connect(main.get(), &frmMain::documentAdded, [&](frmDocument* doc) {
         const int number = static_cast<int>(main->documents().size());
-        QObject::connect(doc, &frmDocument::activationRequested, [&, number] {
+        QObject::connect(doc->Command1, &CaptionControl::captionChanged, [&, doc, number] {
+            if (!doc->isActive())
+                return;
             activated.push_back(number);
             shownBeforeActivation |= main->isShown();
         });
@@ -32,18 +38,23 @@ TEST_F(StartupTest, MarkedSessionsActivateInOrderBeforeTheWindowShows) {
     QSignalSpy shown(main.get(), &frmMain::showRequested);
     main->MDIForm_Load();
     EXPECT_TRUE(main->Timer1.isActive());
-    EXPECT_EQ(main->Timer1.interval(), 1000);
     main->Timer1_Timer();
     EXPECT_EQ(activated, (std::vector<int>{1, 3}));
     EXPECT_FALSE(shownBeforeActivation);
     EXPECT_EQ(shown.count(), 1);
     EXPECT_TRUE(main->StartupDone);
     EXPECT_FALSE(main->Timer1.isActive());
-    EXPECT_EQ(main->AutoActivateList, (std::vector<qint16>{0, 0, 0, 0, 0}));
+    EXPECT_TRUE(QFileInfo(comLinkPath(41)).isSymLink());
     // Start-up runs once; a later tick does nothing.
     main->Timer1_Timer();
     EXPECT_EQ(activated.size(), 2u);
     EXPECT_EQ(shown.count(), 1);
+    // The sessions that were active are saved as such, and their ports go with the program.
+    main->mnuFileExit->click();
+    const QByteArray saved = readWholeFile(defaultFile());
+    EXPECT_TRUE(saved.contains("[Session1]"));
+    EXPECT_EQ(saved.count("AutoActivate=1"), 2) << saved.constData();
+    EXPECT_FALSE(QFileInfo::exists(comLinkPath(41)) || QFileInfo(comLinkPath(41)).isSymLink());
 }
 
 TEST_F(StartupTest, NoFileGivesOneSessionAndExitCreatesTheDefaultFile) {

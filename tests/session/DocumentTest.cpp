@@ -54,8 +54,6 @@ TEST_F(DocumentTest, ANewWindowHoldsTheDefaults) {
     EXPECT_EQ(doc.PortNumber->maxLength(), 5);
     EXPECT_EQ(doc.linkTopic(), QStringLiteral("None"));
     EXPECT_FALSE(doc.Timer1.isActive());
-    EXPECT_EQ(doc.Timer1.interval(), 5000);
-    EXPECT_EQ(doc.Timer2.interval(), 50);
 }
 
 TEST_F(DocumentTest, LocalAddressComesFromTheSocketAndEnablesTheServer) {

@@ -1,0 +1,46 @@
+#include "session/ErrorLog.h"
+
+#include "model/GlobalSettings.h"
+#include "platform/Folders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <cstdio>
+
+namespace {
+bool echoToStderr = false;
+} // namespace
+
+namespace ErrorLog {
+
+void setEchoToStderr(bool on) {
+    echoToStderr = on;
+}
+
+QString path() {
+    return QDir(dataFolder()).filePath(QStringLiteral("errorlog.txt"));
+}
+
+void append(const QString& line) {
+    const QByteArray bytes = line.toUtf8();
+    if (echoToStderr) {
+        std::fprintf(stderr, "%s\n", bytes.constData());
+        std::fflush(stderr);
+    }
+    if (globals().LogErrors == 0)
+        return;
+    QFile file(path());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
+        file.write(bytes + "\r\n");
+}
+
+void runProgram(const QString& commandLine) {
+    QStringList arguments = QProcess::splitCommand(commandLine);
+    if (arguments.isEmpty())
+        return;
+    const QString program = arguments.takeFirst();
+    QProcess::startDetached(program, arguments);
+}
+
+} // namespace ErrorLog

@@ -1,0 +1,64 @@
+// Status labels and the session's log: every new status caption becomes a log line.
+#include "model/GlobalSettings.h"
+#include "platform/SocketArray.h"
+#include "session/ErrorLog.h"
+#include "session/SessionHeartbeat.h"
+#include "session/frmDocument.h"
+#include "text/StringTable.h"
+
+#include <QDateTime>
+
+QString frmDocument::statusText(int labelId, int stateId) const {
+    return LoadResString(labelId) + QLatin1Char(' ') + LoadResString(stateId);
+}
+
+void frmDocument::setStatus(int index, const QString& caption) {
+    StatusBar1.at(index)->setCaption(caption);
+}
+
+QString frmDocument::errorLogLine(const QString& Desc) const {
+    const QDateTime now = QDateTime::currentDateTime();
+    const Socket& socket = Winsock1().at(0);
+    QString line = QStringLiteral("Lumivex Error: ") + Desc + QStringLiteral(", ") +
+                   now.toString(QStringLiteral("MM-dd-yyyy")) + QStringLiteral(", ") +
+                   now.toString(QStringLiteral("HH:mm:ss")) +
+                   QStringLiteral(", Lumivex IP Address: ") + LocalIPAddress + QStringLiteral(", ");
+    if (TCPOptionValue != 0)
+        return line + QStringLiteral("Server Mode, Local Port: ") +
+               QString::number(socket.LocalPort());
+    return line + QStringLiteral("Client Mode, Remote Host: ") + socket.RemoteHost() +
+           QStringLiteral(", RemotePort: ") + QString::number(socket.RemotePort());
+}
+
+void frmDocument::LogErrors(const QString& Desc) {
+    ErrorLog::append(errorLogLine(Desc));
+    ErrorLog::runProgram(globals().OnErrorRunApp);
+}
+
+void frmDocument::lightUp(int index) {
+    Shape1.at(index)->setFillColor(kRed);
+    SessionHeartbeat::instance().wake();
+}
+
+bool frmDocument::needsTicks() const {
+    return isActive() || Shape1[0]->fillColor() != kGreen || Shape1[1]->fillColor() != kGreen ||
+           !MyBuffer.isEmpty() || !SerialOutBuffer.isEmpty();
+}
+
+// The heartbeat tick, in its order: lights, serial output, then either the flush of held
+// serial bytes or, with nothing held, the link monitor.
+void frmDocument::Timer2_Timer() {
+    if (++lightTicks_ >= 3) {
+        Shape1[0]->setFillColor(kGreen);
+        Shape1[1]->setFillColor(kGreen);
+        lightTicks_ = 0;
+    }
+    moveNetworkToSerial();
+    if (MyBuffer.isEmpty()) {
+        linkMonitorStep();
+    } else {
+        transmitTimeoutStep();
+    }
+    // Bytes left in the port while the send queue was full go on here at the latest.
+    resumeSerialToNetwork();
+}
