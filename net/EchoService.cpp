@@ -30,8 +30,7 @@ EchoService& EchoService::instance() {
     // Owned by the application, so that its notifier goes before the event loop does.
     static QPointer<EchoService> service;
     if (service.isNull())
-        service = new EchoService([] { return EchoSocket::open(); },
-                                  QCoreApplication::instance());
+        service = new EchoService([] { return EchoSocket::open(); }, QCoreApplication::instance());
     return *service;
 }
 

@@ -10,6 +10,9 @@ namespace {
 
 // The largest IPv4 packet, so that no datagram is ever cut.
 constexpr int kReceiveBufferSize = 65536;
+// Messages read per call: a raw socket sees all ICMP traffic of the host, and a flood must
+// not hold the event loop. What is left makes the socket readable again.
+constexpr int kMaxMessagesPerCall = 64;
 
 sockaddr_in socketAddress(quint32 address) {
     sockaddr_in sa{};
@@ -81,7 +84,7 @@ std::vector<EchoSocket::Incoming> EchoSocket::receiveAll() {
 void EchoSocket::receiveErrorReports(std::vector<Incoming>& into) {
     QByteArray buffer(kReceiveBufferSize, '\0');
     alignas(cmsghdr) char control[512];
-    for (;;) {
+    for (int n = 0; n < kMaxMessagesPerCall; ++n) {
         iovec io{buffer.data(), static_cast<size_t>(buffer.size())};
         sockaddr_in from{};
         msghdr msg{};
@@ -109,16 +112,13 @@ void EchoSocket::receiveErrorReports(std::vector<Incoming>& into) {
 
 void EchoSocket::receiveMessages(std::vector<Incoming>& into) {
     QByteArray buffer(kReceiveBufferSize, '\0');
-    for (;;) {
+    for (int n = 0; n < kMaxMessagesPerCall; ++n) {
         sockaddr_in from{};
         socklen_t fromLength = sizeof from;
         const ssize_t size = ::recvfrom(fd_.get(), buffer.data(), buffer.size(), MSG_DONTWAIT,
                                         reinterpret_cast<sockaddr*>(&from), &fromLength);
-        if (size < 0) {
-            if (errno == EINTR)
-                continue;
+        if (size < 0)
             return;
-        }
         const QByteArray packet = buffer.left(size);
         const auto message = kind_ == Kind::Raw ? parseIpPacket(packet) : parseIcmpMessage(packet);
         if (message)

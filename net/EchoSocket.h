@@ -32,8 +32,8 @@ public:
     // Sends an echo request to the numeric IPv4 address; 0 or the errno of a refused send.
     int send(quint32 address, quint16 identifier, quint16 sequence, const QByteArray& data);
 
-    // Everything waiting on the socket that concerns an echo request (replies and error
-    // reports); other traffic is dropped. Never blocks.
+    // What is waiting on the socket that concerns an echo request (replies and error
+    // reports), up to a bounded number of messages; other traffic is dropped. Never blocks.
     std::vector<Incoming> receiveAll();
 
 private:
