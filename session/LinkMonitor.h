@@ -3,6 +3,10 @@
 // every connected socket and closes the connections whose peer does not answer. The echoes
 // run in the background; each reply or time-out closes (or keeps) the connection it was sent
 // for, and never a connection that has replaced it since.
+//
+// A session calls reset() when it activates and deactivates, dataArrived() on every socket
+// data arrival, and tick() as the last step of its heartbeat tick when its serial-to-network
+// buffer is empty.
 
 #include "net/EchoReply.h"
 #include "platform/Socket.h"

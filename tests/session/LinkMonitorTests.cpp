@@ -5,6 +5,7 @@
 #include "net/EchoStatus.h"
 #include "tests/session/LinkMonitorTestSession.h"
 
+#include <QTcpServer>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -133,18 +134,31 @@ TEST_F(LinkMonitorTest, OnePassPingsEachConnectedPeerInIndexOrderAndClosesOnlyTh
 }
 
 TEST_F(LinkMonitorTest, ALateFailureNeverClosesTheConnectionThatTookThePlace) {
-    session.connectClient();
-    ASSERT_EQ(ticksToPass(9), 9);
-    // The peer goes, its element is freed and a new client is accepted into it.
-    session.clients.front()->abort();
-    ASSERT_TRUE(waitUntil([&] { return session.array.at(1).State() != 7; }));
-    session.array.at(1).Close();
-    QTcpSocket* next = session.connectClient();
-    ASSERT_EQ(session.array.at(1).State(), 7);
-    echo.end(0, EchoStatus::RequestTimedOut);
-    EXPECT_TRUE(session.closed.empty());
-    EXPECT_TRUE(session.log.isEmpty());
-    EXPECT_EQ(next->state(), QAbstractSocket::ConnectedState);
+    const struct {
+        const char* name;
+        bool peerCloses; // the peer goes (a close event) or the session closes it (none)
+    } rows[] = {{"peer went", true}, {"session closed it", false}};
+    for (const auto& row : rows) {
+        QTcpSocket* old = session.connectClient();
+        ASSERT_EQ(session.array.at(1).State(), 7) << row.name;
+        echo.requests.clear();
+        monitor.reset();
+        ASSERT_EQ(ticksToPass(9), 9) << row.name;
+        if (row.peerCloses) {
+            old->abort();
+            ASSERT_TRUE(waitUntil([&] { return session.array.at(1).State() != 7; }));
+        }
+        session.array.at(1).Close();
+        QTcpSocket* next = session.connectClient();
+        ASSERT_EQ(session.array.at(1).State(), 7) << row.name << ": element 1 reused";
+        echo.end(0, EchoStatus::RequestTimedOut);
+        EXPECT_TRUE(session.closed.empty()) << row.name;
+        EXPECT_TRUE(session.log.isEmpty()) << row.name;
+        EXPECT_EQ(next->state(), QAbstractSocket::ConnectedState) << row.name;
+        next->abort();
+        ASSERT_TRUE(waitUntil([&] { return session.array.at(1).State() != 7; }));
+        session.array.at(1).Close();
+    }
 }
 
 TEST_F(LinkMonitorTest, FailuresAfterDeactivationOrResetAreIgnored) {
@@ -192,6 +206,58 @@ TEST_F(LinkMonitorTest, NoEchoFacilityIsLoggedOncePerActivationAndKeepsTheConnec
     ASSERT_EQ(ticksToPass(9), 9);
     echo.end(echo.requests.size() - 1, EchoStatus::GeneralFailure, true);
     EXPECT_EQ(session.log.size(), 2);
+}
+
+// A client session: element 0 is the connection; the close handler closes it and the session
+// connects again later (its 5-second timer, run here at once).
+class ClientTestSession : public LinkMonitorSession {
+public:
+    bool connect() {
+        array.at(0).setRemoteHost(QStringLiteral("127.0.0.1"));
+        array.at(0).setRemotePort(server.serverPort());
+        array.at(0).Connect();
+        return waitUntil([&] { return server.hasPendingConnections(); }) &&
+               (peers.push_back(server.nextPendingConnection()), true) &&
+               waitUntil([&] { return array.at(0).State() == 7; });
+    }
+    bool monitorActive() const override { return true; }
+    int maxSocketIndex() const override { return array.maxIndex(); }
+    Socket& socket(int index) override { return array.at(index); }
+    void closeSocket(int index) override {
+        closed.push_back(index);
+        array.at(index).Close();
+    }
+    void logError(const QString& description) override { log << description; }
+
+    QTcpServer server;
+    SocketArray array;
+    std::vector<QTcpSocket*> peers;
+    std::vector<int> closed;
+    QStringList log;
+};
+
+TEST_F(LinkMonitorTest, AClientDroppedByAFailedEchoIsPingedAgainOnceReconnected) {
+    ClientTestSession client;
+    ASSERT_TRUE(client.server.listen(QHostAddress::LocalHost));
+    ASSERT_TRUE(client.connect());
+    LinkMonitor clientMonitor(client);
+    clientMonitor.setKeepAlive(echo.function());
+    for (int i = 0; i < 9; ++i)
+        clientMonitor.tick();
+    ASSERT_EQ(echo.requests.size(), 1u);
+    echo.end(0, EchoStatus::RequestTimedOut);
+    EXPECT_EQ(client.closed, std::vector<int>{0});
+    ASSERT_EQ(client.log.size(), 1);
+    EXPECT_TRUE(
+        waitUntil([&] { return client.peers[0]->state() == QAbstractSocket::UnconnectedState; }));
+
+    ASSERT_TRUE(client.connect()) << "the session's reconnect";
+    for (int i = 0; i < 9; ++i)
+        clientMonitor.tick();
+    ASSERT_EQ(echo.requests.size(), 2u);
+    echo.end(1, 0);
+    EXPECT_EQ(client.closed.size(), 1u);
+    EXPECT_EQ(client.array.at(0).State(), 7);
 }
 
 TEST(LinkMonitorRealEcho, LoopbackPeersAreKeptWhetherOrNotThisMachineCanPing) {
