@@ -11,8 +11,9 @@ namespace {
 // inet_addr's reading of an address (it also takes forms like 127.1); nullopt for anything
 // else, the all-ones address included as inet_addr cannot tell it from a failure.
 std::optional<quint32> dottedAddress(const QString& text) {
+    // Characters beyond Latin-1 become '?', which inet_addr refuses like any other letter.
     const QByteArray bytes = text.toLatin1();
-    if (bytes.isEmpty() || text.size() != bytes.size() || bytes.contains('\0'))
+    if (bytes.isEmpty() || bytes.contains('\0'))
         return std::nullopt;
     const in_addr_t address = ::inet_addr(bytes.constData());
     if (address == INADDR_NONE)
