@@ -132,7 +132,7 @@ void EchoService::handle(const EchoSocket::Incoming& incoming) {
     finish(incoming.message.sequence, reply);
 }
 
-void EchoService::finish(quint16 sequence, EchoReply reply) {
+void EchoService::finish(quint16 sequence, const EchoReply& reply) {
     const auto it = pending_.find(sequence);
     if (it == pending_.end())
         return;

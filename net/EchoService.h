@@ -61,7 +61,7 @@ private:
     std::optional<quint16> freeSequence();
     void readIncoming();
     void handle(const EchoSocket::Incoming& incoming);
-    void finish(quint16 sequence, EchoReply reply);
+    void finish(quint16 sequence, const EchoReply& reply);
 
     Opener opener_;
     std::optional<EchoSocket> socket_;
