@@ -8,6 +8,7 @@
 #include "app/ServiceActions.h"
 #include "app/frmMain.h"
 #include "gui/MainWindowView.h"
+#include "gui/NetToolViews.h"
 #include "gui/QtHost.h"
 #include "gui/QtTrayIcon.h"
 #include "model/HeadlessHost.h"
@@ -66,6 +67,7 @@ int runWindowed(int argc, char** argv) {
     const InstanceLock lock;
     reportLockProblem(lock);
     QtHost host;
+    registerNetToolViews(host);
     QtTrayIcon tray;
     frmMain main(mainServices(host, tray, lock));
     MainWindowView view(main, tray);

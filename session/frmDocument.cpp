@@ -3,6 +3,7 @@
 #include "model/GlobalSettings.h"
 #include "model/Host.h"
 #include "model/Val.h"
+#include "net/EchoStatus.h"
 #include "net/LocalAddresses.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketArray.h"
@@ -185,6 +186,7 @@ void frmDocument::connectHandlers() {
 
 void frmDocument::Form_Load() {
     LoadResource(*this);
+    setCurrentPingTimeout(1000);
     MSComm1().setInputMode(1);
     fillLists();
 
@@ -292,10 +294,10 @@ void frmDocument::Frame2_DblClick() {
     host_.messageBox(list, LoadResString(IdConnectedClients));
 }
 
-// The link monitor's place in the heartbeat: counts quiet ticks of an active TCP session while
-// pings are enabled.
-void frmDocument::linkMonitorStep() {
-    if (!isActive() || UseUDP || globals().PingEnabled == 0)
-        return;
-    ++PingTicks;
+bool frmDocument::monitorActive() const {
+    return isActive() && !UseUDP;
+}
+
+Socket& frmDocument::socket(int index) {
+    return Winsock1().at(index);
 }

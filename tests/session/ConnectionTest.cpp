@@ -2,6 +2,7 @@
 #include "tests/session/SessionFixture.h"
 
 #include <QSignalSpy>
+#include <QTimer>
 
 namespace {
 
@@ -34,6 +35,39 @@ TEST_F(ConnectionTest, ClientReconnectsAfterThePeerCloses) {
     ASSERT_TRUE(second);
     ASSERT_TRUE(waitUntil([&] { return status(1) == QStringLiteral("TCP/IP Status: Connected"); }));
     EXPECT_FALSE(doc->Timer1.isActive());
+}
+
+// The link monitor drops a connection whose peer does not answer; the client reconnects.
+TEST_F(ConnectionTest, FailedEchoDropsTheClientWhichThenReconnects) {
+    globals().LogErrors = 1;
+    globals().PingEnabled = 1;
+    globals().PingFrequency = 0; // 9 quiet ticks
+    QStringList pinged;
+    doc->linkMonitor().setKeepAlive([&](const QString& address, QObject*, EchoDone done) {
+        pinged << address;
+        EchoReply reply;
+        reply.status = 11010; // timed out
+        QTimer::singleShot(0, doc.get(), [done, reply] { done(reply); });
+    });
+    PeerServer peer;
+    virtualPort(25);
+    doc->options.ConnectOnVirtualOpen = 0;
+    client(peer.port());
+    activate();
+    std::unique_ptr<QTcpSocket> first(peer.nextConnection());
+    ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 7; }));
+    ticks(8);
+    EXPECT_TRUE(pinged.isEmpty());
+    ticks(1);
+    EXPECT_EQ(pinged, QStringList{kLoopback});
+    ASSERT_TRUE(waitUntil([&] { return status(1) == QStringLiteral("TCP/IP Status: Closed"); }));
+    EXPECT_TRUE(doc->Timer1.isActive());
+    EXPECT_TRUE(readWholeFile(home.path("home/errorlog.txt"))
+                    .contains("Ping Failed - Ping Result = 11010"));
+    doc->Timer1_Timer();
+    EXPECT_TRUE(peer.nextConnection()) << "reconnected";
+    globals().PingEnabled = 0;
+    globals().LogErrors = 0;
 }
 
 TEST_F(ConnectionTest, RefusedClientShowsTheErrorAndRetries) {

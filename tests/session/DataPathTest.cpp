@@ -128,9 +128,13 @@ TEST_F(DataPathTest, ServerTakesFromAllOrFromTheFirstClient) {
     EXPECT_EQ(readExactly(dev.master.get(), 6), QByteArray("passes"));
 
     doc->options.ServerTCPOptions = 1;
-    doc->PingTicks = 5;
+    globals().PingEnabled = 1;
+    globals().PingFrequency = 0; // a pass every 9 quiet ticks
+    ticks(3);
+    ASSERT_EQ(doc->PingTicks(), 3);
+    globals().PingEnabled = 0;
     clients[2]->write("ignored");
-    ASSERT_TRUE(waitUntil([&] { return doc->PingTicks == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return doc->PingTicks() == 0; }));
     EXPECT_EQ(doc->Shape1[1]->fillColor(), kRed);
     EXPECT_TRUE(doc->SerialOutBuffer.isEmpty());
     EXPECT_TRUE(readExactly(dev.master.get(), 1, std::chrono::milliseconds(100)).isEmpty());

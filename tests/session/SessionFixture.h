@@ -7,6 +7,7 @@
 #include "platform/SerialPort.h"
 #include "platform/SocketArray.h"
 #include "platform/VirtualPort.h"
+#include "session/SessionHeartbeat.h"
 #include "session/frmDocument.h"
 #include "tests/platform/PortTestSupport.h"
 #include "tests/platform/SocketTestPeers.h"
@@ -20,7 +21,11 @@
 
 class SessionFixture : public ::testing::Test {
 protected:
-    SessionFixture() { QDir().mkpath(portsFolder()); }
+    SessionFixture() {
+        QDir().mkpath(portsFolder());
+        SessionHeartbeat::instance().hold(true);
+    }
+    ~SessionFixture() override { SessionHeartbeat::instance().hold(false); }
 
     static QString portsFolder() { return qEnvironmentVariable("LUMIVEX_PORTS"); }
     QString status(int index) const { return doc->StatusBar1[index]->caption(); }
