@@ -212,6 +212,15 @@ TEST_F(CommandProgramTest, BadClientsDoNotStopTheProgram) {
         return flooder.state() == QLocalSocket::ConnectedState &&
                garbage.state() == QLocalSocket::ConnectedState;
     }));
+    // A client that leaves before its answers come: writing them must not end the program.
+    for (int i = 0; i < 5; ++i) {
+        QLocalSocket leaver;
+        leaver.connectToServer(path);
+        ASSERT_TRUE(waitUntil([&] { return leaver.state() == QLocalSocket::ConnectedState; }));
+        leaver.write(QByteArray("None\t[DEACTIVATE]\n").repeated(200));
+        ASSERT_TRUE(waitUntil([&] { return leaver.bytesToWrite() == 0; }));
+        leaver.abort();
+    }
     garbage.write("\x01\x02garbage\n\xff\xfe\xfd\tstill garbage\n");
     flooder.write(QByteArray(1024 * 1024, 'z'));
     EXPECT_EQ(ddeExit("COM3", "[COMSETTINGS=2400,N,8,1]"), 0);
