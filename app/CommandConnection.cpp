@@ -126,6 +126,9 @@ void CommandConnection::send(const QByteArray& line) {
     if (closing_)
         return;
     socket_->write(line + '\n');
+    // Out now, not at the next turn of the event loop: a client that has finished writing
+    // (shutdown, as "printf ... | socat" does) makes the socket close at the next read.
+    socket_->flush();
     if (socket_->bytesToWrite() > kMaxUnsent)
         drop();
 }

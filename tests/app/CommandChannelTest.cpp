@@ -114,6 +114,30 @@ TEST_F(CommandChannelTest, OneConnectionCarriesSeveralRequestsAnsweredInOrder) {
     EXPECT_EQ(requests, QStringList({"T|yes", "T|no", "T|yes", "nowhere|[ACTIVATE]", "T|yes"}));
 }
 
+TEST_F(CommandChannelTest, AClientThatHasFinishedWritingStillGetsEveryAnswer) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray path = QFile::encodeName(channel.path());
+    std::memcpy(address.sun_path, path.constData(), path.size());
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const QByteArray requests = "T\tyes\nT\tno\nU\tyes\n";
+    ASSERT_EQ(::write(fd, requests.constData(), requests.size()), requests.size());
+    ::shutdown(fd, SHUT_WR);
+    QByteArray answers;
+    bool ended = false;
+    EXPECT_TRUE(waitUntil([&] {
+        char buffer[256];
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0)
+            answers.append(buffer, n);
+        ended = n == 0;
+        return ended;
+    }));
+    ::close(fd);
+    EXPECT_EQ(answers, "ACK\nNAK\nNAK\tno such topic\n");
+}
+
 TEST_F(CommandChannelTest, MalformedLinesAreRefusedAndTheConnectionGoesOn) {
     struct Row {
         QByteArray line;
