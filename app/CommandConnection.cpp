@@ -11,9 +11,9 @@ namespace {
 using namespace command_protocol;
 
 // What Qt may buffer from the client before the line bound is checked.
-constexpr qint64 kReadBuffer = 16 * 1024;
+constexpr qint64 kReadBuffer = 16 * 1024LL;
 // Answers a client may leave unread before it counts as stuck.
-constexpr qint64 kMaxUnsent = 64 * 1024;
+constexpr qint64 kMaxUnsent = 64 * 1024LL;
 
 QByteArray refusal(const char* reason) {
     return QByteArray(kRefused) + '\t' + reason;

@@ -177,7 +177,7 @@ TEST_F(CommandChannelTest, AnOverlongLineEndsThatConnectionOnly) {
     EXPECT_TRUE(flooder->closedByProgram());
 
     auto megabyte = connect();
-    megabyte->send("T\t" + QByteArray(1024 * 1024, 'x'));
+    megabyte->send("T\t" + QByteArray(1024 * 1024LL, 'x'));
     good->send("T\tyes\n");
     EXPECT_EQ(good->answer(), "ACK");
     // Its refusal may be lost: a client still writing when the program closes gets EPIPE.
@@ -206,6 +206,7 @@ TEST_F(CommandChannelTest, ASilentClientIsDroppedAfterTwoIdleTicks) {
 
 TEST_F(CommandChannelTest, ClientsBeyondTheLimitAreTurnedAway) {
     std::vector<std::unique_ptr<Client>> clients;
+    clients.reserve(16);
     for (int i = 0; i < 16; ++i)
         clients.push_back(connect());
     ASSERT_TRUE(waitUntil([&] { return channel.connectionCount() == 16; }));

@@ -222,7 +222,7 @@ TEST_F(CommandProgramTest, BadClientsDoNotStopTheProgram) {
         leaver.abort();
     }
     garbage.write("\x01\x02garbage\n\xff\xfe\xfd\tstill garbage\n");
-    flooder.write(QByteArray(1024 * 1024, 'z'));
+    flooder.write(QByteArray(1024 * 1024LL, 'z'));
     EXPECT_EQ(ddeExit("COM3", "[COMSETTINGS=2400,N,8,1]"), 0);
     ASSERT_TRUE(waitUntil([&] { return garbage.bytesAvailable() > 0 && garbage.canReadLine(); }));
     EXPECT_EQ(garbage.readLine(), "NAK\tmalformed request\n");
