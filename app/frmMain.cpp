@@ -13,6 +13,7 @@ using namespace std::chrono_literals;
 
 namespace {
 constexpr auto kStartupDelay = 1000ms;
+constexpr auto kDeferredExitDelay = 500ms;
 constexpr int kTextNew = 5119;
 constexpr int kTextConverter = 5120;
 } // namespace
@@ -194,6 +195,13 @@ void frmMain::unloadMainWindow() {
     MDIForm_Unload();
     ended_ = true;
     emit ended(0);
+}
+
+void frmMain::requestDeferredExit() {
+    ExitRequested = true;
+    Timer1.stop();
+    Timer1.setInterval(kDeferredExitDelay);
+    Timer1.start();
 }
 
 void frmMain::MDIForm_QueryUnload() {

@@ -94,6 +94,8 @@ public:
     // Ends the program the normal way: saves the set to the default file, closes the
     // session windows, removes the tray icon. Runs once.
     void unloadMainWindow();
+    // "[APPEXIT]": the next tick of Timer1, half a second from now, unloads the main window.
+    void requestDeferredExit();
 
     void getprofilesettings(const QString& FileName);
     void writeprofilesettings(const QString& FileName);

@@ -1,7 +1,9 @@
 // The program's entry: chooses windowed or headless mode, creates the main window model and
 // its view, and runs the event loop until the model ends the program.
 
+#include "app/CommandChannel.h"
 #include "app/CommandLine.h"
+#include "app/CommandTopics.h"
 #include "app/Display.h"
 #include "app/ExitSignals.h"
 #include "app/InstanceLock.h"
@@ -39,6 +41,13 @@ void reportLockProblem(const InstanceLock& lock) {
 }
 
 int run(QCoreApplication& app, frmMain& main) {
+    // Other programs of this user drive the windows through the command socket; without
+    // it the program still runs, only undriven.
+    CommandChannel channel([&main](const QString& topic, const QString& command) {
+        return executeCommand(main, topic, command);
+    });
+    if (!channel.listen())
+        std::fprintf(stderr, "lumivex: no command channel: %s\n", qPrintable(channel.error()));
     ExitSignals exitSignals;
     QObject::connect(&exitSignals, &ExitSignals::exitRequested, &main, &frmMain::unloadMainWindow);
     QObject::connect(
