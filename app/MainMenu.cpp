@@ -67,9 +67,11 @@ void frmMain::mnuFileOpen_Click() {
         return;
     CurrentFileName = file;
     getprofilesettings(file);
-    // The file's window state applies as a user's change would (minimized goes to the tray).
-    if (shown_)
-        MDIForm_Resize();
+    if (!shown_)
+        return;
+    // The file's place and state apply as a user's change would (minimized goes to the tray).
+    emit showRequested();
+    MDIForm_Resize();
 }
 
 void frmMain::mnuFileClose_Click() {

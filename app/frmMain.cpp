@@ -127,9 +127,10 @@ void frmMain::closeDocument(frmDocument* document) {
 
 frmDocument* frmMain::activeDocument() const {
     frmDocument* document = activeDocument_.data();
-    const bool loaded =
-        std::find(documents_.begin(), documents_.end(), document) != documents_.end();
-    return loaded ? document : nullptr;
+    if (std::find(documents_.begin(), documents_.end(), document) != documents_.end())
+        return document;
+    // The active window has closed: another one becomes active, as in the MDI area.
+    return documents_.empty() ? nullptr : documents_.back();
 }
 
 void frmMain::setActiveDocument(frmDocument* document) {

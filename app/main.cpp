@@ -8,6 +8,7 @@
 #include "app/InstanceLock.h"
 #include "app/ServiceActions.h"
 #include "app/frmMain.h"
+#include "gui/DialogViews.h"
 #include "gui/MainWindowView.h"
 #include "gui/QtHost.h"
 #include "gui/QtTrayIcon.h"
@@ -65,6 +66,7 @@ int runWindowed(int argc, char** argv) {
     const InstanceLock lock;
     reportLockProblem(lock);
     QtHost host;
+    registerDialogViews(host);
     QtTrayIcon tray;
     frmMain main(mainServices(host, tray, lock));
     MainWindowView view(main, tray);
