@@ -72,14 +72,21 @@ void MainWindowView::applyWindowState(int state) {
 }
 
 void MainWindowView::applyVisibility(bool visible) {
+    if (!visible) {
+        // Hiding from inside a state change would be undone by the showing that caused it
+        // (showMinimized shows the window after minimizing it): hide once it is over.
+        QTimer::singleShot(0, this, [this] {
+            if (!model_.Visible)
+                hide();
+        });
+        return;
+    }
     applying_ = true;
     // show() keeps a minimized window minimized.
-    setVisible(visible);
+    show();
     applying_ = false;
-    if (visible && !isMinimized()) {
-        raise();
-        activateWindow();
-    }
+    if (!isMinimized())
+        bringToFront();
 }
 
 void MainWindowView::showTrayMenu() {
