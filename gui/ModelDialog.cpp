@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -77,6 +78,9 @@ QBoxLayout* ModelDialog::buttonRow(Button* ok, Button* cancel) {
 }
 
 void ModelDialog::showEvent(QShowEvent* event) {
+    // A dialog keeps the size of its contents.
+    if (layout())
+        layout()->setSizeConstraint(QLayout::SetFixedSize);
     QDialog::showEvent(event);
     if (!centreOnScreen_)
         return;

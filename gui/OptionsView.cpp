@@ -24,10 +24,10 @@ QDialog* makeOptionsView(frmOptions& model, QWidget* parent) {
     packet->addStretch(1);
     layout->addLayout(packet);
     layout->addWidget(view->checkBox(model.chkLoadWithWindows));
+    layout->addWidget(view->checkBox(model.Check1));
 
     QGroupBox* errors = view->frame(model.Frame1);
     auto* errorGrid = new QGridLayout(errors);
-    errorGrid->addWidget(view->checkBox(model.Check1), 0, 0, 1, 3);
     errorGrid->addWidget(view->label(model.Label1), 1, 0);
     QLineEdit* commandLine = view->textBox(model.Text1);
     commandLine->setMinimumWidth(260);
