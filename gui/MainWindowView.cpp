@@ -65,6 +65,10 @@ void MainWindowView::connectWindowState() {
 }
 
 void MainWindowView::applyWindowState(int state) {
+    // A hidden window takes its state when it shows again: changing the state of an unmapped
+    // window would let the window manager map it.
+    if (!isVisible())
+        return;
     const Qt::WindowStates states[] = {Qt::WindowNoState, Qt::WindowMinimized, Qt::WindowMaximized};
     applying_ = true;
     setWindowState((windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | states[state]);
@@ -82,8 +86,17 @@ void MainWindowView::applyVisibility(bool visible) {
         return;
     }
     applying_ = true;
-    // show() keeps a minimized window minimized.
-    show();
+    switch (model_.WindowState) {
+    case 1:
+        showMinimized();
+        break;
+    case 2:
+        showMaximized();
+        break;
+    default:
+        showNormal();
+        break;
+    }
     applying_ = false;
     if (!isMinimized())
         bringToFront();
@@ -148,19 +161,7 @@ void MainWindowView::applyModelGeometry() {
 
 void MainWindowView::showFromModel() {
     applyModelGeometry();
-    applying_ = true;
-    switch (model_.WindowState) {
-    case 1:
-        showMinimized();
-        break;
-    case 2:
-        showMaximized();
-        break;
-    default:
-        showNormal();
-        break;
-    }
-    applying_ = false;
+    applyVisibility(true);
 }
 
 void MainWindowView::storeGeometry() {

@@ -82,6 +82,9 @@ void ModelDialog::showEvent(QShowEvent* event) {
     if (layout())
         layout()->setSizeConstraint(QLayout::SetFixedSize);
     QDialog::showEvent(event);
+    // Also when its owner hides in the tray, the dialog gets the keyboard.
+    activateWindow();
+    raise();
     if (!centreOnScreen_)
         return;
     if (QScreen* screen = this->screen()) {
