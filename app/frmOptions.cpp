@@ -103,8 +103,11 @@ void frmOptions::Command2_Click() {
     g.LogErrors = Check1->value();
     g.PacketSize = packetSizeOf(Combo1->text());
     g.PingEnabled = Check2->value();
-    g.PingFrequency = Combo2->listIndex();
-    g.PingTimeout = Combo3->listIndex();
+    // A list with nothing selected (a stored index beyond the list) keeps the value it had.
+    if (Combo2->listIndex() >= 0)
+        g.PingFrequency = Combo2->listIndex();
+    if (Combo3->listIndex() >= 0)
+        g.PingTimeout = Combo3->listIndex();
     g.LoadWithWindows = chkLoadWithWindows->value();
     unload();
 }

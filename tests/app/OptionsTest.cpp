@@ -99,6 +99,16 @@ TEST_F(OptionsTest, CancelChangesNothing) {
     EXPECT_EQ(after.LoadWithWindows, before.LoadWithWindows);
 }
 
+TEST_F(OptionsTest, AStoredIndexBeyondTheListIsKept) {
+    globals().PingFrequency = 40;
+    globals().PingTimeout = -3;
+    frmOptions dialog(host);
+    EXPECT_EQ(dialog.Combo2->listIndex(), -1);
+    dialog.Command2->click();
+    EXPECT_EQ(globals().PingFrequency, 40);
+    EXPECT_EQ(globals().PingTimeout, -3);
+}
+
 TEST_F(OptionsTest, BrowseReplacesTheCommandLineUnlessCancelled) {
     frmOptions dialog(host);
     dialog.Text1->setText(QStringLiteral("old --flag"));
