@@ -9,11 +9,13 @@
 #include "app/InstanceLock.h"
 #include "app/ServiceActions.h"
 #include "app/frmMain.h"
+#include "gui/DialogViews.h"
 #include "gui/MainWindowView.h"
 #include "gui/NetToolViews.h"
 #include "gui/QtHost.h"
 #include "gui/QtTrayIcon.h"
 #include "model/HeadlessHost.h"
+#include "net/NetTools.h"
 #include "session/ErrorLog.h"
 
 #include <QApplication>
@@ -31,6 +33,8 @@ MainServices mainServices(Host& host, TrayIcon& tray, const InstanceLock& lock) 
     services.serviceAction = [&host](const StartupCommand& command) {
         return performServiceAction(command, host);
     };
+    services.showPingTool = [&host] { ::showPingTool(host); };
+    services.showResolveTool = [&host] { ::showResolveTool(host); };
     return services;
 }
 
@@ -77,6 +81,7 @@ int runWindowed(int argc, char** argv) {
     reportLockProblem(lock);
     QtHost host;
     registerNetToolViews(host);
+    registerDialogViews(host);
     QtTrayIcon tray;
     frmMain main(mainServices(host, tray, lock));
     MainWindowView view(main, tray);

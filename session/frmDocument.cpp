@@ -9,6 +9,7 @@
 #include "platform/SocketArray.h"
 #include "platform/VirtualPort.h"
 #include "session/SessionHeartbeat.h"
+#include "session/dialogs/SessionDialogs.h"
 #include "text/LoadResource.h"
 #include "text/StringTable.h"
 
@@ -181,6 +182,8 @@ void frmDocument::connectHandlers() {
     }
     connect(Command1, &Button::clicked, this, &frmDocument::Command1_Click);
     connect(Command3, &Button::clicked, this, &frmDocument::Command3_Click);
+    connect(Command2, &Button::clicked, this, [this] { showIoOptions(*this, host_); });
+    connect(btnLogin, &Button::clicked, this, [this] { showLoginOptions(*this, host_); });
     connect(Frame2, &Frame::dblClicked, this, &frmDocument::Frame2_DblClick);
 }
 

@@ -38,16 +38,18 @@ TEST_F(ActivationTest, ValidationStopsLeaveNothingOpen) {
         activate();
         EXPECT_FALSE(doc->isActive()) << stop.name;
         EXPECT_EQ(status(1), QString::fromLatin1(stop.networkStatus)) << stop.name;
-        if (stop.serialStatus)
+        if (stop.serialStatus) {
             EXPECT_EQ(status(0), QString::fromLatin1(stop.serialStatus)) << stop.name;
-        else
+        } else {
             EXPECT_TRUE(status(0).startsWith(QStringLiteral("COM Status: Error - COM9: no such")))
                 << status(0).toStdString();
+        }
         EXPECT_FALSE(doc->MSComm1().portOpen()) << stop.name;
         EXPECT_EQ(socket(0).State(), 0) << stop.name;
         EXPECT_TRUE(doc->Combo2->enabled()) << stop.name;
-        if (stop.connector == 0)
+        if (stop.connector == 0) {
             EXPECT_EQ(doc->caption(), QStringLiteral("New - RS232 to TCP/IP"));
+        }
     }
 }
 
