@@ -21,11 +21,6 @@ QString sessionSection(int n) {
     return QStringLiteral("Session%1").arg(n);
 }
 
-// A coordinate as written: a plain number, without a fraction when it is whole.
-QString numberText(double value) {
-    return QString::number(value, 'g', 15);
-}
-
 int sessionCount(const IniFile& ini) {
     const int count = ini.readInt(kGlobal, QStringLiteral("NumSessions"), 0);
     if (count < 0)
