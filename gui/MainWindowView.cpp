@@ -97,8 +97,10 @@ void MainWindowView::removeDocument(frmDocument* document) {
     if (!sub)
         return;
     subWindows_.erase(document);
+    sub->hide();
     mdi_->removeSubWindow(sub);
-    delete sub;
+    // Its widgets may be on the stack as the window's model is; they go with the model.
+    connect(document, &QObject::destroyed, sub, [sub] { delete sub; });
 }
 
 void MainWindowView::applyModelGeometry() {
