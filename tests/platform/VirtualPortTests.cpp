@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <grp.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -77,9 +78,12 @@ TEST_F(VirtualPortTest, CreateMakesALinkAndAMarkerThatDeleteRemoves) {
     ASSERT_TRUE(record.has_value());
     EXPECT_TRUE(record->ownedByThisProcess());
     EXPECT_EQ(record->ptyPath, port.slavePath());
+    // Shared with the dialout group where the group could be set; private otherwise.
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(port.slavePath()).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0660u);
+    const group* dialout = ::getgrnam("dialout");
+    const bool shared = dialout && st.st_gid == dialout->gr_gid;
+    EXPECT_EQ(st.st_mode & 0777, shared ? 0660u : 0600u);
     EXPECT_FALSE(port.isOpenedByApp());
 
     EXPECT_TRUE(port.createPort(QStringLiteral("COM5"))); // it exists: still true
@@ -418,6 +422,41 @@ TEST_F(VirtualPortTest, ResetBusRemovesOnlyLinksOfProgramsThatAreGone) {
 TEST_F(VirtualPortTest, ResetBusWithoutAPortsFolderIsFine) {
     ScopedEnv missing("LUMIVEX_PORTS", QFile::encodeName(dir.path() + QStringLiteral("/none")));
     EXPECT_TRUE(port.ResetBus());
+}
+
+} // namespace
+
+namespace {
+
+// ---- a ports folder that others have touched -----------------------------------------------
+
+// A FIFO at a marker's name would block a reader forever; a link there must not be written
+// through (a root service would overwrite the file it points at).
+TEST_F(VirtualPortTest, SpecialFilesAtMarkerNamesNeitherHangNorAreWrittenThrough) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(marker(5)).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/pts/4242"), link(5)));
+    EXPECT_TRUE(port.ResetBus());
+    EXPECT_FALSE(port.createPort(QStringLiteral("COM5")));
+    EXPECT_TRUE(port.lastError().contains(QStringLiteral("port mapping")));
+
+    QTemporaryDir elsewhere;
+    const QString victim = elsewhere.filePath(QStringLiteral("victim"));
+    ASSERT_TRUE(writeWholeFile(victim, "keep"));
+    ASSERT_TRUE(QFile::link(victim, marker(6)));
+    EXPECT_FALSE(PortMarker::read(marker(6)).has_value());
+    create(port, "COM6");
+    EXPECT_EQ(readWholeFile(victim), "keep");
+    EXPECT_FALSE(QFileInfo(marker(6)).isSymLink());
+    EXPECT_TRUE(PortMarker::read(marker(6)).has_value());
+}
+
+TEST_F(VirtualPortTest, APortsFolderOthersMayWriteIsRefused) {
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    EXPECT_FALSE(port.createPort(QStringLiteral("COM5")));
+    EXPECT_TRUE(port.lastError().contains(QStringLiteral("open to other users")))
+        << port.lastError().toStdString();
+    EXPECT_FALSE(port.ResetBus());
+    EXPECT_FALSE(present(link(5)));
 }
 
 } // namespace
