@@ -9,6 +9,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 
 MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent)
@@ -75,7 +77,30 @@ void MainWindowView::addDocument(frmDocument* document) {
     sub->installEventFilter(this);
     connect(view, &QWidget::windowTitleChanged, sub, &QWidget::setWindowTitle);
     sub->setWindowTitle(view->windowTitle());
+    // Placed by us, not by the area: while the area is not shown yet it has no size, and its
+    // own placement would put the window partly outside it.
+    const int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+    const int place = static_cast<int>(subWindows_.size() - 1) % kCascadeDepth;
+    sub->resize(sub->sizeHint());
+    sub->move(place * step, place * step);
     sub->show();
+}
+
+// Grows a normal main window that is too small for the first session window, within the
+// screen, so that a new set shows a whole session window.
+void MainWindowView::makeRoomForFirstSession() {
+    const QList<QMdiSubWindow*> subs = mdi_->subWindowList(QMdiArea::CreationOrder);
+    if (subs.isEmpty() || windowState() != Qt::WindowNoState)
+        return;
+    const QRect first = subs.front()->geometry();
+    const QSize room = mdi_->viewport()->size();
+    const QSize missing(first.right() + 1 - room.width(), first.bottom() + 1 - room.height());
+    if (missing.width() <= 0 && missing.height() <= 0)
+        return;
+    QSize wanted = size() + missing.expandedTo(QSize(0, 0));
+    if (const QScreen* s = screen())
+        wanted = wanted.boundedTo(s->availableGeometry().size());
+    resize(wanted);
 }
 
 bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
@@ -121,6 +146,7 @@ void MainWindowView::showFromModel() {
         break;
     default:
         showNormal();
+        makeRoomForFirstSession();
         break;
     }
 }
