@@ -2,10 +2,11 @@
 
 #include "app/frmMain.h"
 #include "gui/DocumentView.h"
+#include "gui/ProgramIcon.h"
 #include "gui/QtTrayIcon.h"
 
 #include <QCloseEvent>
-#include <QIcon>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -18,7 +19,7 @@ MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent
     , model_(model)
     , tray_(tray)
     , mdi_(new QMdiArea(this)) {
-    setWindowIcon(QIcon(QStringLiteral(":/lumivex.svg")));
+    setWindowIcon(programIcon());
     setCentralWidget(mdi_);
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -92,8 +93,9 @@ void MainWindowView::makeRoomForFirstSession() {
     const QList<QMdiSubWindow*> subs = mdi_->subWindowList(QMdiArea::CreationOrder);
     if (subs.isEmpty() || windowState() != Qt::WindowNoState)
         return;
+    layout()->activate(); // the menu bar's and the area's places, before the window shows
     const QRect first = subs.front()->geometry();
-    const QSize room = mdi_->viewport()->size();
+    const QSize room = mdi_->contentsRect().size(); // the viewport without scroll bars
     const QSize missing(first.right() + 1 - room.width(), first.bottom() + 1 - room.height());
     if (missing.width() <= 0 && missing.height() <= 0)
         return;
