@@ -37,7 +37,6 @@ TEST_F(StartupTest, MarkedSessionsActivateInOrderBeforeTheWindowShows) {
     QSignalSpy shown(main.get(), &frmMain::showRequested);
     main->MDIForm_Load();
     EXPECT_TRUE(main->Timer1.isActive());
-    EXPECT_EQ(main->Timer1.interval(), 1000);
     main->Timer1_Timer();
     EXPECT_EQ(activated, (std::vector<int>{1, 3}));
     EXPECT_FALSE(shownBeforeActivation);
@@ -78,14 +77,6 @@ TEST_F(StartupTest, ANamedFileIsReadButTheExitSavesToTheDefaultFile) {
     EXPECT_TRUE(readWholeFile(defaultFile()).contains("Connector=7\n"));
     EXPECT_EQ(readWholeFile(home.path(QStringLiteral("plant.lvx"))),
               "[Lumivex]\nNumSessions=2\n[Session2]\nConnector=7\n");
-}
-
-TEST_F(StartupTest, AnUnknownSwitchIsAFileName) {
-    auto main = makeMain(QStringLiteral("-X"));
-    main->Timer1_Timer();
-    EXPECT_TRUE(serviceCommands.empty());
-    EXPECT_EQ(main->documents().size(), 1u);
-    EXPECT_TRUE(main->isShown());
 }
 
 TEST_F(StartupTest, AServiceSwitchActsAndEndsWithoutTouchingAnything) {
