@@ -94,25 +94,18 @@ TEST_F(VirtualPortTest, CreateMakesALinkAndAMarkerThatDeleteRemoves) {
     EXPECT_TRUE(port.deletePort()); // nothing left: still true
 }
 
-TEST_F(VirtualPortTest, CreatesThePortsFolderOnDemand) {
+TEST_F(VirtualPortTest, NamesAreComPortsInAPortsFolderMadeOnDemand) {
+    for (const char* name : {"", "COM", "COM0", "LPT1", "COM5x", "COM70000", "/dev/x"}) {
+        EXPECT_FALSE(port.createPort(QString::fromLatin1(name))) << name;
+        EXPECT_FALSE(port.lastError().isEmpty()) << name;
+    }
+    create(port, "COM5");
+    create(port, "COM6"); // another name replaces the port held
+    EXPECT_FALSE(present(link(5)));
+    EXPECT_TRUE(present(link(6)));
     ScopedEnv nested("LUMIVEX_PORTS", QFile::encodeName(dir.path() + QStringLiteral("/a/b")));
     create(port, "COM9");
     EXPECT_TRUE(QFileInfo(dir.path() + QStringLiteral("/a/b/COM9")).isSymLink());
-}
-
-TEST_F(VirtualPortTest, CreatingAnotherNameReplacesThePortHeld) {
-    create(port, "COM5");
-    create(port, "COM6");
-    EXPECT_FALSE(present(link(5)));
-    EXPECT_TRUE(present(link(6)));
-}
-
-TEST_F(VirtualPortTest, RefusesNamesThatAreNoComPort) {
-    for (const char* name : {"", "COM", "COM0", "LPT1", "COM5x", "COM70000", "/dev/x"}) {
-        SCOPED_TRACE(name);
-        EXPECT_FALSE(port.createPort(QString::fromLatin1(name)));
-        EXPECT_FALSE(port.lastError().isEmpty());
-    }
 }
 
 TEST_F(VirtualPortTest, RefusesANameThatIsTaken) {
@@ -142,23 +135,21 @@ TEST_F(VirtualPortTest, RefusesANameThatIsTaken) {
     EXPECT_TRUE(port.portName().isEmpty());
 }
 
+// A link of ours whose owner is gone is free; so is one whose pid now names another process
+// (its start time differs).
 TEST_F(VirtualPortTest, TakesOverAStaleLinkOfOurs) {
     const QString oldPty = QStringLiteral("/dev/pts/12345");
-    ASSERT_TRUE(QFile::link(oldPty, link(5)));
-    ASSERT_TRUE((PortMarker{deadPid(), 0, oldPty}).write(marker(5)));
-    create(port);
-    EXPECT_EQ(QFileInfo(link(5)).symLinkTarget(), port.slavePath());
-    EXPECT_TRUE(PortMarker::read(marker(5))->ownedByThisProcess());
-}
-
-TEST_F(VirtualPortTest, AReusedPidIsNoOwner) {
-    // The pid runs, but it is not the process that made the link: its start time differs.
-    const QString oldPty = QStringLiteral("/dev/pts/12345");
-    ASSERT_TRUE(QFile::link(oldPty, link(5)));
     const qint64 self = ::getpid();
-    ASSERT_TRUE((PortMarker{self, processStartTime(self) + 1, oldPty}).write(marker(5)));
-    EXPECT_FALSE(PortMarker::read(marker(5))->ownerRunning());
-    create(port);
+    for (const PortMarker& stale :
+         {PortMarker{deadPid(), 0, oldPty}, PortMarker{self, processStartTime(self) + 1, oldPty}}) {
+        ASSERT_TRUE(QFile::link(oldPty, link(5)));
+        ASSERT_TRUE(stale.write(marker(5)));
+        EXPECT_FALSE(stale.ownerRunning());
+        create(port);
+        EXPECT_EQ(QFileInfo(link(5)).symLinkTarget(), port.slavePath());
+        EXPECT_TRUE(PortMarker::read(marker(5))->ownedByThisProcess());
+        ASSERT_TRUE(port.deletePort());
+    }
 }
 
 // ---- open and close by an application ---------------------------------------------------
