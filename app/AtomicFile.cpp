@@ -1,5 +1,7 @@
 #include "app/AtomicFile.h"
 
+#include "platform/linux/UniqueFd.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -10,31 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Owns one file descriptor; closes it when it goes out of scope.
-class Fd {
-public:
-    explicit Fd(int fd)
-        : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    void reset() {
-        if (fd_ >= 0)
-            ::close(fd_);
-        fd_ = -1;
-    }
-    int fd_;
-};
 
 constexpr int maxLinkDepth = 40;
 constexpr int maxNameAttempts = 100;
@@ -85,24 +62,32 @@ int createTemporary(const QString& target, mode_t perm, QByteArray* name) {
 }
 
 void syncFolder(const QString& file) {
-    const Fd folder(::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const UniqueFd folder(::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
+                                 O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.valid())
         ::fsync(folder.get());
 }
 
 } // namespace
 
-bool writeFileAtomically(const QString& path, const QByteArray& bytes, std::optional<mode_t> mode) {
-    const QString target = path.isEmpty() ? QString() : resolveLinks(path);
+bool writeFileAtomically(const QString& path, const QByteArray& bytes, std::optional<mode_t> mode,
+                         LinkHandling links) {
+    const bool follow = links == LinkHandling::Follow;
+    const QString target = path.isEmpty() ? QString()
+                           : follow       ? resolveLinks(path)
+                                          : QFileInfo(path).absoluteFilePath();
     if (target.isEmpty())
         return false;
     const QByteArray nativeTarget = QFile::encodeName(target);
 
     struct stat old {};
-    const bool exists = ::stat(nativeTarget.constData(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode))
+    const bool found = ::lstat(nativeTarget.constData(), &old) == 0;
+    if (found && S_ISDIR(old.st_mode))
         return false;
+    if (found && follow && !S_ISREG(old.st_mode))
+        return false;
+    // Only a regular file passes its mode and owner on; anything else is simply replaced.
+    const bool exists = found && S_ISREG(old.st_mode);
     // A read-only file stays as it is, although the folder would let it be replaced.
     if (exists && ::faccessat(AT_FDCWD, nativeTarget.constData(), W_OK, AT_EACCESS) != 0)
         return false;
@@ -111,7 +96,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, std::opti
     // mode takes 0666 through the umask like any other new file.
     const mode_t createMode = mode ? *mode : (exists ? 0600 : 0666);
     QByteArray tempName;
-    Fd file(createTemporary(target, createMode, &tempName));
+    UniqueFd file(createTemporary(target, createMode, &tempName));
     if (!file.valid())
         return false;
 

@@ -1,6 +1,7 @@
 #include "app/AutoStart.h"
 
 #include "app/AtomicFile.h"
+#include "platform/Folders.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,14 +12,6 @@
 namespace {
 
 constexpr mode_t entryMode = 0644; // desktop sessions of every user read it
-
-QString userConfigFolder() {
-    // The XDG rules ignore a relative XDG_CONFIG_HOME.
-    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (QDir::isAbsolutePath(configured))
-        return configured;
-    return QDir::homePath() + QStringLiteral("/.config");
-}
 
 QString autostartFolder(bool currentUser, const QString& systemConfigFolder) {
     if (currentUser)

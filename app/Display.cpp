@@ -1,35 +1,22 @@
 #include "app/Display.h"
 
+#include "platform/linux/UniqueFd.h"
+#include "platform/linux/UnixSocketAddress.h"
+
 #include <QByteArray>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QString>
 
-#include <cstring>
 #include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace {
 
 // Connects to a Unix-domain socket (abstract when the name starts with '@').
 bool canConnect(const QByteArray& name) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (name.size() >= static_cast<qsizetype>(sizeof(address.sun_path)))
-        return false;
-    std::memcpy(address.sun_path, name.constData(), name.size());
-    socklen_t length = offsetof(sockaddr_un, sun_path) + name.size();
-    if (name.startsWith('@'))
-        address.sun_path[0] = '\0';
-    else
-        length += 1;
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&address), length) == 0;
-    ::close(fd);
-    return ok;
+    const auto address = unixSocketAddress(name);
+    const UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return address && fd && ::connect(fd.get(), address->get(), address->length) == 0;
 }
 
 bool x11Reachable(const QString& display) {

@@ -1,11 +1,11 @@
 #include "app/IniFile.h"
 
 #include "app/AtomicFile.h"
+#include "model/Val.h"
 
 #include <QFile>
 
 #include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,20 +77,6 @@ QByteArray cutUtf8(QByteArray bytes, qsizetype limit) {
         cut = limit; // not UTF-8 here: keep the plain byte cut
     bytes.truncate(cut);
     return bytes;
-}
-
-int leadingInteger(const QByteArray& value) {
-    qsizetype i = 0;
-    const bool negative = i < value.size() && value[i] == '-';
-    if (negative)
-        ++i;
-    qint64 number = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-        if (number <= qint64(INT_MAX) + 1)
-            number = number * 10 + (value[i] - '0');
-    }
-    number = negative ? -number : number;
-    return int(qBound(qint64(INT_MIN), number, qint64(INT_MAX)));
 }
 
 bool isStorableSection(const QByteArray& name) {
@@ -202,7 +188,7 @@ const IniFile::Line* IniFile::findLine(const QString& section, const QString& ke
 
 int IniFile::readInt(const QString& section, const QString& key, int defaultValue) const {
     const Line* line = findLine(section, key);
-    return line ? leadingInteger(valueOf(line->text)) : defaultValue;
+    return line ? ValInt(QString::fromUtf8(valueOf(line->text))) : defaultValue;
 }
 
 QString IniFile::readString(const QString& section, const QString& key,

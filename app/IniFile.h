@@ -18,7 +18,7 @@ public:
     // is never overwritten by save().
     explicit IniFile(QString path);
 
-    // The leading decimal number of the value (optional minus sign, digits); 0 when the value
+    // The value's leading number read as Val reads it, cut to a whole number; 0 when the value
     // does not start with one; `defaultValue` when the key is missing.
     int readInt(const QString& section, const QString& key, int defaultValue) const;
     // At most 199 bytes of UTF-8, cut on a character boundary.

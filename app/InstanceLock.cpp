@@ -29,22 +29,16 @@ InstanceLock::InstanceLock(const QString& path) {
 }
 
 void InstanceLock::lock(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd < 0) {
+    UniqueFd fd(::open(QFile::encodeName(path).constData(),
+                       O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!fd) {
         error_ = QStringLiteral("cannot open %1: %2").arg(path, qt_error_string(errno));
         return;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno != EWOULDBLOCK)
             error_ = QStringLiteral("cannot lock %1: %2").arg(path, qt_error_string(errno));
-        ::close(fd);
         return;
     }
-    fd_ = fd;
-}
-
-InstanceLock::~InstanceLock() {
-    if (fd_ >= 0)
-        ::close(fd_);
+    fd_ = std::move(fd);
 }

@@ -3,6 +3,8 @@
 // lock on <runtime folder>/<app>.lock for its whole life; the kernel drops it when the
 // process ends, however it ends.
 
+#include "platform/linux/UniqueFd.h"
+
 #include <QString>
 
 class InstanceLock {
@@ -11,18 +13,17 @@ public:
     InstanceLock();
     // Tries to take the lock at path.
     explicit InstanceLock(const QString& path);
-    ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     // True when this process holds the lock, that is, no other instance ran when it started.
-    bool held() const { return fd_ >= 0; }
+    bool held() const { return fd_.valid(); }
     // Why the lock could not be checked, or empty (another instance holding it is no error).
     const QString& error() const { return error_; }
 
 private:
     void lock(const QString& path);
 
-    int fd_ = -1;
+    UniqueFd fd_;
     QString error_;
 };

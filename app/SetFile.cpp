@@ -2,9 +2,9 @@
 // global settings, and one [Session<n>] section per session window.
 
 #include "app/AutoStart.h"
-#include "model/GlobalSettings.h"
 #include "app/IniFile.h"
 #include "app/frmMain.h"
+#include "model/GlobalSettings.h"
 #include "model/Val.h"
 #include "platform/Folders.h"
 #include "text/StringTable.h"
@@ -19,11 +19,6 @@ constexpr int kMaxSessions = 1024;
 
 QString sessionSection(int n) {
     return QStringLiteral("Session%1").arg(n);
-}
-
-// A coordinate as written: a plain number, without a fraction when it is whole.
-QString numberText(double value) {
-    return QString::number(value, 'g', 15);
 }
 
 int sessionCount(const IniFile& ini) {
@@ -158,7 +153,7 @@ void frmMain::getprofilesettings(const QString& FileName) {
     }
 }
 
-void frmMain::writeprofilesettings(const QString& FileName) {
+bool frmMain::writeprofilesettings(const QString& FileName) {
     IniFile ini(resolveSetFile(FileName));
     auto writeInt = [&](const QString& section, const char* key, qint64 value) {
         ini.writeInt(section, QString::fromLatin1(key), value);
@@ -213,5 +208,8 @@ void frmMain::writeprofilesettings(const QString& FileName) {
         writeString(s, "SessionDescription", doc->Command3->tag());
     }
     // The set holds the password in plain text: keep such a file private.
-    ini.save(!g.Password.isEmpty());
+    if (ini.save(!g.Password.isEmpty()))
+        return true;
+    std::fprintf(stderr, "lumivex: cannot write the set file %s\n", qPrintable(ini.path()));
+    return false;
 }

@@ -18,6 +18,8 @@ constexpr auto kStartupDelay = 1000ms;
 constexpr auto kDeferredExitDelay = 500ms;
 // How often an exit asked for under an open dialog looks again whether the dialog is gone.
 constexpr auto kUnloadRetry = 50ms;
+// How often a closed session window is looked at again while a nested loop keeps it alive.
+constexpr auto kDeleteRetry = 100ms;
 constexpr int kTextNew = 5119;
 constexpr int kTextConverter = 5120;
 } // namespace
@@ -29,11 +31,15 @@ frmMain::frmMain(MainServices services, QObject* parent)
     createMenus();
     Timer1.setInterval(kStartupDelay);
     connect(&Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    deleteClosedTimer_.setSingleShot(true);
+    connect(&deleteClosedTimer_, &QTimer::timeout, this, &frmMain::deleteClosedDocuments);
     connectMenus();
 }
 
 frmMain::~frmMain() {
     closeAllDocuments();
+    for (const ClosedDocument& closed : closed_)
+        delete closed.document;
 }
 
 MenuEntry* frmMain::menu(const char* name, int id) {
@@ -121,9 +127,26 @@ void frmMain::closeDocument(frmDocument* document) {
     if (it == documents_.end())
         return;
     documents_.erase(it);
+    document->Form_Unload();
     emit documentRemoved(document);
-    // A session window has no unload handling: its components go with it.
-    delete document;
+    // A session window has no unload handling: its components go with it. One of its handlers
+    // may still be on the stack, below a message box's event loop: the window is freed only
+    // once control is back in an event loop outside the one it was closed in.
+    closed_.push_back({document, QThread::currentThread()->loopLevel()});
+    deleteClosedTimer_.start(0ms);
+}
+
+void frmMain::deleteClosedDocuments() {
+    const int level = QThread::currentThread()->loopLevel();
+    std::erase_if(closed_, [level](const ClosedDocument& closed) {
+        // Closed outside any nested loop, no handler of the window can be below this one.
+        if (closed.loopLevel > 1 && level >= closed.loopLevel)
+            return false;
+        delete closed.document;
+        return true;
+    });
+    if (!closed_.empty())
+        deleteClosedTimer_.start(kDeleteRetry);
 }
 
 frmDocument* frmMain::activeDocument() const {
@@ -167,6 +190,8 @@ void frmMain::Timer1_Timer() {
 
 // Runs once, in the first tick. Returns false when a service switch has ended the program.
 bool frmMain::AppStartup() {
+    // Relative folder names mean the folder the program was started in, also after this.
+    anchorFolderVariables();
     QDir::setCurrent(dataFolder());
     LoadResource(*this);
     ExePath = executablePath();

@@ -20,13 +20,13 @@ struct MainServices {
     Host& host;
     TrayIcon& tray;
     // The command line as one text (the arguments joined by single blanks).
-    QString commandLine = {};
+    QString commandLine{};
     // Where the program was started; relative set-file names on the command line resolve here.
-    QString startDirectory = {};
+    QString startDirectory{};
     // True when another instance of the program already runs (it keeps the bus as it is).
     bool anotherInstanceRunning = false;
     // Carries out a service switch with its messages; returns whether it succeeded.
-    std::function<bool(const StartupCommand&)> serviceAction = nullptr;
+    std::function<bool(const StartupCommand&)> serviceAction{};
     // Makes the components of a new session window.
     std::function<SessionComponents()> sessionComponents = &SessionComponents::linuxComponents;
     // The Tools menu's windows; nothing happens while they are not connected.
@@ -106,6 +106,7 @@ public:
     // Session windows in the order they were created.
     const std::vector<frmDocument*>& documents() const { return documents_; }
     frmDocument* NewSession();
+    // Removes the window now; frees it once no handler of it can be on the stack.
     void closeDocument(frmDocument* document);
     // The active session window (the view reports activation), or nullptr.
     frmDocument* activeDocument() const;
@@ -128,6 +129,7 @@ public:
     void mnuOpen_Click();
     void mnuHide_Click();
     void mnuExit_Click();
+    void deleteClosedDocuments();
 
     void MDIForm_Load();
     void Timer1_Timer();
@@ -138,7 +140,8 @@ public:
     void requestDeferredExit();
 
     void getprofilesettings(const QString& FileName);
-    void writeprofilesettings(const QString& FileName);
+    // False, and a line on stderr, when the set cannot be written.
+    bool writeprofilesettings(const QString& FileName);
     // The default set file: default.lvx in the data folder.
     static QString defaultSetFile();
 
@@ -180,6 +183,12 @@ private:
     QPointer<frmDocument> activeDocument_;
     QPointer<Form> aboutBox_;
     bool resizing_ = false;
+    struct ClosedDocument {
+        frmDocument* document;
+        int loopLevel; // the event loop level it was closed in
+    };
+    std::vector<ClosedDocument> closed_;
+    QTimer deleteClosedTimer_;
     bool shown_ = false;
     bool unloading_ = false;
     bool ended_ = false;

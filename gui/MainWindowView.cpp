@@ -4,14 +4,18 @@
 #include "gui/DocumentView.h"
 #include "gui/MainMenus.h"
 #include "gui/MdiArrangement.h"
+#include "gui/ProgramIcon.h"
 #include "gui/QtTrayIcon.h"
 
 #include <QCloseEvent>
 #include <QCursor>
 #include <QIcon>
+#include <QLayout>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QScreen>
+#include <QStyle>
 #include <QTimer>
 
 MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent)
@@ -19,7 +23,7 @@ MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent
     , model_(model)
     , tray_(tray)
     , mdi_(new QMdiArea(this)) {
-    setWindowIcon(QIcon(QStringLiteral(":/lumivex.svg")));
+    setWindowIcon(programIcon());
     setCentralWidget(mdi_);
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -95,6 +99,7 @@ void MainWindowView::applyVisibility(bool visible) {
         break;
     default:
         showNormal();
+        makeRoomForFirstSession();
         break;
     }
     applying_ = false;
@@ -126,7 +131,31 @@ void MainWindowView::addDocument(frmDocument* document) {
     sub->installEventFilter(this);
     connect(view, &QWidget::windowTitleChanged, sub, &QWidget::setWindowTitle);
     sub->setWindowTitle(view->windowTitle());
+    // Placed by us, not by the area: while the area is not shown yet it has no size, and its
+    // own placement would put the window partly outside it.
+    const int step = sub->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, sub);
+    const int place = static_cast<int>(subWindows_.size() - 1) % kCascadeDepth;
+    sub->resize(sub->sizeHint());
+    sub->move(place * step, place * step);
     sub->show();
+}
+
+// Grows a normal main window that is too small for the first session window, within the
+// screen, so that a new set shows a whole session window.
+void MainWindowView::makeRoomForFirstSession() {
+    const QList<QMdiSubWindow*> subs = mdi_->subWindowList(QMdiArea::CreationOrder);
+    if (subs.isEmpty() || windowState() != Qt::WindowNoState)
+        return;
+    layout()->activate(); // the menu bar's and the area's places, before the window shows
+    const QRect first = subs.front()->geometry();
+    const QSize room = mdi_->contentsRect().size(); // the viewport without scroll bars
+    const QSize missing(first.right() + 1 - room.width(), first.bottom() + 1 - room.height());
+    if (missing.width() <= 0 && missing.height() <= 0)
+        return;
+    QSize wanted = size() + missing.expandedTo(QSize(0, 0));
+    if (const QScreen* s = screen())
+        wanted = wanted.boundedTo(s->availableGeometry().size());
+    resize(wanted);
 }
 
 bool MainWindowView::eventFilter(QObject* watched, QEvent* event) {
@@ -148,8 +177,10 @@ void MainWindowView::removeDocument(frmDocument* document) {
     if (!sub)
         return;
     subWindows_.erase(document);
+    sub->hide();
     mdi_->removeSubWindow(sub);
-    delete sub;
+    // Its widgets may be on the stack as the window's model is; they go with the model.
+    connect(document, &QObject::destroyed, sub, [sub] { delete sub; });
 }
 
 void MainWindowView::applyModelGeometry() {

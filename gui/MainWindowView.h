@@ -24,6 +24,8 @@ public:
 
     // Twips per pixel: window places in set files are in twips.
     static constexpr int kTwipsPerPixel = 15;
+    // New session windows cascade down this many title bars, then start again at the top.
+    static constexpr int kCascadeDepth = 8;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -41,6 +43,7 @@ private:
     void bringToFront();
     void addDocument(frmDocument* document);
     void removeDocument(frmDocument* document);
+    void makeRoomForFirstSession();
     void applyModelGeometry();
     void showFromModel();
     void storeGeometry();

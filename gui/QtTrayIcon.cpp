@@ -1,10 +1,10 @@
 #include "gui/QtTrayIcon.h"
 
-#include <QIcon>
+#include "gui/ProgramIcon.h"
 
 QtTrayIcon::QtTrayIcon(QObject* parent)
     : QObject(parent) {
-    icon_.setIcon(QIcon(QStringLiteral(":/lumivex.svg")));
+    icon_.setIcon(programIcon());
     icon_.setToolTip(QStringLiteral("Lumivex"));
     connect(&icon_, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {

@@ -4,21 +4,13 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-QString envPath(const char* name) {
-    return qEnvironmentVariable(name);
-}
-
-QString homeConfigFolder() {
-    QString base = envPath("XDG_CONFIG_HOME");
-    if (base.isEmpty())
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/lumivex");
-}
+const char* const kFolderVariables[] = {"LUMIVEX_HOME", "LUMIVEX_PORTS", "XDG_RUNTIME_DIR"};
 
 QString withoutTrailingSlash(QString path) {
     while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
@@ -26,58 +18,98 @@ QString withoutTrailingSlash(QString path) {
     return path;
 }
 
+// The variable's folder, absolute (a relative one is taken from the current folder).
+QString envFolder(const char* name) {
+    const QString value = qEnvironmentVariable(name);
+    if (value.isEmpty())
+        return {};
+    return withoutTrailingSlash(QDir::cleanPath(QDir::current().absoluteFilePath(value)));
+}
+
+// Why `path` cannot be trusted: not a real folder (a link is not), another user's, or open
+// to others in the `forbidden` mode bits. Empty when it can.
+QString folderProblem(const QString& path, mode_t forbidden) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("cannot read %1: %2").arg(path, qt_error_string(errno));
+    if (!S_ISDIR(st.st_mode))
+        return QStringLiteral("%1 is not a folder").arg(path);
+    if (st.st_uid != ::geteuid())
+        return QStringLiteral("%1 belongs to another user").arg(path);
+    if ((st.st_mode & forbidden) != 0)
+        return QStringLiteral("%1 is open to other users").arg(path);
+    return {};
+}
+
 } // namespace
+
+void anchorFolderVariables() {
+    for (const char* name : kFolderVariables) {
+        const QString folder = envFolder(name);
+        if (!folder.isEmpty())
+            qputenv(name, QFile::encodeName(folder));
+    }
+}
 
 QString executablePath() {
     const QString real = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
     return real.isEmpty() ? QCoreApplication::applicationFilePath() : real;
 }
 
+bool keepsDataBesideProgram(const QString& programFolder) {
+    const QString name = QFileInfo(withoutTrailingSlash(programFolder)).fileName();
+    return name != QLatin1String("bin") && name != QLatin1String("sbin");
+}
+
+QString userConfigFolder() {
+    const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (QDir::isAbsolutePath(configured))
+        return withoutTrailingSlash(configured);
+    return QDir::homePath() + QStringLiteral("/.config");
+}
+
 QString dataFolder() {
-    const QString home = envPath("LUMIVEX_HOME");
+    const QString home = envFolder("LUMIVEX_HOME");
     if (!home.isEmpty())
-        return withoutTrailingSlash(home);
-    const QString exeFolder = QFileInfo(executablePath()).absolutePath();
-    if (::access(QFile::encodeName(exeFolder).constData(), W_OK) == 0)
-        return exeFolder;
-    const QString config = homeConfigFolder();
+        return home;
+    const QString programFolder = QFileInfo(executablePath()).absolutePath();
+    if (keepsDataBesideProgram(programFolder) &&
+        ::access(QFile::encodeName(programFolder).constData(), W_OK) == 0)
+        return programFolder;
+    const QString config = userConfigFolder() + QStringLiteral("/lumivex");
     QDir().mkpath(config);
     return config;
 }
 
 QString portsFolder() {
-    const QString ports = envPath("LUMIVEX_PORTS");
-    if (!ports.isEmpty())
-        return withoutTrailingSlash(ports);
-    return dataFolder() + QStringLiteral("/ports");
+    const QString ports = envFolder("LUMIVEX_PORTS");
+    return ports.isEmpty() ? dataFolder() + QStringLiteral("/ports") : ports;
 }
 
-bool ensurePortsFolder() {
-    return QDir().mkpath(portsFolder());
+QString preparePortsFolder() {
+    const QString path = portsFolder();
+    // Made 0755 whatever the umask: a folder that others may write would be refused below.
+    const bool made = QDir().mkpath(QFileInfo(path).absolutePath()) &&
+                      (::mkdir(QFile::encodeName(path).constData(), 0755) == 0 || errno == EEXIST);
+    if (!made)
+        return QStringLiteral("cannot create the ports folder %1").arg(path);
+    // Others may read the mappings, but whoever may write here could make this program
+    // write through a planted link.
+    const QString problem = folderProblem(path, S_IWGRP | S_IWOTH);
+    return problem.isEmpty() ? QString() : QStringLiteral("ports folder refused: ") + problem;
 }
 
 RuntimeFolder runtimeFolder() {
-    QString path;
-    const QString xdg = envPath("XDG_RUNTIME_DIR");
-    if (!xdg.isEmpty())
-        path = withoutTrailingSlash(xdg) + QStringLiteral("/lumivex");
+    QString path = envFolder("XDG_RUNTIME_DIR");
+    if (!path.isEmpty())
+        path += QStringLiteral("/lumivex");
     else if (::geteuid() == 0)
         path = QStringLiteral("/run/lumivex");
     else
         path = QStringLiteral("/tmp/lumivex-%1").arg(::geteuid());
 
-    const QByteArray native = QFile::encodeName(path);
-    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+    if (::mkdir(QFile::encodeName(path).constData(), 0700) != 0 && errno != EEXIST)
         return {{}, QStringLiteral("cannot create %1: %2").arg(path, qt_error_string(errno))};
-
-    struct stat st {};
-    if (::lstat(native.constData(), &st) != 0)
-        return {{}, QStringLiteral("cannot read %1: %2").arg(path, qt_error_string(errno))};
-    if (!S_ISDIR(st.st_mode))
-        return {{}, QStringLiteral("%1 is not a folder").arg(path)};
-    if (st.st_uid != ::geteuid())
-        return {{}, QStringLiteral("%1 belongs to another user").arg(path)};
-    if ((st.st_mode & 077) != 0)
-        return {{}, QStringLiteral("%1 is open to other users").arg(path)};
-    return {path, {}};
+    const QString problem = folderProblem(path, S_IRWXG | S_IRWXO);
+    return problem.isEmpty() ? RuntimeFolder{path, {}} : RuntimeFolder{{}, problem};
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Connections a listening element has accepted from the kernel and announced by request id,
-// waiting for an element (any element, as with the original's socket handles) to take them.
+// waiting until an element (any one: whichever Accept names the id) takes them.
 // Ids are never reused, so a stale id cannot pick up someone else's connection.
 
 #include <QTcpSocket>

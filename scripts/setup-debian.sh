@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package that building, running and testing Lumivex needs.
+# Installs every Debian 12 package that building, running and testing Lumivex needs, including
+# what the program loads at run time (not only what the build links).
 # Skips apt entirely when everything is already there, so re-runs are quick and offline.
 set -euo pipefail
 
 packages=(
+    # building
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev qt6-qpa-plugins libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+    # running: the Qt libraries with the xcb and offscreen platform plugins (libqt6gui6),
+    # fonts for the English and the Japanese texts
+    libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6serialport6 qt6-qpa-plugins
+    fontconfig fonts-dejavu-core fonts-noto-cjk
+    # testing: a display for screenshots, and localedef for the comma-locale test
     libgtest-dev libgmock-dev libbenchmark-dev
-    xvfb xauth
+    xvfb xauth locales
 )
 
 missing=()

@@ -297,6 +297,21 @@ void frmDocument::Frame2_DblClick() {
     host_.messageBox(list, LoadResString(IdConnectedClients));
 }
 
+void frmDocument::Form_Unload() {
+    SessionHeartbeat::instance().leave(this);
+    Timer1.stop();
+    SerialReopenTimer.stop();
+    linkMonitor_.reset();
+    MSComm1().disconnect(this);
+    VSPort1().disconnect(this);
+    Winsock1().disconnect(this);
+    VSPort1().deletePort();
+    if (MSComm1().portOpen())
+        MSComm1().setPortOpen(false);
+    for (int i = 0; i <= MaxSocketIndex(); ++i)
+        Winsock1().at(i).Close();
+}
+
 bool frmDocument::monitorActive() const {
     return isActive() && !UseUDP;
 }

@@ -112,6 +112,9 @@ public:
     void TCPOption_Click(int index);
     void Command3_Click();  // Set Window Name
     void Frame2_DblClick(); // connected clients list
+    // The window closes: its port, virtual port and connections are released now, without the
+    // deactivation steps, even though the object itself may be freed later.
+    void Form_Unload();
     // Appends one line to the error log (when logging is on) and starts the program set to
     // run on errors (when one is set).
     void LogErrors(const QString& Desc);

@@ -1,6 +1,7 @@
 #include "text/LoadResource.h"
 
 #include "model/Form.h"
+#include "model/Val.h"
 #include "text/StringTable.h"
 
 #include <limits>
@@ -15,7 +16,7 @@ constexpr int kFontPoints = 8;
 // The string id a design text names: its leading number when that is above 0 and fits a
 // 16-bit id. Anything else names no text.
 std::optional<int> idIn(const QString& text) {
-    const int value = numericValue(text);
+    const int value = ValInt(text);
     if (value <= 0 || value > std::numeric_limits<qint16>::max())
         return std::nullopt;
     return value;
@@ -33,7 +34,7 @@ FontSpec languageFont(FontSpec font, Language language) {
     if (const auto name = findResString(kFontNameId, language))
         font.name = *name;
     if (const auto charset = findResString(kCharsetId, language))
-        font.charset = numericValue(*charset);
+        font.charset = ValInt(*charset);
     font.size = kFontPoints;
     font.bold = false;
     return font;

@@ -3,7 +3,7 @@
 // the window's tag, each control's caption from its tag (a menu entry's from its caption), tool
 // tips from the tool tip text, and the language's font on the window and its texts.
 
-#include "text/NumericValue.h"
+#include <QString>
 
 class Form;
 

@@ -1,16 +1,21 @@
 #include "platform/linux/PortMarker.h"
 
+#include "app/AtomicFile.h"
+#include "platform/linux/UniqueFd.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr qsizetype maxMarkerSize = 4096;
+constexpr mode_t markerMode = 0644;
 
 // Field 22 of /proc/<pid>/stat. The command name (field 2) may hold blanks and brackets, so
 // counting starts after its closing bracket.
@@ -37,12 +42,28 @@ PortMarker PortMarker::forThisProcess(const QString& ptyPath) {
     return {pid, processStartTime(pid), ptyPath};
 }
 
+// A marker is a small regular file: opened without blocking (a FIFO would wait for a writer)
+// and without following a link.
+std::optional<QByteArray> readMarkerFile(const QString& path) {
+    const UniqueFd fd(::open(QFile::encodeName(path).constData(),
+                             O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    struct stat st {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    QByteArray bytes(maxMarkerSize, Qt::Uninitialized);
+    const ssize_t n = ::read(fd.get(), bytes.data(), static_cast<size_t>(bytes.size()));
+    if (n < 0)
+        return std::nullopt;
+    bytes.truncate(n);
+    return bytes;
+}
+
 std::optional<PortMarker> PortMarker::read(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    const std::optional<QByteArray> text = readMarkerFile(path);
+    if (!text)
         return std::nullopt;
     PortMarker marker;
-    for (const QByteArray& line : file.read(maxMarkerSize).split('\n')) {
+    for (const QByteArray& line : text->split('\n')) {
         const qsizetype eq = line.indexOf('=');
         if (eq < 0)
             continue;
@@ -61,14 +82,11 @@ std::optional<PortMarker> PortMarker::read(const QString& path) {
 }
 
 bool PortMarker::write(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     const QByteArray text = "pid=" + QByteArray::number(pid) +
                             "\nstart=" + QByteArray::number(startTime) +
                             "\npty=" + QFile::encodeName(ptyPath) + '\n';
-    file.write(text);
-    return file.commit();
+    // Whatever lies at the marker's name is replaced, never written through.
+    return writeFileAtomically(path, text, markerMode, LinkHandling::Replace);
 }
 
 bool PortMarker::ownerRunning() const {

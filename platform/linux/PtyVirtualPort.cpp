@@ -19,8 +19,10 @@
 
 namespace {
 
-// Slave permissions: a group (dialout) may share the port when the program runs as a service.
-constexpr mode_t slaveMode = 0660;
+// Slave permissions: a group (dialout) may share the port when the program runs as a service;
+// without that group the port stays private (the pty's own group, tty, must not read it).
+constexpr mode_t sharedSlaveMode = 0660;
+constexpr mode_t privateSlaveMode = 0600;
 constexpr int chunkSize = 4096;
 
 QString errnoText() {
@@ -47,12 +49,15 @@ bool removeFile(const QString& path) {
     return ::unlink(native(path).constData()) == 0 || errno == ENOENT;
 }
 
-void shareWithDialoutGroup(int fd) {
+// The group first, then the mode: a failed group change must not leave the port readable by
+// the group it still has.
+void setSlavePermissions(int fd) {
     group entry{};
     group* found = nullptr;
     char buffer[1024];
-    if (::getgrnam_r("dialout", &entry, buffer, sizeof buffer, &found) == 0 && found)
-        (void)::fchown(fd, static_cast<uid_t>(-1), found->gr_gid);
+    const bool shared = ::getgrnam_r("dialout", &entry, buffer, sizeof buffer, &found) == 0 &&
+                        found && ::fchown(fd, static_cast<uid_t>(-1), found->gr_gid) == 0;
+    ::fchmod(fd, shared ? sharedSlaveMode : privateSlaveMode);
 }
 
 } // namespace
@@ -87,8 +92,8 @@ bool PtyVirtualPort::createPort(const QString& name) {
         return true;
     if (!deletePort())
         return false;
-    if (!ensurePortsFolder())
-        return fail(QStringLiteral("cannot create the ports folder %1").arg(portsFolder()));
+    if (const QString problem = preparePortsFolder(); !problem.isEmpty())
+        return fail(problem);
     if (!openPair())
         return false;
     if (!claimName(n)) {
@@ -116,8 +121,7 @@ bool PtyVirtualPort::openPair() {
                         .arg(QString::fromLocal8Bit(std::strerror(error))));
     ::fcntl(master.get(), F_SETFL, ::fcntl(master.get(), F_GETFL) | O_NONBLOCK);
     ::fcntl(master.get(), F_SETFD, FD_CLOEXEC);
-    ::fchmod(slave.get(), slaveMode);
-    shareWithDialoutGroup(slave.get());
+    setSlavePermissions(slave.get());
     slave.reset();
     master_ = std::move(master);
     slavePath_ = QFile::decodeName(path);
@@ -363,9 +367,12 @@ bool PtyVirtualPort::ResetBus() {
     const QDir folder(portsFolder());
     if (!folder.exists())
         return true;
+    if (const QString problem = preparePortsFolder(); !problem.isEmpty())
+        return fail(problem);
     bool ok = true;
-    const QStringList markers = folder.entryList({QStringLiteral(".COM*.lumivex")},
-                                                 QDir::Files | QDir::Hidden | QDir::System);
+    // Special files (a FIFO would block the reading) are never markers of ours.
+    const QStringList markers =
+        folder.entryList({QStringLiteral(".COM*.lumivex")}, QDir::Files | QDir::Hidden);
     for (const QString& file : markers) {
         const int n = comNumberOfMarker(file);
         const auto marker = n ? PortMarker::read(folder.filePath(file)) : std::nullopt;

@@ -25,6 +25,11 @@ public:
     explicit operator bool() const { return valid(); }
 
     int release() { return std::exchange(fd_, -1); }
+    // Closes now; false when the close fails (written data may then be lost).
+    bool close() {
+        const int fd = release();
+        return fd < 0 || ::close(fd) == 0;
+    }
     void reset(int fd = -1) {
         if (fd_ >= 0)
             ::close(fd_);

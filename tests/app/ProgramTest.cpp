@@ -1,6 +1,8 @@
 // The built program as a user or systemd runs it: headless, stopped by SIGTERM, and the
 // service switches.
 
+#include "platform/linux/UniqueFd.h"
+#include "platform/linux/UnixSocketAddress.h"
 #include "tests/support/IsolatedHome.h"
 
 #include <QDir>
@@ -10,7 +12,6 @@
 
 #include <csignal>
 #include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -18,33 +19,38 @@ namespace {
 // A datagram socket standing in for systemd's notification socket.
 class NotifySocket {
 public:
-    explicit NotifySocket(const QString& path) {
-        fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray name = QFile::encodeName(path);
-        std::memcpy(address.sun_path, name.constData(), name.size());
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    explicit NotifySocket(const QString& path)
+        : fd_(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0)) {
+        const auto address = unixSocketAddress(QFile::encodeName(path));
+        EXPECT_TRUE(address && ::bind(fd_.get(), address->get(), address->length) == 0);
     }
-    ~NotifySocket() { ::close(fd_); }
     QByteArray receive() {
         char buffer[256];
-        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        const ssize_t n = ::recv(fd_.get(), buffer, sizeof buffer, 0);
         return n > 0 ? QByteArray(buffer, static_cast<int>(n)) : QByteArray();
+    }
+    // Waits for the next message, within the bound.
+    QByteArray next() {
+        QByteArray message;
+        waitUntil([&] { return !(message = receive()).isEmpty(); });
+        return message;
     }
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 class ProgramTest : public ::testing::Test {
 protected:
-    QProcess* start(const QStringList& arguments) {
-        process.setProgram(QStringLiteral(LUMIVEX_PROGRAM));
+    QProcess* start(const QStringList& arguments,
+                    const QString& program = QStringLiteral(LUMIVEX_PROGRAM)) {
+        process.setProgram(program);
         process.setArguments(arguments);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("LUMIVEX_HEADLESS"), QStringLiteral("1"));
         env.insert(QStringLiteral("NOTIFY_SOCKET"), home.path(QStringLiteral("notify")));
+        for (const QString& name : unset)
+            env.remove(name);
         process.setProcessEnvironment(env);
         process.start();
         return &process;
@@ -55,14 +61,13 @@ protected:
 
     IsolatedHome home;
     QProcess process;
+    QStringList unset; // variables the program runs without
 };
 
 TEST_F(ProgramTest, HeadlessRunReportsReadyAndSavesOnSigterm) {
     NotifySocket notify(home.path(QStringLiteral("notify")));
     start({});
-    QByteArray message;
-    ASSERT_TRUE(waitUntil([&] { return !(message = notify.receive()).isEmpty(); }));
-    EXPECT_EQ(message, "READY=1");
+    EXPECT_EQ(notify.next(), "READY=1");
     ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
     ASSERT_TRUE(finished());
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
@@ -98,6 +103,24 @@ TEST_F(ProgramTest, ServiceSwitchesInstallAndRemoveTheUnit) {
     ASSERT_TRUE(finished());
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_TRUE(process.readAllStandardError().contains("service did not uninstall successfully."));
+}
+
+// Without LUMIVEX_HOME an installed program keeps its data in the user's config folder, even
+// when it could write into its installation prefix (root can).
+TEST_F(ProgramTest, AnInstalledProgramKeepsItsDataOutOfItsPrefix) {
+    const QString bin = home.path(QStringLiteral("prefix/bin"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LUMIVEX_PROGRAM), bin + QStringLiteral("/lumivex")));
+    NotifySocket notify(home.path(QStringLiteral("notify")));
+    unset << QStringLiteral("LUMIVEX_HOME") << QStringLiteral("LUMIVEX_PORTS");
+    start({}, bin + QStringLiteral("/lumivex"));
+    ASSERT_EQ(notify.next(), "READY=1");
+    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+    ASSERT_TRUE(finished());
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(home.path(QStringLiteral("config/lumivex/default.lvx"))));
+    EXPECT_EQ(QDir(bin).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{QStringLiteral("lumivex")});
 }
 
 } // namespace

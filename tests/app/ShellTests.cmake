@@ -1,5 +1,6 @@
 lumivex_add_test(test_shell
     CommandLineTest.cpp
+    HeadlessModeTest.cpp
     SetFileTest.cpp
     StartupTest.cpp
     MainFixture.h)

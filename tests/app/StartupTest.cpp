@@ -1,4 +1,5 @@
 #include "app/ExitSignals.h"
+#include "model/GlobalSettings.h"
 #include "platform/ComPortNames.h"
 #include "platform/linux/PortMarker.h"
 #include "tests/app/MainFixture.h"
@@ -7,7 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
 #include <QSignalSpy>
+#include <QTimer>
 #include <csignal>
 
 namespace {
@@ -84,14 +89,6 @@ TEST_F(StartupTest, ANamedFileIsReadButTheExitSavesToTheDefaultFile) {
     EXPECT_TRUE(readWholeFile(defaultFile()).contains("Connector=7\n"));
     EXPECT_EQ(readWholeFile(home.path(QStringLiteral("plant.lvx"))),
               "[Lumivex]\nNumSessions=2\n[Session2]\nConnector=7\n");
-}
-
-TEST_F(StartupTest, AnUnknownSwitchIsAFileName) {
-    auto main = makeMain(QStringLiteral("-X"));
-    main->Timer1_Timer();
-    EXPECT_TRUE(serviceCommands.empty());
-    EXPECT_EQ(main->documents().size(), 1u);
-    EXPECT_TRUE(main->isShown());
 }
 
 TEST_F(StartupTest, AServiceSwitchActsAndEndsWithoutTouchingAnything) {
@@ -183,6 +180,78 @@ TEST_F(StartupTest, ASignalBeforeTheSetIsReadDoesNotOverwriteIt) {
     main->MDIForm_Load();
     main->unloadMainWindow();
     EXPECT_EQ(readWholeFile(defaultFile()), stored);
+}
+
+// The exit signal arrives while a message box of the set-file reading is open: the session
+// that shows it must outlive the box, and goes once the box has returned.
+TEST_F(StartupTest, ASessionClosedInsideItsOwnMessageBoxOutlivesTheBox) {
+    ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nNumSessions=1\n"
+                                              "[Session1]\nPortNumber=70000\n"));
+    auto main = makeMain();
+    QPointer<frmDocument> first;
+    QObject::connect(main.get(), &frmMain::documentAdded, [&](frmDocument* doc) { first = doc; });
+    bool aliveAfterBox = false;
+    host.onMessage = [&] {
+        QEventLoop box; // the message box's own event loop
+        QTimer::singleShot(0, &box, [&] {
+            main->unloadMainWindow();
+            // Whatever the box's loop would do next, a deferred delete included.
+            QCoreApplication::processEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            box.quit();
+        });
+        box.exec();
+        aliveAfterBox = !first.isNull();
+    };
+    QEventLoop program; // the application's event loop, as the start-up tick runs in it
+    QTimer::singleShot(0, &program, [&] {
+        main->Timer1_Timer();
+        program.quit();
+    });
+    program.exec();
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(aliveAfterBox);
+    // The exit runs once control is back in the program's own loop.
+    EXPECT_TRUE(waitUntil([&] { return main->documents().empty() && first.isNull(); }));
+}
+
+TEST_F(StartupTest, ARelativeDataFolderKeepsTheUsersSet) {
+    ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nNumSessions=2\n"));
+    const QString started = QDir::currentPath();
+    QDir::setCurrent(home.path());
+    ScopedEnv relative("LUMIVEX_HOME", "home");
+    auto main = makeMain();
+    main->Timer1_Timer();
+    EXPECT_EQ(main->documents().size(), 2u);
+    main->NewSession();
+    main->unloadMainWindow();
+    QDir::setCurrent(started);
+    EXPECT_TRUE(readWholeFile(defaultFile()).contains("NumSessions=3\n"));
+}
+
+TEST_F(StartupTest, ASaveThatCannotBeWrittenSaysSo) {
+    auto main = makeMain();
+    main->Timer1_Timer();
+    ASSERT_TRUE(QDir().mkpath(defaultFile())); // a folder where the set file belongs
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(main->writeprofilesettings({}));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("cannot write the set file " + defaultFile().toStdString()),
+              std::string::npos)
+        << said;
+}
+
+// Each save renews the autostart entry or removes it, as the option says.
+TEST_F(StartupTest, EverySaveWritesOrRemovesTheAutostartEntry) {
+    ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nLoadWithWindows=1\n"));
+    const QString entry = home.path(QStringLiteral("config/autostart/Lumivex.desktop"));
+    auto main = makeMain();
+    main->Timer1_Timer();
+    ASSERT_TRUE(main->writeprofilesettings({}));
+    EXPECT_TRUE(readWholeFile(entry).contains("Exec=\"" + QFile::encodeName(main->ExePath)));
+    globals().LoadWithWindows = 0;
+    ASSERT_TRUE(main->writeprofilesettings({}));
+    EXPECT_FALSE(QFile::exists(entry));
 }
 
 } // namespace

@@ -3,11 +3,14 @@
 #include "gui/MainWindowView.h"
 #include "app/frmMain.h"
 #include "gui/DocumentView.h"
+#include "gui/ProgramIcon.h"
 #include "gui/QtHost.h"
 #include "gui/QtTrayIcon.h"
 #include "tests/support/IsolatedHome.h"
+#include "text/StringTable.h"
 
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -100,6 +103,51 @@ TEST_F(MainWindowViewTest, ClosingTheWindowRunsTheExitAndSaves) {
     const QByteArray saved = readWholeFile(home.path(QStringLiteral("home/default.lvx")));
     EXPECT_TRUE(saved.contains("SessionDescription=Scale"));
     EXPECT_TRUE(saved.contains("MainWidth=12000"));
+}
+
+// A new set, as at the first start: the whole first session window shows, in either language,
+// and the next one cascades below its title bar.
+class NewSetView : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NewSetView, ShowsTheWholeFirstSessionWindowAndCascadesTheNext) {
+    IsolatedHome home;
+    ScopedEnv language("LC_ALL", GetParam());
+    QtHost host;
+    QtTrayIcon tray;
+    frmMain main(MainServices{host, tray});
+    MainWindowView view(main, tray);
+    main.Timer1_Timer();
+    QMdiSubWindow* first = view.mdiArea()->subWindowList().value(0);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->pos(), QPoint(0, 0));
+    // The area drops its scroll bars once it has handled the resize.
+    EXPECT_TRUE(waitUntil([&] {
+        return view.mdiArea()->viewport()->rect().contains(first->geometry());
+    })) << first->width()
+        << "x" << first->height() << " in " << view.mdiArea()->viewport()->width() << "x"
+        << view.mdiArea()->viewport()->height();
+    EXPECT_EQ(first->windowTitle(),
+              LoadResString(5119) + QStringLiteral(" - ") + LoadResString(5120));
+    QStringList labels;
+    for (const QLabel* label : first->findChildren<QLabel*>())
+        labels << label->text();
+    EXPECT_TRUE(labels.contains(LoadResString(2202))) << labels.join(u'|').toStdString();
+
+    main.mnuFileNew->click();
+    const auto subs = view.mdiArea()->subWindowList(QMdiArea::CreationOrder);
+    ASSERT_EQ(subs.size(), 2);
+    EXPECT_GT(subs[1]->x(), 0);
+    EXPECT_EQ(subs[1]->pos(), QPoint(subs[1]->x(), subs[1]->x()));
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, NewSetView, ::testing::Values("C", "ja_JP.UTF-8"));
+
+// The icon of the windows and the tray renders without any optional image plugin.
+TEST(ProgramIcon, RendersAtTheSizesInUse) {
+    const QIcon icon = programIcon();
+    ASSERT_FALSE(icon.isNull());
+    for (const int size : {16, 22, 32, 48})
+        EXPECT_FALSE(icon.pixmap(size).isNull()) << size;
 }
 
 TEST(QtHostFilter, ClassicFiltersBecomeQtFilters) {

@@ -1,5 +1,4 @@
 #include "model/Controls.h"
-#include "model/Val.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -70,16 +69,4 @@ TEST(TextBox, ChangeEventOnlyOnRealChange) {
     box.setText(QStringLiteral("1000"));
     box.setText(QStringLiteral("1000"));
     EXPECT_EQ(changes.count(), 1);
-}
-
-TEST(Val, LeadingNumberOfAText) {
-    EXPECT_EQ(Val(u"12abc"), 12);
-    EXPECT_EQ(Val(u" 1 2 "), 12);
-    EXPECT_EQ(Val(u"-5"), -5);
-    EXPECT_EQ(Val(u"abc"), 0);
-    EXPECT_EQ(Val(u""), 0);
-    EXPECT_EQ(Val(u"12.5x"), 12.5);
-    EXPECT_EQ(Val(u"65536"), 65536);
-    EXPECT_EQ(Val(u"-"), 0);
-    EXPECT_EQ(Val(u"1.2.3"), 1.2);
 }

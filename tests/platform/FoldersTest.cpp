@@ -11,45 +11,91 @@
 
 namespace {
 
-TEST(Folders, VariablesNameTheDataAndPortsFolders) {
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// Runs in `folder` and goes back to the folder it was started in afterwards.
+class ScopedCurrentFolder {
+public:
+    explicit ScopedCurrentFolder(const QString& folder) { QDir::setCurrent(folder); }
+    ~ScopedCurrentFolder() { QDir::setCurrent(old_); }
+
+private:
+    QString old_ = QDir::currentPath();
+};
+
+TEST(Folders, RelativeVariablesStayWhereTheProgramStarted) {
     QTemporaryDir dir;
-    {
-        ScopedEnv home("LUMIVEX_HOME", QFile::encodeName(dir.path()) + "/data/");
-        ScopedEnv ports("LUMIVEX_PORTS", QByteArray());
-        EXPECT_EQ(dataFolder(), dir.path() + QStringLiteral("/data"));
-        EXPECT_EQ(portsFolder(), dir.path() + QStringLiteral("/data/ports"));
-        EXPECT_TRUE(ensurePortsFolder());
-        EXPECT_TRUE(QFileInfo(portsFolder()).isDir());
-    }
+    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("elsewhere")));
+    const ScopedCurrentFolder start(dir.path());
+    ScopedEnv home("LUMIVEX_HOME", "data/");
+    ScopedEnv ports("LUMIVEX_PORTS", QByteArray());
+    ScopedEnv runtime("XDG_RUNTIME_DIR", "run");
+    anchorFolderVariables();
+    QDir::setCurrent(dir.filePath(QStringLiteral("elsewhere")));
+    EXPECT_EQ(dataFolder(), dir.filePath(QStringLiteral("data")));
+    EXPECT_EQ(portsFolder(), dir.filePath(QStringLiteral("data/ports")));
+    EXPECT_EQ(qEnvironmentVariable("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("run")));
+}
+
+TEST(Folders, OnlyABuildOrPortableCopyKeepsItsDataBesideItself) {
+    for (const char* installed : {"/usr/bin", "/usr/local/bin/", "/opt/lumivex/sbin"})
+        EXPECT_FALSE(keepsDataBesideProgram(QString::fromLatin1(installed))) << installed;
+    for (const char* own : {"/home/ann/lumivex/build", "/media/stick/Lumivex", "/srv/binaries"})
+        EXPECT_TRUE(keepsDataBesideProgram(QString::fromLatin1(own))) << own;
+    // The tests run from the build folder: the data folder when the user can write it.
     ScopedEnv home("LUMIVEX_HOME", QByteArray());
-    ScopedEnv ports("LUMIVEX_PORTS", QFile::encodeName(dir.path()) + "/p");
-    EXPECT_EQ(portsFolder(), dir.path() + QStringLiteral("/p"));
-    // Without LUMIVEX_HOME a build folder the user can write is the data folder.
-    EXPECT_EQ(dataFolder(), QFileInfo(executablePath()).absolutePath());
+    const QString build = QFileInfo(executablePath()).absolutePath();
+    const bool writable = ::access(native(build).constData(), W_OK) == 0;
+    EXPECT_EQ(dataFolder(), writable ? build : userConfigFolder() + QStringLiteral("/lumivex"));
+}
+
+TEST(Folders, ARelativeConfigHomeIsIgnored) {
+    ScopedEnv relative("XDG_CONFIG_HOME", "relative/config");
+    EXPECT_EQ(userConfigFolder(), QDir::homePath() + QStringLiteral("/.config"));
+    ScopedEnv absolute("XDG_CONFIG_HOME", "/somewhere/config/");
+    EXPECT_EQ(userConfigFolder(), QStringLiteral("/somewhere/config"));
+}
+
+TEST(Folders, PortsFolderOthersCanWriteIsRefused) {
+    QTemporaryDir dir;
+    const QString ports = dir.filePath(QStringLiteral("ports"));
+    ScopedEnv variable("LUMIVEX_PORTS", native(ports));
+    EXPECT_EQ(preparePortsFolder(), QString());
+    EXPECT_TRUE(QFileInfo(ports).isDir());
+    for (const mode_t open : {0775, 0757}) {
+        ::chmod(native(ports).constData(), open);
+        EXPECT_TRUE(preparePortsFolder().contains(QStringLiteral("open to other users"))) << open;
+    }
+    ::chmod(native(ports).constData(), 0755);
+    if (::geteuid() == 0) { // only root can give a folder away
+        ASSERT_EQ(::chown(native(ports).constData(), 65534, 65534), 0);
+        EXPECT_TRUE(preparePortsFolder().contains(QStringLiteral("another user")));
+    }
 }
 
 TEST(Folders, RuntimeFolderIsPrivateOrRefused) {
     QTemporaryDir dir;
-    ScopedEnv runtime("XDG_RUNTIME_DIR", QFile::encodeName(dir.path()));
+    ScopedEnv runtime("XDG_RUNTIME_DIR", native(dir.path()));
     const QString expected = dir.path() + QStringLiteral("/lumivex");
 
     RuntimeFolder folder = runtimeFolder();
     EXPECT_EQ(folder.path, expected);
     struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(expected).constData(), &st), 0);
+    ASSERT_EQ(::stat(native(expected).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
 
-    ::chmod(QFile::encodeName(expected).constData(), 0755);
+    ::chmod(native(expected).constData(), 0755);
     folder = runtimeFolder();
     EXPECT_TRUE(folder.path.isEmpty());
     EXPECT_TRUE(folder.error.contains(QStringLiteral("open to other users")));
+    ::chmod(native(expected).constData(), 0700);
 
-    ::chmod(QFile::encodeName(expected).constData(), 0700);
-    ASSERT_EQ(::chown(QFile::encodeName(expected).constData(), 65534, 65534), 0);
-    folder = runtimeFolder();
-    EXPECT_TRUE(folder.path.isEmpty());
-    EXPECT_TRUE(folder.error.contains(QStringLiteral("another user")));
-
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(native(expected).constData(), 65534, 65534), 0);
+        EXPECT_TRUE(runtimeFolder().error.contains(QStringLiteral("another user")));
+    }
     QDir(expected).removeRecursively();
     ASSERT_TRUE(QFile::link(dir.path(), expected)); // a link is not a folder of ours
     EXPECT_TRUE(runtimeFolder().path.isEmpty());

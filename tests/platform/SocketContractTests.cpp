@@ -104,33 +104,6 @@ TEST(SocketWrongCalls, ConnectWhileConnectingIsRefused) {
     EXPECT_EQ(element.Connect().number, 40020);
 }
 
-TEST(SocketProperties, KeepWhatWasSet) {
-    QtSocket element;
-    EXPECT_EQ(element.State(), 0);
-    EXPECT_EQ(element.Protocol(), 0);
-    ASSERT_TRUE(element.setRemoteHost(" example.test "));
-    ASSERT_TRUE(element.setRemotePort(65535));
-    ASSERT_TRUE(element.setLocalPort(0));
-    ASSERT_TRUE(element.setProtocol(1));
-    EXPECT_EQ(element.RemoteHost(), QString("example.test"));
-    EXPECT_EQ(element.RemotePort(), 65535);
-    EXPECT_EQ(element.LocalPort(), 0);
-    EXPECT_EQ(element.Protocol(), 1);
-    EXPECT_EQ(element.LocalIP(), localIPv4Addresses().value(0));
-}
-
-TEST(SocketArray, StartsWithElementZeroAndGrowsOnDemand) {
-    SocketArray array;
-    EXPECT_TRUE(array.isLoaded(0));
-    EXPECT_FALSE(array.isLoaded(1));
-    EXPECT_EQ(array.maxIndex(), 0);
-    Socket& third = array.load(3);
-    EXPECT_EQ(&array.load(3), &third) << "loading again gives the same element";
-    EXPECT_EQ(&array(3), &third);
-    EXPECT_EQ(array.maxIndex(), 3);
-    EXPECT_FALSE(array.isLoaded(2));
-}
-
 TEST(SocketArray, IndexesThatAreNotLoadedFailWithoutCrashing) {
     SocketArray array;
     for (int index : {1, -1, SocketArray::kMaxIndex + 1}) {
@@ -144,41 +117,6 @@ TEST(SocketArray, IndexesThatAreNotLoadedFailWithoutCrashing) {
     EXPECT_EQ(array.maxIndex(), 0);
 }
 
-TEST(SocketArray, MakesElementsWithItsFactoryAndReemitsTheirEventsWithTheIndex) {
-    int made = 0;
-    SocketArray doubles([&made]() -> std::unique_ptr<Socket> {
-        ++made;
-        return std::make_unique<QtSocket>();
-    });
-    Socket& fourth = doubles.load(4);
-    EXPECT_EQ(made, 2);
-    QStringList seen;
-    QObject::connect(&doubles, &SocketArray::error, [&](int i, int n, const QString& text) {
-        seen << QString("error %1 %2 %3").arg(i).arg(n).arg(text);
-    });
-    QObject::connect(&doubles, &SocketArray::dataArrival,
-                     [&](int i, qint64 n) { seen << QString("data %1 %2").arg(i).arg(n); });
-    QObject::connect(&doubles, &SocketArray::connected,
-                     [&](int i) { seen << QString("connected %1").arg(i); });
-    QObject::connect(&doubles, &SocketArray::connectionRequest,
-                     [&](int i, int id) { seen << QString("request %1 %2").arg(i).arg(id); });
-    QObject::connect(&doubles, &SocketArray::closed,
-                     [&](int i) { seen << QString("closed %1").arg(i); });
-    QObject::connect(&doubles, &SocketArray::bytesSent,
-                     [&](int i, qint64 n) { seen << QString("sent %1 %2").arg(i).arg(n); });
-    QObject::connect(&doubles, &SocketArray::sendComplete,
-                     [&](int i) { seen << QString("complete %1").arg(i); });
-    emit fourth.error(10054, "reset");
-    emit fourth.dataArrival(5);
-    emit fourth.connected();
-    emit fourth.connectionRequest(42);
-    emit fourth.closed();
-    emit fourth.bytesSent(3);
-    emit fourth.sendComplete();
-    EXPECT_EQ(seen, QStringList({"error 4 10054 reset", "data 4 5", "connected 4", "request 4 42",
-                                 "closed 4", "sent 4 3", "complete 4"}));
-}
-
 TEST(WinsockErrors, EverySocketErrorIsASocketLayerNumberWithText) {
     const QMetaEnum errors = QMetaEnum::fromType<QAbstractSocket::SocketError>();
     for (int k = 0; k < errors.keyCount(); ++k) {
@@ -187,25 +125,6 @@ TEST(WinsockErrors, EverySocketErrorIsASocketLayerNumberWithText) {
         EXPECT_GT(failure.number, 10000) << errors.key(k);
         EXPECT_FALSE(failure.description.isEmpty()) << errors.key(k);
     }
-}
-
-TEST(WinsockErrors, TheCommonCasesHaveTheirNumbers) {
-    struct Row {
-        QAbstractSocket::SocketError error;
-        int number;
-    };
-    for (const Row& row :
-         {Row{QAbstractSocket::ConnectionRefusedError, 10061},
-          Row{QAbstractSocket::AddressInUseError, 10048},
-          Row{QAbstractSocket::SocketAddressNotAvailableError, 10049},
-          Row{QAbstractSocket::HostNotFoundError, 11001},
-          Row{QAbstractSocket::SocketTimeoutError, 10060},
-          Row{QAbstractSocket::SocketAccessError, 10013}, Row{QAbstractSocket::NetworkError, 10065},
-          Row{QAbstractSocket::RemoteHostClosedError, 10054}})
-        EXPECT_EQ(winsockFailure(row.error).number, row.number) << row.number;
-    EXPECT_EQ(winsockFailureFromErrno(EADDRINUSE).number, 10048);
-    EXPECT_EQ(winsockFailureFromErrno(EACCES).number, 10013);
-    EXPECT_EQ(winsockFailure(12345).description, QString("Socket error 12345"));
 }
 
 TEST(LocalAddresses, AreDottedIPv4WithLoopbackLast) {

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <grp.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -77,9 +78,12 @@ TEST_F(VirtualPortTest, CreateMakesALinkAndAMarkerThatDeleteRemoves) {
     ASSERT_TRUE(record.has_value());
     EXPECT_TRUE(record->ownedByThisProcess());
     EXPECT_EQ(record->ptyPath, port.slavePath());
+    // Shared with the dialout group where the group could be set; private otherwise.
     struct stat st {};
     ASSERT_EQ(::stat(QFile::encodeName(port.slavePath()).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0660u);
+    const group* dialout = ::getgrnam("dialout");
+    const bool shared = dialout && st.st_gid == dialout->gr_gid;
+    EXPECT_EQ(st.st_mode & 0777, shared ? 0660u : 0600u);
     EXPECT_FALSE(port.isOpenedByApp());
 
     EXPECT_TRUE(port.createPort(QStringLiteral("COM5"))); // it exists: still true
@@ -90,25 +94,18 @@ TEST_F(VirtualPortTest, CreateMakesALinkAndAMarkerThatDeleteRemoves) {
     EXPECT_TRUE(port.deletePort()); // nothing left: still true
 }
 
-TEST_F(VirtualPortTest, CreatesThePortsFolderOnDemand) {
+TEST_F(VirtualPortTest, NamesAreComPortsInAPortsFolderMadeOnDemand) {
+    for (const char* name : {"", "COM", "COM0", "LPT1", "COM5x", "COM70000", "/dev/x"}) {
+        EXPECT_FALSE(port.createPort(QString::fromLatin1(name))) << name;
+        EXPECT_FALSE(port.lastError().isEmpty()) << name;
+    }
+    create(port, "COM5");
+    create(port, "COM6"); // another name replaces the port held
+    EXPECT_FALSE(present(link(5)));
+    EXPECT_TRUE(present(link(6)));
     ScopedEnv nested("LUMIVEX_PORTS", QFile::encodeName(dir.path() + QStringLiteral("/a/b")));
     create(port, "COM9");
     EXPECT_TRUE(QFileInfo(dir.path() + QStringLiteral("/a/b/COM9")).isSymLink());
-}
-
-TEST_F(VirtualPortTest, CreatingAnotherNameReplacesThePortHeld) {
-    create(port, "COM5");
-    create(port, "COM6");
-    EXPECT_FALSE(present(link(5)));
-    EXPECT_TRUE(present(link(6)));
-}
-
-TEST_F(VirtualPortTest, RefusesNamesThatAreNoComPort) {
-    for (const char* name : {"", "COM", "COM0", "LPT1", "COM5x", "COM70000", "/dev/x"}) {
-        SCOPED_TRACE(name);
-        EXPECT_FALSE(port.createPort(QString::fromLatin1(name)));
-        EXPECT_FALSE(port.lastError().isEmpty());
-    }
 }
 
 TEST_F(VirtualPortTest, RefusesANameThatIsTaken) {
@@ -138,23 +135,21 @@ TEST_F(VirtualPortTest, RefusesANameThatIsTaken) {
     EXPECT_TRUE(port.portName().isEmpty());
 }
 
+// A link of ours whose owner is gone is free; so is one whose pid now names another process
+// (its start time differs).
 TEST_F(VirtualPortTest, TakesOverAStaleLinkOfOurs) {
     const QString oldPty = QStringLiteral("/dev/pts/12345");
-    ASSERT_TRUE(QFile::link(oldPty, link(5)));
-    ASSERT_TRUE((PortMarker{deadPid(), 0, oldPty}).write(marker(5)));
-    create(port);
-    EXPECT_EQ(QFileInfo(link(5)).symLinkTarget(), port.slavePath());
-    EXPECT_TRUE(PortMarker::read(marker(5))->ownedByThisProcess());
-}
-
-TEST_F(VirtualPortTest, AReusedPidIsNoOwner) {
-    // The pid runs, but it is not the process that made the link: its start time differs.
-    const QString oldPty = QStringLiteral("/dev/pts/12345");
-    ASSERT_TRUE(QFile::link(oldPty, link(5)));
     const qint64 self = ::getpid();
-    ASSERT_TRUE((PortMarker{self, processStartTime(self) + 1, oldPty}).write(marker(5)));
-    EXPECT_FALSE(PortMarker::read(marker(5))->ownerRunning());
-    create(port);
+    for (const PortMarker& stale :
+         {PortMarker{deadPid(), 0, oldPty}, PortMarker{self, processStartTime(self) + 1, oldPty}}) {
+        ASSERT_TRUE(QFile::link(oldPty, link(5)));
+        ASSERT_TRUE(stale.write(marker(5)));
+        EXPECT_FALSE(stale.ownerRunning());
+        create(port);
+        EXPECT_EQ(QFileInfo(link(5)).symLinkTarget(), port.slavePath());
+        EXPECT_TRUE(PortMarker::read(marker(5))->ownedByThisProcess());
+        ASSERT_TRUE(port.deletePort());
+    }
 }
 
 // ---- open and close by an application ---------------------------------------------------
@@ -418,6 +413,41 @@ TEST_F(VirtualPortTest, ResetBusRemovesOnlyLinksOfProgramsThatAreGone) {
 TEST_F(VirtualPortTest, ResetBusWithoutAPortsFolderIsFine) {
     ScopedEnv missing("LUMIVEX_PORTS", QFile::encodeName(dir.path() + QStringLiteral("/none")));
     EXPECT_TRUE(port.ResetBus());
+}
+
+} // namespace
+
+namespace {
+
+// ---- a ports folder that others have touched -----------------------------------------------
+
+// A FIFO at a marker's name would block a reader forever; a link there must not be written
+// through (a root service would overwrite the file it points at).
+TEST_F(VirtualPortTest, SpecialFilesAtMarkerNamesNeitherHangNorAreWrittenThrough) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(marker(5)).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/pts/4242"), link(5)));
+    EXPECT_TRUE(port.ResetBus());
+    EXPECT_FALSE(port.createPort(QStringLiteral("COM5")));
+    EXPECT_TRUE(port.lastError().contains(QStringLiteral("port mapping")));
+
+    QTemporaryDir elsewhere;
+    const QString victim = elsewhere.filePath(QStringLiteral("victim"));
+    ASSERT_TRUE(writeWholeFile(victim, "keep"));
+    ASSERT_TRUE(QFile::link(victim, marker(6)));
+    EXPECT_FALSE(PortMarker::read(marker(6)).has_value());
+    create(port, "COM6");
+    EXPECT_EQ(readWholeFile(victim), "keep");
+    EXPECT_FALSE(QFileInfo(marker(6)).isSymLink());
+    EXPECT_TRUE(PortMarker::read(marker(6)).has_value());
+}
+
+TEST_F(VirtualPortTest, APortsFolderOthersMayWriteIsRefused) {
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    EXPECT_FALSE(port.createPort(QStringLiteral("COM5")));
+    EXPECT_TRUE(port.lastError().contains(QStringLiteral("open to other users")))
+        << port.lastError().toStdString();
+    EXPECT_FALSE(port.ResetBus());
+    EXPECT_FALSE(present(link(5)));
 }
 
 } // namespace

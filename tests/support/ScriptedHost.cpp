@@ -4,6 +4,8 @@
 
 void ScriptedHost::messageBox(const QString& text, const QString& title, MessageIcon icon) {
     messages.push_back({text, title, icon});
+    if (onMessage)
+        onMessage();
 }
 
 std::optional<QString> ScriptedHost::inputBox(const QString& prompt, const QString&,

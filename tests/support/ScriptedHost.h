@@ -27,6 +27,7 @@ public:
     bool openUrl(const QString& url) override;
 
     std::vector<Message> messages;
+    std::function<void()> onMessage; // runs while the message box is "open"
     QStringList inputPrompts;
     std::deque<std::optional<QString>> inputAnswers; // nullopt = Cancel; empty queue = Cancel
     std::function<void(Form&)> onModal; // acts on the dialog; the host unloads it after

@@ -1,0 +1,75 @@
+// The choice between the windows and the headless mode, against real sockets standing in for
+// display servers.
+
+#include "app/Display.h"
+#include "platform/linux/UniqueFd.h"
+#include "platform/linux/UnixSocketAddress.h"
+#include "tests/support/TestSupport.h"
+
+#include <QFile>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+// A listening Unix-domain socket: a display server as far as a connect can tell.
+UniqueFd listenOn(const QByteArray& name) {
+    const auto address = unixSocketAddress(name);
+    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!address || ::bind(fd.get(), address->get(), address->length) != 0 ||
+        ::listen(fd.get(), 1) != 0)
+        return {};
+    return fd;
+}
+
+struct DisplayCase {
+    const char* name;
+    const char* headless;
+    const char* platform;
+    const char* display; // "LIVE" is an X display the test serves
+    const char* wayland; // "LIVE" is a Wayland socket the test serves
+    bool expected;
+};
+
+const DisplayCase kCases[] = {
+    {"asked for", "1", "", "LIVE", "", true},
+    {"no display at all", "", "", "", "", true},
+    {"an X display no one serves", "", "", ":DEAD", "", true},
+    {"a Wayland socket no one serves", "", "", "", "wayland-dead", true},
+    {"a live X display", "", "", "LIVE", "", false},
+    {"a live Wayland socket", "", "", "", "LIVE", false},
+    {"an X display on another host", "", "", "remote.example:0", "", false},
+    {"Qt's offscreen platform", "", "offscreen", "", "", false},
+    {"the xcb platform without X", "", "xcb", ":DEAD", "", true},
+};
+
+class HeadlessMode : public ::testing::TestWithParam<DisplayCase> {};
+
+TEST_P(HeadlessMode, FollowsTheVariablesAndWhatAnswers) {
+    const DisplayCase& c = GetParam();
+    QTemporaryDir runtime;
+    // Display numbers far above any real server's; the live one is served, the dead one not.
+    const QByteArray live = QByteArray::number(900 + ::getpid() % 50);
+    const QByteArray dead = QByteArray::number(950 + ::getpid() % 50);
+    const UniqueFd x11 = listenOn("@/tmp/.X11-unix/X" + live);
+    const UniqueFd wayland = listenOn(QFile::encodeName(runtime.filePath("wayland-live")));
+    ASSERT_TRUE(x11 && wayland);
+
+    auto value = [&](const char* text, const QByteArray& liveValue) {
+        QByteArray v(text);
+        return v == "LIVE" ? liveValue : v.replace("DEAD", dead);
+    };
+    const ScopedEnv vars[] = {
+        {"LUMIVEX_HEADLESS", c.headless},
+        {"QT_QPA_PLATFORM", c.platform},
+        {"DISPLAY", value(c.display, ":" + live)},
+        {"WAYLAND_DISPLAY", value(c.wayland, "wayland-live")},
+        {"XDG_RUNTIME_DIR", QFile::encodeName(runtime.path())},
+    };
+    EXPECT_EQ(headlessMode(), c.expected) << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, HeadlessMode, ::testing::ValuesIn(kCases));
+
+} // namespace
