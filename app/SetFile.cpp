@@ -7,6 +7,7 @@
 #include "model/GlobalSettings.h"
 #include "model/Val.h"
 #include "platform/Folders.h"
+#include "session/ErrorLog.h"
 #include "text/StringTable.h"
 
 #include <cstdio>
@@ -210,6 +211,6 @@ bool frmMain::writeprofilesettings(const QString& FileName) {
     // The set holds the password in plain text: keep such a file private.
     if (ini.save(!g.Password.isEmpty()))
         return true;
-    std::fprintf(stderr, "lumivex: cannot write the set file %s\n", qPrintable(ini.path()));
+    ErrorLog::reportProgramError(QStringLiteral("cannot write the set file ") + ini.path());
     return false;
 }

@@ -3,6 +3,7 @@
 #include "model/GlobalSettings.h"
 #include "platform/Folders.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -33,6 +34,17 @@ void append(const QString& line) {
     QFile file(path());
     if (file.open(QIODevice::WriteOnly | QIODevice::Append))
         file.write(bytes + "\r\n");
+}
+
+void reportProgramError(const QString& description) {
+    if (!echoToStderr) {
+        std::fprintf(stderr, "lumivex: %s\n", description.toUtf8().constData());
+        std::fflush(stderr);
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    append(QStringLiteral("Lumivex Error: ") + description + QStringLiteral(", ") +
+           now.toString(QStringLiteral("MM-dd-yyyy")) + QStringLiteral(", ") +
+           now.toString(QStringLiteral("HH:mm:ss")));
 }
 
 void runProgram(const QString& commandLine) {

@@ -16,6 +16,10 @@ QString path();
 // A line that cannot be written is lost; the caller is never troubled with it.
 void append(const QString& line);
 
+// A failure of the program itself (not of one session): said on stderr, and written to the
+// log file as a line of its own when error logging is on.
+void reportProgramError(const QString& description);
+
 // Starts commandLine as a program of its own, split into program and arguments without a
 // shell; does not wait for it. An empty command line starts nothing.
 void runProgram(const QString& commandLine);

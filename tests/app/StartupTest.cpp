@@ -2,6 +2,7 @@
 #include "model/GlobalSettings.h"
 #include "platform/ComPortNames.h"
 #include "platform/linux/PortMarker.h"
+#include "session/ErrorLog.h"
 #include "tests/app/MainFixture.h"
 
 #include <QDir>
@@ -233,12 +234,15 @@ TEST_F(StartupTest, ASaveThatCannotBeWrittenSaysSo) {
     auto main = makeMain();
     main->Timer1_Timer();
     ASSERT_TRUE(QDir().mkpath(defaultFile())); // a folder where the set file belongs
+    globals().LogErrors = 1;
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(main->writeprofilesettings({}));
     const std::string said = ::testing::internal::GetCapturedStderr();
+    globals().LogErrors = 0;
     EXPECT_NE(said.find("cannot write the set file " + defaultFile().toStdString()),
               std::string::npos)
         << said;
+    EXPECT_TRUE(readWholeFile(ErrorLog::path()).contains("cannot write the set file"));
 }
 
 // Each save renews the autostart entry or removes it, as the option says.
