@@ -1,4 +1,5 @@
 #include "app/frmOptions.h"
+#include "session/SessionHeartbeat.h"
 
 #include "model/Designed.h"
 #include "model/GlobalSettings.h"
@@ -103,6 +104,8 @@ void frmOptions::Command2_Click() {
     g.LogErrors = Check1->value();
     g.PacketSize = packetSizeOf(Combo1->text());
     g.PingEnabled = Check2->value();
+    // Sessions that sleep while pings are off start counting quiet ticks again.
+    SessionHeartbeat::instance().wake();
     // A list with nothing selected (a stored index beyond the list) keeps the value it had.
     if (Combo2->listIndex() >= 0)
         g.PingFrequency = Combo2->listIndex();

@@ -33,8 +33,12 @@ MainServices mainServices(Host& host, TrayIcon& tray, const InstanceLock& lock) 
     services.serviceAction = [&host](const StartupCommand& command) {
         return performServiceAction(command, host);
     };
-    services.showPingTool = [&host] { ::showPingTool(host); };
-    services.showResolveTool = [&host] { ::showResolveTool(host); };
+    services.showPingTool = [&host] {
+        ::showPingTool(host);
+    };
+    services.showResolveTool = [&host] {
+        ::showResolveTool(host);
+    };
     return services;
 }
 
@@ -62,6 +66,10 @@ int run(QCoreApplication& app, frmMain& main) {
 }
 
 int runHeadless(int argc, char** argv) {
+    // Qt's own event dispatcher: the GLib one wakes itself at every notifier switched on or
+    // off, which a bridge does for every block it moves. Nothing headless needs GLib's loop.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     const InstanceLock lock;
     reportLockProblem(lock);

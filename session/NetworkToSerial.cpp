@@ -71,13 +71,12 @@ void frmDocument::SerialOutputStep() {
         return;
     if (chkVPort->value() == 1) {
         if (VSPort1().isOpenedByApp()) {
-            // What the pty does not take stays in the buffer for the next hand-over.
-            while (!SerialOutBuffer.isEmpty()) {
+            // What the pty does not take stays in the buffer until the pty has room again.
+            while (!SerialOutBuffer.isEmpty() && !virtualPortFull_) {
                 const QByteArray span = SerialOutBuffer.frontSpan();
                 const int written = VSPort1().write(span.constData(), int(span.size()));
                 SerialOutBuffer.discard(written);
-                if (written < span.size())
-                    break;
+                virtualPortFull_ = written < span.size();
             }
         } else if (BufferSerData->value() == 0) {
             SerialOutBuffer.clear();
@@ -87,23 +86,27 @@ void frmDocument::SerialOutputStep() {
     SerialPort& serial = MSComm1();
     if (!serial.portOpen())
         return;
-    const int free = serial.outputRoom();
-    if (free <= 0)
-        return;
+    // The port takes what its transmit queue has free room for.
     int taken = 0;
-    serial.output(SerialOutBuffer.peek(std::min(n, free)), &taken);
+    serial.output(SerialOutBuffer.peek(std::min(n, serial.outBufferSize())), &taken);
     SerialOutBuffer.discard(taken);
 }
 
 // The output step, then more from sockets that still hold bytes, for as long as both move.
 void frmDocument::moveNetworkToSerial() {
-    if (movingToSerial_)
+    // The port may report room from inside a hand-over: that asks for one more round.
+    if (movingToSerial_) {
+        moveToSerialAgain_ = true;
         return;
+    }
     {
         QScopedValueRollback guard(movingToSerial_, true);
         do {
-            SerialOutputStep();
-        } while (SerialOutBuffer.room() > 0 && pullWaitingNetworkInput());
+            moveToSerialAgain_ = false;
+            do {
+                SerialOutputStep();
+            } while (SerialOutBuffer.room() > 0 && pullWaitingNetworkInput());
+        } while (moveToSerialAgain_);
     }
     // A peer that closed while its bytes were held back is closed once they are all taken.
     std::vector<int> drained;

@@ -40,9 +40,12 @@ void frmDocument::lightUp(int index) {
     SessionHeartbeat::instance().wake();
 }
 
+// An idle session sleeps: the tick has work only for lit lights, held bytes and, with pings
+// on, the quiet-tick count of an active TCP session.
 bool frmDocument::needsTicks() const {
-    return isActive() || Shape1[0]->fillColor() != kGreen || Shape1[1]->fillColor() != kGreen ||
-           !MyBuffer.isEmpty() || !SerialOutBuffer.isEmpty();
+    return Shape1[0]->fillColor() != kGreen || Shape1[1]->fillColor() != kGreen ||
+           !MyBuffer.isEmpty() || !SerialOutBuffer.isEmpty() ||
+           (active_ && !UseUDP && globals().PingEnabled != 0);
 }
 
 // The heartbeat tick, in its order: lights, serial output, then either the flush of held
@@ -53,6 +56,7 @@ void frmDocument::Timer2_Timer() {
         Shape1[1]->setFillColor(kGreen);
         lightTicks_ = 0;
     }
+    virtualPortFull_ = false; // at the latest now, look again whether the pty takes bytes
     moveNetworkToSerial();
     if (MyBuffer.isEmpty()) {
         linkMonitor_.tick();

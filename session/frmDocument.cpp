@@ -89,7 +89,10 @@ void frmDocument::connectComponents() {
     connect(&MSComm1(), &SerialPort::transmitRoom, this, &frmDocument::moveNetworkToSerial);
     connect(&VSPort1(), &VirtualPort::dataReceived, this, &frmDocument::VSPort1_DataReceived);
     connect(&VSPort1(), &VirtualPort::openClose, this, &frmDocument::VSPort1_OpenClose);
-    connect(&VSPort1(), &VirtualPort::writeRoom, this, &frmDocument::moveNetworkToSerial);
+    connect(&VSPort1(), &VirtualPort::writeRoom, this, [this] {
+        virtualPortFull_ = false;
+        moveNetworkToSerial();
+    });
     SocketArray& sockets = Winsock1();
     connect(&sockets, &SocketArray::connected, this, &frmDocument::Winsock1_Connect);
     connect(&sockets, &SocketArray::connectionRequest, this,
@@ -181,6 +184,9 @@ void frmDocument::connectHandlers() {
                 [this, i](const QString& caption) { emit statusChanged(i, caption); });
     }
     connect(Command1, &Button::clicked, this, &frmDocument::Command1_Click);
+    // Active exactly while the button shows "De-Activate"; kept as a flag for the heartbeat.
+    connect(Command1, &CaptionControl::captionChanged, this,
+            [this](const QString& caption) { active_ = caption == LoadResString(IdDeActivate); });
     connect(Command3, &Button::clicked, this, &frmDocument::Command3_Click);
     connect(Command2, &Button::clicked, this, [this] { showIoOptions(*this, host_); });
     connect(btnLogin, &Button::clicked, this, [this] { showLoginOptions(*this, host_); });
@@ -252,7 +258,7 @@ long frmDocument::MaxSocketIndex() const {
 }
 
 bool frmDocument::isActive() const {
-    return Command1->caption() == LoadResString(IdDeActivate);
+    return active_;
 }
 
 void frmDocument::TCPOption_Click(int index) {

@@ -210,7 +210,10 @@ private:
     LinkMonitor linkMonitor_{*this, this};
     int lightTicks_ = 0;
     bool closing_ = false;             // the close handler's re-entry flag
+    bool active_ = false;              // Command1 shows "De-Activate"
     bool movingToSerial_ = false;      // network-to-serial pass under way
+    bool moveToSerialAgain_ = false;   // asked for again while it was under way
+    bool virtualPortFull_ = false;     // the pty took less than offered; wait for its room
     bool movingToNetwork_ = false;     // serial-to-network pass under way
     std::vector<int> stalledClients_;  // clients whose stall was logged, until they take again
     std::vector<int> closeAfterDrain_; // peers that closed while their bytes were held back

@@ -305,13 +305,28 @@ ComponentResult LinuxSerialPort::output(const QByteArray& bytes, int* taken) {
         port_.clearError();
         return ComponentResult::failure(DeviceFailure, lastError_);
     }
+    // On to the device now rather than on the next pass of the event loop: a request and
+    // response protocol feels every pass.
+    if (size > 0)
+        port_.flush();
     if (taken)
         *taken = size;
     return ComponentResult::success();
 }
 
+// Always on a later pass of the event loop: never from inside the call that wrote, and never
+// from inside Qt's own bytesWritten, whose bookkeeping a nested write would upset.
 void LinuxSerialPort::onBytesWritten() {
-    emit transmitRoom();
+    if (roomPending_)
+        return;
+    roomPending_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            roomPending_ = false;
+            emit transmitRoom();
+        },
+        Qt::QueuedConnection);
 }
 
 void LinuxSerialPort::onReadyRead() {

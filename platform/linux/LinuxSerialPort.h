@@ -67,5 +67,6 @@ private:
     QString lastError_;
     bool inCall_ = false; // Qt errors during our own calls are reported by the call
     bool goneReported_ = false;
+    bool roomPending_ = false; // a transmitRoom() is queued
     int unconfirmedErrors_ = 0;
 };

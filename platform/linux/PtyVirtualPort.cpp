@@ -270,7 +270,7 @@ void PtyVirtualPort::discardUnreadOutput() {
     ::tcflush(slave.get(), TCIFLUSH);
 }
 
-bool PtyVirtualPort::readMaster() {
+bool PtyVirtualPort::readMaster(bool* hungUp) {
     bool gotBytes = false;
     char buffer[chunkSize];
     while (received_.size() < receiveLimit) {
@@ -279,19 +279,30 @@ bool PtyVirtualPort::readMaster() {
         if (n > 0) {
             received_.append(buffer, n);
             gotBytes = true;
+            if (n < room)
+                break; // drained for now; the notifier tells of more
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else {
-            break; // EAGAIN: nothing more now; EIO: no application holds the slave
+            // EAGAIN: nothing more now; EIO: no application holds the slave.
+            if (hungUp && n < 0 && errno == EIO)
+                *hungUp = true;
+            break;
         }
     }
     return gotBytes;
 }
 
+// The open state is looked at again only when the read says the application has gone;
+// inotify and the slow poll see the rest.
 void PtyVirtualPort::onMasterReadable() {
-    if (readMaster())
+    bool hungUp = false;
+    if (readMaster(&hungUp))
         emit dataReceived(bytesWaiting());
-    updateOpenState(0);
+    if (hungUp)
+        updateOpenState(0);
+    else
+        updateReadNotifier();
 }
 
 // Off while no application holds the slave (hang-up would fire it in a tight loop) and while
@@ -299,7 +310,8 @@ void PtyVirtualPort::onMasterReadable() {
 void PtyVirtualPort::updateReadNotifier() {
     if (!readNotifier_)
         return;
-    const bool wanted = master_ && opened_ && received_.size() < receiveLimit && !masterHungUp();
+    // A master whose application has gone reads EIO at once, which closes the port's state.
+    const bool wanted = master_ && opened_ && received_.size() < receiveLimit;
     if (readNotifier_->isEnabled() != wanted)
         readNotifier_->setEnabled(wanted);
 }

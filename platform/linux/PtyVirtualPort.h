@@ -56,8 +56,9 @@ private:
     void reportOpened();
     void reportClosed();
     void discardUnreadOutput();
-    // Reads what the master holds into the receive buffer; returns false on hang-up.
-    bool readMaster();
+    // Reads what the master holds into the receive buffer; returns whether bytes came, and
+    // tells in hungUp when the read found no application holding the slave.
+    bool readMaster(bool* hungUp = nullptr);
     void onMasterReadable();
     void onMasterWritable();
     void updateReadNotifier();
