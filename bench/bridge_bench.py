@@ -416,10 +416,10 @@ def transfer(bridge, direction, data, digest):
     return {"mbps": total / seconds / 1e6, "cpu_per_mb": cpu / (total / 1e6)}
 
 
-def ping_pong(bridge, count):
-    """16 bytes out on TCP, echoed at once by the serial side; round-trip times in us."""
+def ping_pong(bridge, count, first=0):
+    """16 bytes out on TCP, echoed at once by the serial end; the round-trip times in us."""
     times = []
-    for i in range(count):
+    for i in range(first, first + count):
         payload = bytes((i * 16 + k) % 256 for k in range(16))
         deadline = time.monotonic() + 5
         t0 = time.perf_counter_ns()
@@ -430,21 +430,25 @@ def ping_pong(bridge, count):
         times.append((time.perf_counter_ns() - t0) / 1000)
         if back != payload:
             raise BenchError(f"ping {i}: reply differs")
-    times.sort()
-    return {"p50": times[len(times) // 2], "p99": times[min(len(times) - 1, len(times) * 99 // 100)]}
+    return times
 
 
-def modbus_poll(bridge, count):
+def percentiles(times):
+    times = sorted(times)
+    return {"p50": times[len(times) // 2],
+            "p99": times[min(len(times) - 1, len(times) * 99 // 100)]}
+
+
+def modbus_poll(bridge, count, seed=0):
     """One request at a time: 8 bytes from the poller, 50 bytes back from the responder. The
     poller is the application on a virtual port (responder on TCP), and the TCP client for a
-    real port (the device responds)."""
+    real port (the device responds). Returns (polls, seconds)."""
     poller, responder = ((bridge.dev, bridge.net) if bridge.kind == "virtual"
                          else (bridge.net, bridge.dev))
-    rng = random.Random(count)
+    rng = random.Random(seed)
+    exchanges = [(rng.randbytes(8), rng.randbytes(50)) for _ in range(count)]
     t0 = time.perf_counter()
-    for i in range(count):
-        request = rng.randbytes(8)
-        reply = rng.randbytes(50)
+    for i, (request, reply) in enumerate(exchanges):
         deadline = time.monotonic() + 5
         write_all(poller, request, deadline)
         if read_exact(responder, 8, deadline) != request:
@@ -452,7 +456,27 @@ def modbus_poll(bridge, count):
         write_all(responder, reply, deadline)
         if read_exact(poller, 50, deadline) != reply:
             raise BenchError(f"poll {i}: reply differs")
-    return {"polls": count / (time.perf_counter() - t0)}
+    return count, time.perf_counter() - t0
+
+
+class Workload:
+    """A workload run in `blocks` slices, each bridge's slice in turn, so that short bursts of
+    load from elsewhere fall on every bridge alike; `combine` makes one result of the slices."""
+
+    def __init__(self, name, run, blocks=1, combine=lambda parts: parts[0]):
+        self.name, self.run, self.blocks, self.combine = name, run, blocks, combine
+
+
+def latency_workloads(args, share=1.0, prefix=""):
+    blocks = 10
+    pings = max(int(args.pings * share) // blocks, 1)
+    polls = max(int(args.polls * share) // blocks, 1)
+    return [
+        Workload(prefix + "ping", lambda b, i: ping_pong(b, pings, i * pings), blocks,
+                 lambda parts: percentiles([t for part in parts for t in part])),
+        Workload(prefix + "poll", lambda b, i: modbus_poll(b, polls, i), blocks,
+                 lambda parts: {"polls": sum(n for n, _ in parts) / sum(t for _, t in parts)}),
+    ]
 
 
 # ---------------------------------------------------------------------------------------------
@@ -583,21 +607,24 @@ def report(kind, bridges, results, checks):
 
 
 def run_round(bridges, workloads, name, results):
-    """Each workload on every bridge in turn, so that load from elsewhere falls on all alike."""
-    for work, run in workloads:
-        for b in bridges:
-            if not b.alive():
-                continue
-            try:
-                results.setdefault((b, work), []).append(run(b))
-            except (BenchError, OSError) as e:
-                b.failures.append(f"{name} {work}: {e}")
-                print(f"  FAIL {b.label()} {name} {work}: {e}", file=sys.stderr)
-                # Resynchronise: throw away what is still in flight both ways.
-                drain(b.net, 1.0)
-                drain(b.dev, 1.0)
-                if not b.alive():
-                    b.failures.append(f"the process ended ({b.proc.returncode})")
+    """Each workload on every bridge in turn (slice by slice)."""
+    for work in workloads:
+        parts = {b: [] for b in bridges if b.alive()}
+        for block in range(work.blocks):
+            for b in list(parts):
+                try:
+                    parts[b].append(work.run(b, block))
+                except (BenchError, OSError) as e:
+                    del parts[b]
+                    b.failures.append(f"{name} {work.name}: {e}")
+                    print(f"  FAIL {b.label()} {name} {work.name}: {e}", file=sys.stderr)
+                    # Resynchronise: throw away what is still in flight both ways.
+                    drain(b.net, 1.0)
+                    drain(b.dev, 1.0)
+                    if not b.alive():
+                        b.failures.append(f"the process ended ({b.proc.returncode})")
+        for b, got in parts.items():
+            results.setdefault((b, work.name), []).append(work.combine(got))
 
 
 def run_kind(args, root, kind, data, digest, checks):
@@ -611,19 +638,15 @@ def run_kind(args, root, kind, data, digest, checks):
             b.connect()
         warm_data = data[: len(data) // 10]
         warm_digest = hashlib.sha256(warm_data).digest()
-        warm_up = [  # not measured: first connections, caches, TCP windows
-            ("warm-up net>ser", lambda b: transfer(b, "net>ser", warm_data, warm_digest)),
-            ("warm-up ser>net", lambda b: transfer(b, "ser>net", warm_data, warm_digest)),
-            ("warm-up ping", lambda b: ping_pong(b, args.pings // 10)),
-            ("warm-up poll", lambda b: modbus_poll(b, args.polls // 10)),
-        ]
-        workloads = [
-            ("net>ser", lambda b: transfer(b, "net>ser", data, digest)),
-            ("ser>net", lambda b: transfer(b, "ser>net", data, digest)),
-            ("ping", lambda b: ping_pong(b, args.pings)),
-            ("poll", lambda b: modbus_poll(b, args.polls)),
-        ]
-        run_round(bridges, warm_up, "warm-up", {})
+
+        def transfers(payload, sha, prefix=""):
+            return [Workload(prefix + way, lambda b, _, way=way: transfer(b, way, payload, sha))
+                    for way in ("net>ser", "ser>net")]
+
+        # One round not measured: first connections, caches, TCP windows.
+        warm_up = transfers(warm_data, warm_digest, "warm-up ")
+        run_round(bridges, warm_up + latency_workloads(args, 0.1, "warm-up "), "warm-up", {})
+        workloads = transfers(data, digest) + latency_workloads(args)
         for rep in range(args.reps):
             turn = rep % len(bridges)  # who goes first changes from run to run
             run_round(bridges[turn:] + bridges[:turn], workloads, f"run {rep + 1}", results)
