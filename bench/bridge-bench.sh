@@ -12,14 +12,16 @@ need_socat() {
     local sudo=()
     if [[ $(id -u) -ne 0 ]]; then
         if ! command -v sudo >/dev/null 2>&1 || ! sudo -n true 2>/dev/null; then
-            echo "bridge-bench: socat is missing; install it with: sudo apt-get install -y socat" >&2
+            echo "bridge-bench: socat is missing: sudo apt-get install -y socat" >&2
             exit 2
         fi
         sudo=(sudo -n)
     fi
     echo "bridge-bench: installing socat" >&2
-    "${sudo[@]}" apt-get install -y socat >/dev/null ||
-        { "${sudo[@]}" apt-get update >/dev/null && "${sudo[@]}" apt-get install -y socat >/dev/null; }
+    if ! "${sudo[@]}" apt-get install -y socat >/dev/null; then
+        "${sudo[@]}" apt-get update >/dev/null
+        "${sudo[@]}" apt-get install -y socat >/dev/null
+    fi
 }
 
 need_socat

@@ -240,10 +240,9 @@ class Bridge:
         else:
             serial = (f"PTY,link={link},raw,echo=0" if self.kind == "virtual"
                       else f"FILE:{slave_path},raw,echo=0")
-            self.proc = subprocess.Popen(
+            self.proc = spawn(
                 [socat, serial, f"TCP-LISTEN:{self.port},bind=127.0.0.1,reuseaddr"],
-                stdin=subprocess.DEVNULL, preexec_fn=end_with_parent, stdout=subprocess.DEVNULL,
-                stderr=open(os.path.join(self.dir, "stderr"), "wb"))
+                os.path.join(self.dir, "stderr"))
         deadline = time.monotonic() + START_SECONDS
         need_link = self.kind == "virtual"  # a real port's link, if any, is ours
         while not (self.port in listening_ports() and (os.path.lexists(link) or not need_link)):
@@ -333,9 +332,7 @@ def start_lumivex(program, folder, ports, sessions):
                XDG_RUNTIME_DIR=runtime)
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
-    return subprocess.Popen([program], env=env, cwd=folder, stdin=subprocess.DEVNULL, preexec_fn=end_with_parent,
-                            stdout=subprocess.DEVNULL,
-                            stderr=open(os.path.join(folder, "stderr"), "wb"))
+    return spawn([program], os.path.join(folder, "stderr"), env=env, cwd=folder)
 
 
 def wait_for_lines(bridge, text, count, deadline):
@@ -348,6 +345,13 @@ def wait_for_lines(bridge, text, count, deadline):
 def end_with_parent():
     """In a child before exec: SIGTERM when the benchmark dies, even by SIGKILL."""
     ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGTERM)
+
+
+def spawn(argv, stderr_path, **popen_args):
+    """A bridge process: no input, its stderr kept in a file, ended when the benchmark ends."""
+    with open(stderr_path, "wb") as stderr:
+        return subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                stderr=stderr, preexec_fn=end_with_parent, **popen_args)
 
 
 def stop_process(proc):
@@ -376,7 +380,7 @@ def transfer(bridge, direction, data, digest):
     p.register(src, select.POLLOUT)
     p.register(dst, select.POLLIN)
     pid = bridge.proc.pid
-    cpu0 = cpu_ns(pid)
+    cpu0, switches0 = cpu_ns(pid), context_switches(pid)
     t0 = last_progress = time.perf_counter()
     while received < total:
         events = p.poll(500)
@@ -408,12 +412,15 @@ def transfer(bridge, direction, data, digest):
                     p.unregister(src)
     seconds = time.perf_counter() - t0
     cpu = (cpu_ns(pid) - cpu0) / 1e9
+    switches = context_switches(pid) - switches0
     extra = drain(dst, 0.1)
     if received != total or extra:
         raise BenchError(f"{direction}: {received + extra} bytes arrived for {total} sent")
     if sha.digest() != digest:
         raise BenchError(f"{direction}: SHA-256 differs (bytes changed or reordered)")
-    return {"mbps": total / seconds / 1e6, "cpu_per_mb": cpu / (total / 1e6)}
+    megabytes = total / 1e6
+    return {"mbps": megabytes / seconds, "cpu_per_mb": cpu / megabytes,
+            "wakeups_per_mb": switches / megabytes}
 
 
 def ping_pong(bridge, count, first=0):
@@ -442,11 +449,13 @@ def percentiles(times):
 def modbus_poll(bridge, count, seed=0):
     """One request at a time: 8 bytes from the poller, 50 bytes back from the responder. The
     poller is the application on a virtual port (responder on TCP), and the TCP client for a
-    real port (the device responds). Returns (polls, seconds)."""
+    real port (the device responds). Returns (polls, seconds, bridge CPU ns, bridge wake-ups)."""
     poller, responder = ((bridge.dev, bridge.net) if bridge.kind == "virtual"
                          else (bridge.net, bridge.dev))
     rng = random.Random(seed)
     exchanges = [(rng.randbytes(8), rng.randbytes(50)) for _ in range(count)]
+    pid = bridge.proc.pid
+    cpu0, switches0 = cpu_ns(pid), context_switches(pid)
     t0 = time.perf_counter()
     for i, (request, reply) in enumerate(exchanges):
         deadline = time.monotonic() + 5
@@ -456,7 +465,8 @@ def modbus_poll(bridge, count, seed=0):
         write_all(responder, reply, deadline)
         if read_exact(poller, 50, deadline) != reply:
             raise BenchError(f"poll {i}: reply differs")
-    return count, time.perf_counter() - t0
+    seconds = time.perf_counter() - t0
+    return count, seconds, cpu_ns(pid) - cpu0, context_switches(pid) - switches0
 
 
 class Workload:
@@ -467,6 +477,12 @@ class Workload:
         self.name, self.run, self.blocks, self.combine = name, run, blocks, combine
 
 
+def combine_polls(parts):
+    polls, seconds, cpu, switches = (sum(column) for column in zip(*parts))
+    return {"polls": polls / seconds, "cpu_per_poll": cpu / 1000 / polls,
+            "wakeups_per_poll": switches / polls}
+
+
 def latency_workloads(args, share=1.0, prefix=""):
     blocks = 10
     pings = max(int(args.pings * share) // blocks, 1)
@@ -475,7 +491,7 @@ def latency_workloads(args, share=1.0, prefix=""):
         Workload(prefix + "ping", lambda b, i: ping_pong(b, pings, i * pings), blocks,
                  lambda parts: percentiles([t for part in parts for t in part])),
         Workload(prefix + "poll", lambda b, i: modbus_poll(b, polls, i), blocks,
-                 lambda parts: {"polls": sum(n for n, _ in parts) / sum(t for _, t in parts)}),
+                 combine_polls),
     ]
 
 
@@ -499,11 +515,9 @@ def idle_cost(args, root, impl):
             procs.append(proc)
         else:
             for i in range(n):
-                procs.append(subprocess.Popen(
+                procs.append(spawn(
                     [args.socat, f"PTY,link={ports_dir}/COM{i + 1},raw,echo=0",
-                     f"TCP-LISTEN:{ports[i]},bind=127.0.0.1,reuseaddr"],
-                    stdin=subprocess.DEVNULL, preexec_fn=end_with_parent, stdout=subprocess.DEVNULL,
-                    stderr=subprocess.DEVNULL))
+                     f"TCP-LISTEN:{ports[i]},bind=127.0.0.1,reuseaddr"], os.devnull))
         deadline = time.monotonic() + START_SECONDS + n * 0.2
         while not set(ports) <= listening_ports():
             if any(p.poll() is not None for p in procs) or time.monotonic() > deadline:
@@ -561,6 +575,10 @@ ROWS = [  # label, workload, key, better ("hi" or "lo"), target ratio or None
     ("polls per second", "poll", "polls", "hi", 0.9),
     ("CPU s/MB net>serial", "net>ser", "cpu_per_mb", "lo", None),
     ("CPU s/MB serial>net", "ser>net", "cpu_per_mb", "lo", None),
+    ("wake-ups/MB net>serial", "net>ser", "wakeups_per_mb", "lo", None),
+    ("wake-ups/MB serial>net", "ser>net", "wakeups_per_mb", "lo", None),
+    ("CPU us per poll", "poll", "cpu_per_poll", "lo", None),
+    ("wake-ups per poll", "poll", "wakeups_per_poll", "lo", None),
 ]
 
 
