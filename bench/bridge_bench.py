@@ -46,6 +46,8 @@ print = partial(print, flush=True)  # progress on stderr and tables on stdout ke
 
 COM = 5  # the COM number of the benchmarked session
 STALL_SECONDS = 10.0  # no byte moved for this long: the transfer has stalled
+TRANSFER_SECONDS = 60.0  # bound on one throughput run
+OP_SECONDS = 5.0  # bound on one ping or poll
 START_SECONDS = 20.0  # bound on a bridge's start-up
 CHUNK = 65536  # bytes per write of the transfer sender
 PR_SET_PDEATHSIG = 1
@@ -53,7 +55,11 @@ LUMIVEX_BUFFERS = {"1MiB": 9, "8192": 2}  # label -> BufferSize list index
 
 
 class BenchError(Exception):
-    pass
+    """A run that failed: bytes lost, added or changed, or a bridge that went away."""
+
+
+class BenchTimeout(BenchError):
+    """A run that did not finish in time: a stall, a bridge far too slow, or the budget spent."""
 
 
 # ---------------------------------------------------------------------------------------------
@@ -132,13 +138,30 @@ def free_ports(count):
 # byte moving with bounds
 
 
+class Budget:
+    """The whole run's time bound: once it is spent, every wait fails at once, so that the
+    remaining workloads end quickly as failures instead of running on."""
+
+    end = float("inf")
+
+    @classmethod
+    def spent(cls):
+        return time.monotonic() > cls.end
+
+    @classmethod
+    def deadline(cls, seconds):
+        if cls.spent():
+            raise BenchTimeout("the run's time budget (--max-minutes) is spent")
+        return min(time.monotonic() + seconds, cls.end)
+
+
 def wait_fd(fd, events, deadline):
     p = select.poll()
     p.register(fd, events)
     while True:
         left = deadline - time.monotonic()
         if left <= 0:
-            raise BenchError("timed out")
+            raise BenchTimeout("timed out")
         got = p.poll(left * 1000)
         if got:
             return got[0][1]
@@ -266,7 +289,7 @@ class Bridge:
         self.net = s.fileno()
         time.sleep(0.3)  # the bridge accepts the connection
         # Both ways once: the bridge is up end to end before anything is measured.
-        deadline = time.monotonic() + 5
+        deadline = Budget.deadline(OP_SECONDS)
         write_all(self.net, b"hello", deadline)
         if read_exact(self.dev, 5, deadline) != b"hello":
             raise BenchError(f"{self.label()}: warm-up bytes changed")
@@ -276,6 +299,10 @@ class Bridge:
 
     def label(self):
         return f"{self.name} ({self.kind})"
+
+    def failed(self, timing):
+        """The failures of one sort: timing (stalls, time-outs) or the others."""
+        return [text for is_timing, text in self.failures if is_timing == timing]
 
     def stderr_text(self):
         try:
@@ -381,12 +408,16 @@ def transfer(bridge, direction, data, digest):
     p.register(dst, select.POLLIN)
     pid = bridge.proc.pid
     cpu0, switches0 = cpu_ns(pid), context_switches(pid)
+    deadline = Budget.deadline(TRANSFER_SECONDS)
     t0 = last_progress = time.perf_counter()
     while received < total:
         events = p.poll(500)
         now = time.perf_counter()
+        if time.monotonic() > deadline:
+            raise BenchTimeout(f"{direction} too slow: {received} of {total} bytes after "
+                             f"{now - t0:.0f} s")
         if now - last_progress > STALL_SECONDS:
-            raise BenchError(f"{direction} stalled: sent {sent} of {total} bytes, "
+            raise BenchTimeout(f"{direction} stalled: sent {sent} of {total} bytes, "
                              f"received {received}")
         for fd, ev in events:
             if fd == dst:
@@ -428,7 +459,7 @@ def ping_pong(bridge, count, first=0):
     times = []
     for i in range(first, first + count):
         payload = bytes((i * 16 + k) % 256 for k in range(16))
-        deadline = time.monotonic() + 5
+        deadline = Budget.deadline(OP_SECONDS)
         t0 = time.perf_counter_ns()
         write_all(bridge.net, payload, deadline)
         echoed = read_exact(bridge.dev, 16, deadline)
@@ -458,7 +489,7 @@ def modbus_poll(bridge, count, seed=0):
     cpu0, switches0 = cpu_ns(pid), context_switches(pid)
     t0 = time.perf_counter()
     for i, (request, reply) in enumerate(exchanges):
-        deadline = time.monotonic() + 5
+        deadline = Budget.deadline(OP_SECONDS)
         write_all(poller, request, deadline)
         if read_exact(responder, 8, deadline) != request:
             raise BenchError(f"poll {i}: request differs")
@@ -614,11 +645,14 @@ def report(kind, bridges, results, checks):
     cells = [f"{b.hwm_kib / 1024:.1f}" for b in ours + [socat]]
     cells += [f"{b.hwm_kib / socat.hwm_kib:.1f}" if socat.hwm_kib else "-" for b in ours]
     print(f"{'peak memory MiB (VmHWM)':30}" + "".join(f"{c:>16}" for c in cells))
-    cells = ["OK" if not b.failures else "FAIL" for b in ours + [socat]]
-    print(f"{'all bytes intact, every run':30}" + "".join(f"{c:>16}" for c in cells))
+    for label, timing in (("all bytes intact, every run", False), ("every run in time", True)):
+        cells = ["FAIL" if b.failed(timing) else "OK" for b in ours + [socat]]
+        print(f"{label:30}" + "".join(f"{c:>16}" for c in cells))
     for b in ours + [socat]:
-        checks["lines"].append((not b.failures, f"{kind} {b.name}: nothing lost or changed"
-                                + ("" if not b.failures else ": " + "; ".join(b.failures))))
+        for what, timing in (("nothing lost or changed", False), ("every run finished", True)):
+            bad = b.failed(timing)
+            checks["lines"].append((not bad, f"{kind} {b.name}: {what}"
+                                    + ("" if not bad else ": " + "; ".join(bad))))
 
 
 # ---------------------------------------------------------------------------------------------
@@ -627,6 +661,9 @@ def report(kind, bridges, results, checks):
 def run_round(bridges, workloads, name, results):
     """Each workload on every bridge in turn (slice by slice)."""
     for work in workloads:
+        if Budget.spent():
+            print(f"  {name} {work.name}: skipped, the time budget is spent", file=sys.stderr)
+            continue
         parts = {b: [] for b in bridges if b.alive()}
         for block in range(work.blocks):
             for b in list(parts):
@@ -634,13 +671,13 @@ def run_round(bridges, workloads, name, results):
                     parts[b].append(work.run(b, block))
                 except (BenchError, OSError) as e:
                     del parts[b]
-                    b.failures.append(f"{name} {work.name}: {e}")
+                    b.failures.append((isinstance(e, BenchTimeout), f"{name} {work.name}: {e}"))
                     print(f"  FAIL {b.label()} {name} {work.name}: {e}", file=sys.stderr)
                     # Resynchronise: throw away what is still in flight both ways.
                     drain(b.net, 1.0)
                     drain(b.dev, 1.0)
                     if not b.alive():
-                        b.failures.append(f"the process ended ({b.proc.returncode})")
+                        b.failures.append((False, f"the process ended ({b.proc.returncode})"))
         for b, got in parts.items():
             results.setdefault((b, work.name), []).append(work.combine(got))
 
@@ -693,7 +730,10 @@ def main():
     ap.add_argument("--idle-sessions", type=int, default=100)
     ap.add_argument("--idle-seconds", type=float, default=9.0)
     ap.add_argument("--only", choices=["virtual", "real", "idle"], action="append")
+    ap.add_argument("--max-minutes", type=float, default=10.0,
+                    help="bound on the whole run; what is left then fails")
     args = ap.parse_args()
+    Budget.end = time.monotonic() + args.max_minutes * 60
     parts = args.only or ["virtual", "real", "idle"]
     args.lumivex = os.path.abspath(args.lumivex)
 
