@@ -723,7 +723,7 @@ def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--lumivex", required=True, help="the lumivex program")
     ap.add_argument("--socat", default=shutil.which("socat") or "socat")
-    ap.add_argument("--reps", type=int, default=5)
+    ap.add_argument("--reps", type=int, default=7)
     ap.add_argument("--mb", type=int, default=20, help="MB per throughput run")
     ap.add_argument("--pings", type=int, default=2000)
     ap.add_argument("--polls", type=int, default=2000)
