@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/ServiceNotify.h"
+#include "model/Host.h"
 #include "model/TrayIcon.h"
 #include "platform/Folders.h"
 #include "platform/VirtualPort.h"
@@ -8,11 +9,15 @@
 #include "text/StringTable.h"
 
 #include <QDir>
+#include <QThread>
 
 using namespace std::chrono_literals;
 
 namespace {
 constexpr auto kStartupDelay = 1000ms;
+constexpr auto kDeferredExitDelay = 500ms;
+// How often an exit asked for under an open dialog looks again whether the dialog is gone.
+constexpr auto kUnloadRetry = 50ms;
 constexpr int kTextNew = 5119;
 constexpr int kTextConverter = 5120;
 } // namespace
@@ -24,8 +29,7 @@ frmMain::frmMain(MainServices services, QObject* parent)
     createMenus();
     Timer1.setInterval(kStartupDelay);
     connect(&Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
-    connect(mnuFileNew, &MenuEntry::clicked, this, &frmMain::NewSession);
-    connect(mnuFileExit, &MenuEntry::clicked, this, &frmMain::unloadMainWindow);
+    connectMenus();
 }
 
 frmMain::~frmMain() {
@@ -107,6 +111,7 @@ frmDocument* frmMain::NewSession() {
     document->setCaption(LoadResString(kTextNew) + QStringLiteral(" - ") +
                          LoadResString(kTextConverter));
     documents_.push_back(document);
+    activeDocument_ = document;
     emit documentAdded(document);
     return document;
 }
@@ -119,6 +124,18 @@ void frmMain::closeDocument(frmDocument* document) {
     emit documentRemoved(document);
     // A session window has no unload handling: its components go with it.
     delete document;
+}
+
+frmDocument* frmMain::activeDocument() const {
+    frmDocument* document = activeDocument_.data();
+    if (std::find(documents_.begin(), documents_.end(), document) != documents_.end())
+        return document;
+    // The active window has closed: another one becomes active, as in the MDI area.
+    return documents_.empty() ? nullptr : documents_.back();
+}
+
+void frmMain::setActiveDocument(frmDocument* document) {
+    activeDocument_ = document;
 }
 
 void frmMain::closeAllDocuments() {
@@ -142,7 +159,10 @@ void frmMain::Timer1_Timer() {
     // The service manager hears "ready" once the set is read and its sessions are started.
     reportServiceRunning();
     shown_ = true;
+    Visible = true;
     emit showRequested();
+    // A window stored minimized goes to the tray now.
+    MDIForm_Resize();
 }
 
 // Runs once, in the first tick. Returns false when a service switch has ended the program.
@@ -185,6 +205,13 @@ void frmMain::activateMarkedSessions() {
 void frmMain::unloadMainWindow() {
     if (unloading_ || ended_)
         return;
+    // Code up the stack of an open dialog may still hold a session window: close the dialogs
+    // and end once their nested event loops have returned.
+    if (insideNestedLoop()) {
+        services_.host.closeModals();
+        QTimer::singleShot(kUnloadRetry, this, &frmMain::unloadMainWindow);
+        return;
+    }
     unloading_ = true;
     // Before the start-up has read the set there is nothing to save, and saving would
     // overwrite the user's set with an empty one.
@@ -194,6 +221,18 @@ void frmMain::unloadMainWindow() {
     MDIForm_Unload();
     ended_ = true;
     emit ended(0);
+}
+
+void frmMain::requestDeferredExit() {
+    ExitRequested = true;
+    Timer1.stop();
+    Timer1.setInterval(kDeferredExitDelay);
+    Timer1.start();
+}
+
+bool frmMain::insideNestedLoop() const {
+    // Level 1 is the program's own loop; a modal dialog runs one more.
+    return QThread::currentThread()->loopLevel() > 1;
 }
 
 void frmMain::MDIForm_QueryUnload() {

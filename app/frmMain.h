@@ -3,9 +3,11 @@
 // and reads and writes session set files. Views show it; the headless mode runs it alone.
 
 #include "app/CommandLine.h"
+#include "app/HelpFiles.h"
 #include "model/Form.h"
 #include "session/frmDocument.h"
 
+#include <QPointer>
 #include <QTimer>
 #include <functional>
 #include <vector>
@@ -18,15 +20,20 @@ struct MainServices {
     Host& host;
     TrayIcon& tray;
     // The command line as one text (the arguments joined by single blanks).
-    QString commandLine;
+    QString commandLine = {};
     // Where the program was started; relative set-file names on the command line resolve here.
-    QString startDirectory;
+    QString startDirectory = {};
     // True when another instance of the program already runs (it keeps the bus as it is).
     bool anotherInstanceRunning = false;
     // Carries out a service switch with its messages; returns whether it succeeded.
-    std::function<bool(const StartupCommand&)> serviceAction;
+    std::function<bool(const StartupCommand&)> serviceAction = nullptr;
     // Makes the components of a new session window.
     std::function<SessionComponents()> sessionComponents = &SessionComponents::linuxComponents;
+    // The Tools menu's windows; nothing happens while they are not connected.
+    std::function<void()> showPingTool = nullptr;
+    std::function<void()> showResolveTool = nullptr;
+    // The help's start page (index.html), or empty when no help is installed.
+    std::function<QString()> helpFile = &helpIndexFile;
 };
 
 class frmMain : public Form {
@@ -72,6 +79,8 @@ public:
     QString CurrentFileName;
     QString ExePath;
     int TrayIconAdded = 0;
+    // Set whenever the window is minimized; cleared by the right password on restoring.
+    bool RestoreLocked = false;
 
     // Place and size in twips, and the state: 0 normal, 1 minimized, 2 maximized. The view
     // keeps them in step with the real window; without one they stay as read.
@@ -83,17 +92,50 @@ public:
     void setGeometry(double left, double top, double width, double height);
     void setWindowState(int state);
     bool isShown() const { return shown_; }
+    // The window changes its state (by the user or from code): stores it, asks the view to
+    // follow and runs the resize handling. The view reports a user's change here.
+    void changeWindowState(int state);
+    // Whether the window is visible; false while it hides in the tray.
+    bool Visible = false;
+    void setVisible(bool visible);
+    // Minimizing hides the window in the tray; restoring asks for the password.
+    void MDIForm_Resize();
+    // The tray icon's mouse message arrives as X, in twips.
+    void Picture1_MouseMove(double X);
 
     // Session windows in the order they were created.
     const std::vector<frmDocument*>& documents() const { return documents_; }
     frmDocument* NewSession();
     void closeDocument(frmDocument* document);
+    // The active session window (the view reports activation), or nullptr.
+    frmDocument* activeDocument() const;
+    void setActiveDocument(frmDocument* document);
+
+    // Menu handlers (app/MainMenu.cpp).
+    void mnuFile_Click();
+    void mnuFileOpen_Click();
+    void mnuFileClose_Click();
+    void mnuFileSave_Click();
+    void mnuFileSaveAs_Click();
+    void mnuOptions_Click();
+    void mPassword_Click();
+    void mnuFileExit_Click();
+    void mPingTool_Click();
+    void mResolve_Click();
+    void mnuHelpContents_Click();
+    void mnuOrvane_Click();
+    void mnuHelpAbout_Click();
+    void mnuOpen_Click();
+    void mnuHide_Click();
+    void mnuExit_Click();
 
     void MDIForm_Load();
     void Timer1_Timer();
     // Ends the program the normal way: saves the set to the default file, closes the
     // session windows, removes the tray icon. Runs once.
     void unloadMainWindow();
+    // "[APPEXIT]": the next tick of Timer1, half a second from now, unloads the main window.
+    void requestDeferredExit();
 
     void getprofilesettings(const QString& FileName);
     void writeprofilesettings(const QString& FileName);
@@ -105,11 +147,25 @@ signals:
     void documentRemoved(frmDocument* document);
     void geometryChanged();
     void showRequested();
+    // The view follows the model's state and visibility.
+    void windowStateRequested(int state);
+    void visibilityRequested(bool visible);
+    // The view arranges the session windows: 0 cascade, 1 tile horizontally, 2 tile
+    // vertically, 3 arrange the icons of minimized windows.
+    void arrangeRequested(int arrangement);
+    // The view shows the tray menu at the mouse, About as its default entry.
+    void trayMenuRequested();
+    // The view brings the program to the front.
+    void activateRequested();
     // The program ends with this exit status.
     void ended(int status);
 
 private:
     void createMenus();
+    void connectMenus();
+    void restoreCheck();
+    bool passwordEntered();
+    bool insideNestedLoop() const;
     MenuEntry* menu(const char* name, int id);
     MenuEntry* separator();
     bool AppStartup();
@@ -121,6 +177,9 @@ private:
 
     MainServices services_;
     std::vector<frmDocument*> documents_;
+    QPointer<frmDocument> activeDocument_;
+    QPointer<Form> aboutBox_;
+    bool resizing_ = false;
     bool shown_ = false;
     bool unloading_ = false;
     bool ended_ = false;

@@ -1,16 +1,21 @@
 // The program's entry: chooses windowed or headless mode, creates the main window model and
 // its view, and runs the event loop until the model ends the program.
 
+#include "app/CommandChannel.h"
 #include "app/CommandLine.h"
+#include "app/CommandTopics.h"
 #include "app/Display.h"
 #include "app/ExitSignals.h"
 #include "app/InstanceLock.h"
 #include "app/ServiceActions.h"
 #include "app/frmMain.h"
+#include "gui/DialogViews.h"
 #include "gui/MainWindowView.h"
+#include "gui/NetToolViews.h"
 #include "gui/QtHost.h"
 #include "gui/QtTrayIcon.h"
 #include "model/HeadlessHost.h"
+#include "net/NetTools.h"
 #include "session/ErrorLog.h"
 
 #include <QApplication>
@@ -28,6 +33,8 @@ MainServices mainServices(Host& host, TrayIcon& tray, const InstanceLock& lock) 
     services.serviceAction = [&host](const StartupCommand& command) {
         return performServiceAction(command, host);
     };
+    services.showPingTool = [&host] { ::showPingTool(host); };
+    services.showResolveTool = [&host] { ::showResolveTool(host); };
     return services;
 }
 
@@ -38,6 +45,13 @@ void reportLockProblem(const InstanceLock& lock) {
 }
 
 int run(QCoreApplication& app, frmMain& main) {
+    // Other programs of this user drive the windows through the command socket; without
+    // it the program still runs, only undriven.
+    CommandChannel channel([&main](const QString& topic, const QString& command) {
+        return executeCommand(main, topic, command);
+    });
+    if (!channel.listen())
+        std::fprintf(stderr, "lumivex: no command channel: %s\n", qPrintable(channel.error()));
     ExitSignals exitSignals;
     QObject::connect(&exitSignals, &ExitSignals::exitRequested, &main, &frmMain::unloadMainWindow);
     QObject::connect(
@@ -66,6 +80,8 @@ int runWindowed(int argc, char** argv) {
     const InstanceLock lock;
     reportLockProblem(lock);
     QtHost host;
+    registerNetToolViews(host);
+    registerDialogViews(host);
     QtTrayIcon tray;
     frmMain main(mainServices(host, tray, lock));
     MainWindowView view(main, tray);

@@ -2,9 +2,12 @@
 
 #include "app/frmMain.h"
 #include "gui/DocumentView.h"
+#include "gui/MainMenus.h"
+#include "gui/MdiArrangement.h"
 #include "gui/QtTrayIcon.h"
 
 #include <QCloseEvent>
+#include <QCursor>
 #include <QIcon>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -34,30 +37,78 @@ MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent
         ending_ = true;
         hide();
     });
-    connect(&tray_, &QtTrayIcon::openRequested, this, &MainWindowView::restoreFromTray);
+    connectWindowState();
     for (frmDocument* document : model_.documents())
         addDocument(document);
 }
 
 void MainWindowView::buildMenus() {
-    QMenu* file = menuBar()->addMenu(QString());
-    auto refreshFile = [this, file] {
-        file->setTitle(model_.mnuFile->caption());
-    };
-    connect(model_.mnuFile, &Control::changed, file, refreshFile);
-    refreshFile();
-    for (MenuEntry* entry : {model_.mnuFileNew, model_.mnuFileExit}) {
-        QAction* action = file->addAction(QString());
-        action->setShortcut(QKeySequence(entry->shortcut()));
-        auto refresh = [entry, action] {
-            action->setText(entry->caption());
-            action->setEnabled(entry->enabled());
-            action->setVisible(entry->visible());
-        };
-        connect(entry, &Control::changed, action, refresh);
-        refresh();
-        connect(action, &QAction::triggered, entry, [entry] { entry->click(); });
+    buildMainMenus(*menuBar(), model_, *mdi_);
+    trayMenu_ = buildTrayMenu(model_, this);
+    connect(&model_, &frmMain::arrangeRequested, this, [this](int arrangement) {
+        arrangeSubWindows(*mdi_, static_cast<MdiArrangement>(arrangement));
+    });
+    // No view state is used: the area also reports while the view is being destroyed.
+    connect(mdi_, &QMdiArea::subWindowActivated, &model_, [model = &model_](QMdiSubWindow* sub) {
+        if (auto* view = sub ? qobject_cast<DocumentView*>(sub->widget()) : nullptr)
+            model->setActiveDocument(&view->model());
+    });
+}
+
+void MainWindowView::connectWindowState() {
+    connect(&model_, &frmMain::windowStateRequested, this, &MainWindowView::applyWindowState);
+    connect(&model_, &frmMain::visibilityRequested, this, &MainWindowView::applyVisibility);
+    connect(&model_, &frmMain::trayMenuRequested, this, &MainWindowView::showTrayMenu);
+    connect(&model_, &frmMain::activateRequested, this, &MainWindowView::bringToFront);
+    connect(&tray_, &QtTrayIcon::mouseMessageReceived, &model_,
+            [this](int message) { model_.Picture1_MouseMove(message * kTwipsPerPixel); });
+}
+
+void MainWindowView::applyWindowState(int state) {
+    // A hidden window takes its state when it shows again: changing the state of an unmapped
+    // window would let the window manager map it.
+    if (!isVisible())
+        return;
+    const Qt::WindowStates states[] = {Qt::WindowNoState, Qt::WindowMinimized, Qt::WindowMaximized};
+    applying_ = true;
+    setWindowState((windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | states[state]);
+    applying_ = false;
+}
+
+void MainWindowView::applyVisibility(bool visible) {
+    if (!visible) {
+        // Hiding from inside a state change would be undone by the showing that caused it
+        // (showMinimized shows the window after minimizing it): hide once it is over.
+        QTimer::singleShot(0, this, [this] {
+            if (!model_.Visible)
+                hide();
+        });
+        return;
     }
+    applying_ = true;
+    switch (model_.WindowState) {
+    case 1:
+        showMinimized();
+        break;
+    case 2:
+        showMaximized();
+        break;
+    default:
+        showNormal();
+        break;
+    }
+    applying_ = false;
+    if (!isMinimized())
+        bringToFront();
+}
+
+void MainWindowView::showTrayMenu() {
+    trayMenu_->popup(QCursor::pos());
+}
+
+void MainWindowView::bringToFront() {
+    raise();
+    activateWindow();
 }
 
 QMdiSubWindow* MainWindowView::subWindowOf(frmDocument* document) const {
@@ -110,17 +161,7 @@ void MainWindowView::applyModelGeometry() {
 
 void MainWindowView::showFromModel() {
     applyModelGeometry();
-    switch (model_.WindowState) {
-    case 1:
-        showMinimized();
-        break;
-    case 2:
-        showMaximized();
-        break;
-    default:
-        showNormal();
-        break;
-    }
+    applyVisibility(true);
 }
 
 void MainWindowView::storeGeometry() {
@@ -142,11 +183,10 @@ void MainWindowView::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
     if (event->type() != QEvent::WindowStateChange)
         return;
-    const int state = isMinimized() ? 1 : isMaximized() ? 2 : 0;
-    model_.setWindowState(state);
-    // A minimized program lives in the tray when there is one.
-    if (state == 1 && model_.TrayIconAdded != 0)
-        QTimer::singleShot(0, this, &QWidget::hide);
+    if (applying_)
+        return;
+    // The user's change runs the model's resize handling (tray, password).
+    model_.changeWindowState(isMinimized() ? 1 : isMaximized() ? 2 : 0);
 }
 
 void MainWindowView::moveEvent(QMoveEvent* event) {
@@ -159,17 +199,6 @@ void MainWindowView::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
     if (!isMinimized())
         storeGeometry();
-}
-
-void MainWindowView::restoreFromTray() {
-    if (!isMinimized() && isVisible()) {
-        raise();
-        activateWindow();
-        return;
-    }
-    showNormal();
-    raise();
-    activateWindow();
 }
 
 void MainWindowView::closeEvent(QCloseEvent* event) {

@@ -1,11 +1,13 @@
 #pragma once
-// The main window: an MDI area holding one subwindow per session window model, the File
-// menu, and the tray icon's way back. Place, size and state are kept in step with the model.
+// The main window: an MDI area holding one subwindow per session window model, the menus,
+// and the tray icon. Place, size, state and visibility are kept in step with the model, which
+// decides what minimizing and restoring do.
 
 #include <QMainWindow>
 #include <map>
 
 class QMdiArea;
+class QMenu;
 class QMdiSubWindow;
 class QtTrayIcon;
 class frmDocument;
@@ -17,6 +19,7 @@ public:
     MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent = nullptr);
 
     QMdiArea* mdiArea() const { return mdi_; }
+    QMenu* trayMenu() const { return trayMenu_; }
     QMdiSubWindow* subWindowOf(frmDocument* document) const;
 
     // Twips per pixel: window places in set files are in twips.
@@ -31,16 +34,23 @@ protected:
 
 private:
     void buildMenus();
+    void connectWindowState();
+    void applyWindowState(int state);
+    void applyVisibility(bool visible);
+    void showTrayMenu();
+    void bringToFront();
     void addDocument(frmDocument* document);
     void removeDocument(frmDocument* document);
     void applyModelGeometry();
     void showFromModel();
     void storeGeometry();
-    void restoreFromTray();
 
     frmMain& model_;
     QtTrayIcon& tray_;
     QMdiArea* mdi_;
+    QMenu* trayMenu_ = nullptr;
+    // True while the view follows the model, so that it does not report its own change back.
+    bool applying_ = false;
     std::map<frmDocument*, QMdiSubWindow*> subWindows_;
     bool ending_ = false;
 };

@@ -51,6 +51,10 @@ bool QtHost::showModal(Form& dialog) {
         return false;
     }
     QDialog* view = it->second(dialog, parent_);
+    if (!view) {
+        dialog.unload();
+        return false;
+    }
     QObject::connect(&dialog, &Form::unloaded, view, &QDialog::accept);
     // Closing the window by its frame counts as the dialog's own cancel: the model unloads.
     QObject::connect(view, &QDialog::rejected, &dialog, &Form::unload);
@@ -96,5 +100,22 @@ void QtHost::beep() {
 }
 
 bool QtHost::openUrl(const QString& url) {
-    return QDesktopServices::openUrl(QUrl::fromUserInput(url));
+    // Starting the browser may take a moment.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool opened = QDesktopServices::openUrl(QUrl::fromUserInput(url));
+    QApplication::restoreOverrideCursor();
+    return opened;
+}
+
+void QtHost::closeModals() {
+    // Each one closed leaves the stack; the bound guards against one that refuses to close.
+    for (int i = 0; i < 16; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal)
+            return;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
 }

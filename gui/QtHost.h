@@ -26,6 +26,7 @@ public:
     QString fileDialog(const FileDialogRequest& request) override;
     void beep() override;
     bool openUrl(const QString& url) override;
+    void closeModals() override;
 
     // "Name (*.x)|*.x|All (*.*)|*.*" as a Qt filter list "Name (*.x);;All (*.*)".
     static QString qtFilter(const QString& classicFilter);

@@ -37,4 +37,6 @@ public:
     virtual QString fileDialog(const FileDialogRequest& request) = 0;
     virtual void beep() = 0;
     virtual bool openUrl(const QString& url) = 0;
+    // Closes every open modal dialog as its window frame would (the program is ending).
+    virtual void closeModals() {}
 };

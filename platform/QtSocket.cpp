@@ -174,6 +174,10 @@ ComponentResult QtSocket::SendData(const QByteArray& data, qint64* taken) {
     const qint64 size = std::min<qint64>(data.size(), sendRoom());
     if (size > 0 && stream_->write(data.constData(), size) != size)
         return winsockFailure(stream_->error());
+    // Hand the bytes to the kernel now (without blocking), so that the send queue holds only
+    // what the connection really cannot take yet.
+    if (size > 0)
+        stream_->flush();
     if (taken)
         *taken = size;
     return ComponentResult::success();

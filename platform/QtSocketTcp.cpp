@@ -36,6 +36,11 @@ void QtSocket::releaseStream() {
         connect(stream, &QAbstractSocket::disconnected, stream, &QObject::deleteLater);
         connect(stream, &QAbstractSocket::errorOccurred, stream, &QObject::deleteLater);
         QTimer::singleShot(lingerLimit_, stream, [stream] {
+            // Past the limit the connection is reset, so that what the kernel still holds for
+            // a peer that reads nothing is dropped too.
+            const linger reset{1, 0};
+            ::setsockopt(int(stream->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset,
+                         sizeof reset);
             stream->abort();
             stream->deleteLater();
         });
@@ -67,9 +72,11 @@ void QtSocket::onStreamReadyRead() {
 }
 
 void QtSocket::onStreamBytesWritten(qint64 bytes) {
-    emit bytesSent(bytes);
-    if (stream_ && stream_->bytesToWrite() == 0)
-        emit sendComplete();
+    deliver([this, bytes] {
+        emit bytesSent(bytes);
+        if (stream_ && stream_->bytesToWrite() == 0)
+            emit sendComplete();
+    });
 }
 
 // The peer closing (or resetting) the connection is a close, not an error: it arrives as

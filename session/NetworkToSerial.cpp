@@ -17,7 +17,7 @@ constexpr int kUdp = 1;
 } // namespace
 
 void frmDocument::Winsock1_DataArrival(int index) {
-    PingTicks = 0;
+    linkMonitor_.dataArrived();
     lightUp(1);
     takeNetworkInput(index);
     moveNetworkToSerial();

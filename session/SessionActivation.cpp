@@ -37,7 +37,7 @@ int roundedPort(double port) {
 
 void frmDocument::Command1_Click() {
     UseUDP = chkUDP->value() != 0;
-    PingTicks = 0;
+    linkMonitor_.reset();
     Timer1.stop();
     if (isActive())
         deactivate();

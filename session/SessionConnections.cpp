@@ -106,11 +106,11 @@ void frmDocument::Timer1_Timer() {
 }
 
 // A client whose send queue is full misses bytes while the others go on; the first miss of
-// each stall is logged with its address.
+// each stall is logged with its address. The stall is over once the client has caught up.
 void frmDocument::noteSlowClient(int index, qint64 missed) {
     const auto it = std::find(stalledClients_.begin(), stalledClients_.end(), index);
     if (missed <= 0) {
-        if (it != stalledClients_.end())
+        if (it != stalledClients_.end() && Winsock1().at(index).bytesToSend() == 0)
             stalledClients_.erase(it);
         return;
     }

@@ -21,8 +21,14 @@ void SessionHeartbeat::leave(const void* key) {
 }
 
 void SessionHeartbeat::wake() {
-    if (!timer_.isActive())
+    if (!held_ && !timer_.isActive())
         timer_.start();
+}
+
+void SessionHeartbeat::hold(bool held) {
+    held_ = held;
+    if (held)
+        timer_.stop();
 }
 
 void SessionHeartbeat::onTimeout() {

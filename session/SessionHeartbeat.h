@@ -27,11 +27,14 @@ public:
     // Starts the timer if it is idle; members call this when they get something to do.
     void wake();
     bool isRunning() const { return timer_.isActive(); }
+    // While held the timer does not run, so that tests call the ticks themselves.
+    void hold(bool held);
 
 private:
     SessionHeartbeat();
     void onTimeout();
 
     QTimer timer_;
+    bool held_ = false;
     std::vector<std::pair<const void*, Member>> members_;
 };

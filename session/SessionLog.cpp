@@ -55,7 +55,7 @@ void frmDocument::Timer2_Timer() {
     }
     moveNetworkToSerial();
     if (MyBuffer.isEmpty()) {
-        linkMonitorStep();
+        linkMonitor_.tick();
     } else {
         transmitTimeoutStep();
     }

@@ -3,11 +3,13 @@
 #include "model/GlobalSettings.h"
 #include "model/Host.h"
 #include "model/Val.h"
+#include "net/EchoStatus.h"
 #include "net/LocalAddresses.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketArray.h"
 #include "platform/VirtualPort.h"
 #include "session/SessionHeartbeat.h"
+#include "session/dialogs/SessionDialogs.h"
 #include "text/LoadResource.h"
 #include "text/StringTable.h"
 
@@ -180,11 +182,14 @@ void frmDocument::connectHandlers() {
     }
     connect(Command1, &Button::clicked, this, &frmDocument::Command1_Click);
     connect(Command3, &Button::clicked, this, &frmDocument::Command3_Click);
+    connect(Command2, &Button::clicked, this, [this] { showIoOptions(*this, host_); });
+    connect(btnLogin, &Button::clicked, this, [this] { showLoginOptions(*this, host_); });
     connect(Frame2, &Frame::dblClicked, this, &frmDocument::Frame2_DblClick);
 }
 
 void frmDocument::Form_Load() {
     LoadResource(*this);
+    setCurrentPingTimeout(1000);
     MSComm1().setInputMode(1);
     fillLists();
 
@@ -292,10 +297,10 @@ void frmDocument::Frame2_DblClick() {
     host_.messageBox(list, LoadResString(IdConnectedClients));
 }
 
-// The link monitor's place in the heartbeat: counts quiet ticks of an active TCP session while
-// pings are enabled.
-void frmDocument::linkMonitorStep() {
-    if (!isActive() || UseUDP || globals().PingEnabled == 0)
-        return;
-    ++PingTicks;
+bool frmDocument::monitorActive() const {
+    return isActive() && !UseUDP;
+}
+
+Socket& frmDocument::socket(int index) {
+    return Winsock1().at(index);
 }

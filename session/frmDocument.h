@@ -4,6 +4,7 @@
 // public methods are the session's operations. Views show it; the headless mode runs it alone.
 
 #include "model/Form.h"
+#include "session/LinkMonitor.h"
 #include "session/OptionExchange.h"
 #include "session/TransferBuffer.h"
 
@@ -31,7 +32,7 @@ struct SessionComponents {
     static SessionComponents linuxComponents();
 };
 
-class frmDocument : public Form {
+class frmDocument : public Form, private LinkMonitorSession {
     Q_OBJECT
 public:
     explicit frmDocument(Host& host, QObject* parent = nullptr);
@@ -70,7 +71,9 @@ public:
     int TCPOptionValue = 0; // the runtime TCPOption field: 0 client, 1 server
     int ActiveConnector = 0;
     QString LocalIPAddress;
-    long PingTicks = 0;
+    // Quiet ticks counted by the link monitor since its last pass or the last data arrival.
+    int PingTicks() const { return linkMonitor_.PingTicks(); }
+    LinkMonitor& linkMonitor() { return linkMonitor_; }
     long TxIdleTicks = 0;
     long ConnectedClients = 0;
     IoOptions options; // AllowMultiConnect ... PasswordPromptResponse
@@ -189,12 +192,19 @@ private:
     QString errorLogLine(const QString& Desc) const;
     void lightUp(int index);
     bool needsTicks() const;
-    void linkMonitorStep();
+
+    // What the link monitor sees of this session.
+    bool monitorActive() const override;
+    int maxSocketIndex() const override { return MaxSocketIndex(); }
+    Socket& socket(int index) override;
+    void closeSocket(int index) override { Winsock1_Close(index); }
+    void logError(const QString& description) override { LogErrors(description); }
 
     Host& host_;
     SessionComponents components_;
     QString linkTopic_;
     DropCounts drops_;
+    LinkMonitor linkMonitor_{*this, this};
     int lightTicks_ = 0;
     bool closing_ = false;             // the close handler's re-entry flag
     bool movingToSerial_ = false;      // network-to-serial pass under way

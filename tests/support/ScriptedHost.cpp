@@ -11,9 +11,12 @@ std::optional<QString> ScriptedHost::inputBox(const QString& prompt, const QStri
     inputPrompts << prompt;
     if (inputAnswers.empty())
         return std::nullopt;
-    std::optional<QString> answer = std::move(inputAnswers.front());
+    const bool cancelled = !inputAnswers.front().has_value();
+    const QString text = inputAnswers.front().value_or(QString());
     inputAnswers.pop_front();
-    return answer;
+    if (cancelled)
+        return std::nullopt;
+    return text;
 }
 
 bool ScriptedHost::showModal(Form& dialog) {

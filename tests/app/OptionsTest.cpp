@@ -1,0 +1,170 @@
+// The global options dialog, the help folder and the about box.
+
+#include "app/HelpFiles.h"
+#include "app/frmAbout.h"
+#include "app/frmOptions.h"
+#include "model/GlobalSettings.h"
+#include "tests/support/IsolatedHome.h"
+#include "tests/support/ScriptedHost.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+class OptionsTest : public ::testing::Test {
+protected:
+    OptionsTest() { globals() = GlobalSettings{}; }
+    IsolatedHome home;
+    ScriptedHost host;
+};
+
+TEST_F(OptionsTest, PacketSizeOutOfRangeOrNotANumberBecomes2000) {
+    const std::pair<const char*, int> rows[] = {
+        {"0", 2000},
+        {"abc", 2000},
+        {"20000", 2000},
+        {"-5", 2000},
+        {"10001", 2000},
+        {"1", 1},
+        {"4000", 4000},
+        {"10000", 10000},
+        {"300x", 300},
+        {" 5 0", 50},
+        {"2.5", 2},
+        {"3.5", 4},
+        {"99999999999999999999", 2000},
+        {"", 2000},
+    };
+    for (const auto& [typed, stored] : rows) {
+        globals().PacketSize = 777;
+        frmOptions dialog(host);
+        dialog.Combo1->setText(QString::fromLatin1(typed));
+        dialog.Command2->click();
+        EXPECT_TRUE(dialog.isUnloaded());
+        EXPECT_EQ(globals().PacketSize, stored) << typed;
+    }
+}
+
+TEST_F(OptionsTest, LoadShowsTheSettingsAndOkStoresWhatWasChanged) {
+    GlobalSettings& g = globals();
+    g.OnErrorRunApp = QStringLiteral("/usr/bin/logger \"bridge down\"");
+    g.LogErrors = 1;
+    g.PacketSize = 1460;
+    g.PingEnabled = 0;
+    g.PingFrequency = 13;
+    g.PingTimeout = 0;
+    frmOptions dialog(host);
+    EXPECT_EQ(dialog.caption(), QStringLiteral("Lumivex Options"));
+    EXPECT_EQ(dialog.Text1->text(), g.OnErrorRunApp);
+    EXPECT_EQ(dialog.Check1->value(), 1);
+    EXPECT_EQ(dialog.Combo1->text(), QStringLiteral("1460"));
+    EXPECT_EQ(dialog.Combo1->listCount(), 7);
+    EXPECT_EQ(dialog.Combo2->text(), QStringLiteral("60 Seconds"));
+    EXPECT_EQ(dialog.Combo3->text(), QStringLiteral("100 ms"));
+    EXPECT_EQ(dialog.Combo3->list(19), QStringLiteral("2000 ms"));
+    EXPECT_EQ(dialog.Check2->caption(), QStringLiteral("Enable remote pings"));
+
+    dialog.Text1->setText(QStringLiteral(" /opt/alarm "));
+    dialog.Check1->setValue(0);
+    dialog.Combo1->setListIndex(6);
+    dialog.Check2->setValue(1);
+    dialog.Combo2->setListIndex(0);
+    dialog.Combo3->setListIndex(19);
+    dialog.chkLoadWithWindows->setValue(1);
+    dialog.Command2->click();
+    EXPECT_EQ(g.OnErrorRunApp, QStringLiteral(" /opt/alarm ")); // as typed
+    EXPECT_EQ(g.LogErrors, 0);
+    EXPECT_EQ(g.PacketSize, 4000);
+    EXPECT_EQ(g.PingEnabled, 1);
+    EXPECT_EQ(g.PingFrequency, 0);
+    EXPECT_EQ(g.PingTimeout, 19);
+    EXPECT_EQ(g.LoadWithWindows, 1);
+}
+
+TEST_F(OptionsTest, CancelChangesNothing) {
+    const GlobalSettings before = globals();
+    frmOptions dialog(host);
+    dialog.Text1->setText(QStringLiteral("/bin/false"));
+    dialog.Combo1->setText(QStringLiteral("50"));
+    dialog.Combo3->setListIndex(1);
+    dialog.chkLoadWithWindows->setValue(1);
+    dialog.Command3->click();
+    EXPECT_TRUE(dialog.isUnloaded());
+    const GlobalSettings& after = globals();
+    EXPECT_EQ(after.OnErrorRunApp, before.OnErrorRunApp);
+    EXPECT_EQ(after.PacketSize, before.PacketSize);
+    EXPECT_EQ(after.PingTimeout, before.PingTimeout);
+    EXPECT_EQ(after.LoadWithWindows, before.LoadWithWindows);
+}
+
+TEST_F(OptionsTest, AStoredIndexBeyondTheListIsKept) {
+    globals().PingFrequency = 40;
+    globals().PingTimeout = -3;
+    frmOptions dialog(host);
+    EXPECT_EQ(dialog.Combo2->listIndex(), -1);
+    dialog.Command2->click();
+    EXPECT_EQ(globals().PingFrequency, 40);
+    EXPECT_EQ(globals().PingTimeout, -3);
+}
+
+TEST_F(OptionsTest, BrowseReplacesTheCommandLineUnlessCancelled) {
+    frmOptions dialog(host);
+    dialog.Text1->setText(QStringLiteral("old --flag"));
+    dialog.Command1->click(); // cancelled
+    EXPECT_EQ(dialog.Text1->text(), QStringLiteral("old --flag"));
+    host.fileAnswers = {QStringLiteral("/usr/local/bin/page-operator")};
+    dialog.Command1->click();
+    EXPECT_EQ(dialog.Text1->text(), QStringLiteral("/usr/local/bin/page-operator"));
+    ASSERT_EQ(host.fileRequests.size(), 2u);
+    EXPECT_EQ(host.fileRequests[1].mode, FileDialogRequest::Mode::Open);
+    EXPECT_TRUE(host.fileRequests[1].fileMustExist);
+    EXPECT_TRUE(host.fileRequests[1].filter.endsWith(QStringLiteral("All Files (*.*)|*.*")));
+}
+
+TEST(HelpFiles, InstalledPagesComeFirstThenTheSourceTree) {
+    QTemporaryDir dir;
+    const QString root = dir.path();
+    QDir(root).mkpath(QStringLiteral("prefix/bin"));
+    QDir(root).mkpath(QStringLiteral("prefix/share/lumivex/help"));
+    QDir(root).mkpath(QStringLiteral("src/docs/help"));
+    const QString bin = root + QStringLiteral("/prefix/bin");
+    const QString installed = root + QStringLiteral("/prefix/share/lumivex/help");
+    const QString source = root + QStringLiteral("/src/docs/help");
+    // Folders without an index.html do not count.
+    EXPECT_EQ(findHelpFolder(bin, source), QString());
+    ASSERT_TRUE(writeWholeFile(source + QStringLiteral("/index.html"), "<html></html>"));
+    EXPECT_EQ(findHelpFolder(bin, source), source);
+    ASSERT_TRUE(writeWholeFile(installed + QStringLiteral("/index.html"), "<html></html>"));
+    EXPECT_EQ(findHelpFolder(bin, source), installed);
+    EXPECT_EQ(findHelpFolder(bin, QString()), installed);
+    EXPECT_EQ(findHelpFolder(root, source), source);
+}
+
+TEST_F(OptionsTest, AboutBoxStartsTheSystemInformationToolWhenThereIsOne) {
+    QTemporaryDir bin;
+    const QString marker = bin.path() + QStringLiteral("/started");
+    {
+        ScopedEnv path("PATH", QFile::encodeName(bin.path()));
+        frmAbout about(host);
+        EXPECT_FALSE(about.cmdSysInfo->enabled());
+        EXPECT_EQ(about.caption(), QStringLiteral("About Lumivex"));
+        EXPECT_TRUE(about.lblVersion->caption().endsWith(QStringLiteral(LUMIVEX_VERSION)));
+        about.lblLink->click();
+        EXPECT_EQ(host.openedUrls, QStringList{frmAbout::webPage()});
+        about.cmdOK->click();
+        EXPECT_TRUE(about.isUnloaded());
+    }
+    const QString tool = bin.path() + QStringLiteral("/hardinfo");
+    ASSERT_TRUE(writeWholeFile(tool, "#!/bin/sh\ntouch '" + QFile::encodeName(marker) + "'\n"));
+    QFile::setPermissions(tool, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    ScopedEnv path("PATH", QFile::encodeName(bin.path()) + ":/usr/bin:/bin");
+    frmAbout about(host);
+    ASSERT_TRUE(about.cmdSysInfo->enabled());
+    about.cmdSysInfo->click();
+    EXPECT_TRUE(waitUntil([&] { return QFile::exists(marker); }));
+    EXPECT_FALSE(about.isUnloaded());
+}
+
+} // namespace

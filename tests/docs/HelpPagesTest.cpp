@@ -1,0 +1,65 @@
+// The help pages as a browser finds them: every local link leads to a page and a place that
+// exist, and every page can be reached from the contents.
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QSet>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kHelp = QStringLiteral(LUMIVEX_HELP_DIR);
+
+QString page(const QString& name) {
+    QFile file(kHelp + QLatin1Char('/') + name);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QStringList pages() {
+    return QDir(kHelp).entryList({QStringLiteral("*.html")}, QDir::Files);
+}
+
+QStringList matches(const QString& text, const char* pattern) {
+    QStringList found;
+    auto it = QRegularExpression(QString::fromLatin1(pattern)).globalMatch(text);
+    while (it.hasNext())
+        found << it.next().captured(1);
+    return found;
+}
+
+TEST(HelpPages, EveryLocalLinkLeadsToAnExistingPageAndPlace) {
+    ASSERT_TRUE(pages().contains(QStringLiteral("index.html")));
+    for (const QString& name : pages()) {
+        const QString text = page(name);
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_TRUE(text.startsWith(QStringLiteral("<!DOCTYPE html>")));
+        EXPECT_TRUE(text.contains(QStringLiteral("<meta charset=\"utf-8\">")));
+        EXPECT_TRUE(text.contains(QStringLiteral("href=\"style.css\"")));
+        EXPECT_EQ(matches(text, "<title>([^<]*)</title>").size(), 1);
+        for (const QString& href : matches(text, "href=\"([^\"]*)\"")) {
+            if (href.contains(QLatin1Char(':')))
+                continue; // another site
+            const QString target = href.section(QLatin1Char('#'), 0, 0);
+            const QString anchor = href.section(QLatin1Char('#'), 1);
+            const QString targetText = target.isEmpty() ? text : page(target);
+            EXPECT_FALSE(targetText.isEmpty()) << href.toStdString();
+            if (!anchor.isEmpty()) {
+                EXPECT_TRUE(targetText.contains(QStringLiteral("id=\"%1\"").arg(anchor)))
+                    << href.toStdString();
+            }
+        }
+    }
+}
+
+TEST(HelpPages, TheContentsReachEveryPage) {
+    const QStringList links = matches(page(QStringLiteral("index.html")), "href=\"([^\"#]*)");
+    const QSet<QString> linked(links.begin(), links.end());
+    for (const QString& name : pages()) {
+        if (name != QLatin1String("index.html")) {
+            EXPECT_TRUE(linked.contains(name)) << name.toStdString();
+        }
+    }
+}
+
+} // namespace

@@ -1,0 +1,73 @@
+#pragma once
+// A session window over real components in an isolated home: test-made pty pairs as serial
+// devices mapped as COMn, applications opening virtual port links, loopback TCP and UDP peers.
+// The heartbeat and reconnect ticks are called by the tests, never waited for.
+
+#include "platform/ComPortNames.h"
+#include "platform/SerialPort.h"
+#include "platform/SocketArray.h"
+#include "platform/VirtualPort.h"
+#include "session/SessionHeartbeat.h"
+#include "session/frmDocument.h"
+#include "tests/platform/PortTestSupport.h"
+#include "tests/platform/SocketTestPeers.h"
+#include "tests/support/IsolatedHome.h"
+#include "tests/support/ScriptedHost.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+#include <memory>
+
+class SessionFixture : public ::testing::Test {
+protected:
+    SessionFixture() {
+        QDir().mkpath(portsFolder());
+        SessionHeartbeat::instance().hold(true);
+    }
+    ~SessionFixture() override { SessionHeartbeat::instance().hold(false); }
+
+    static QString portsFolder() { return qEnvironmentVariable("LUMIVEX_PORTS"); }
+    QString status(int index) const { return doc->StatusBar1[index]->caption(); }
+    Socket& socket(int index) const { return doc->Winsock1().at(index); }
+
+    // A test-made pty mapped as COMn; its master end plays the device's far side.
+    TestPty device(int n) {
+        TestPty pty = TestPty::open();
+        QFile::remove(comLinkPath(n));
+        QFile::link(pty.slavePath, comLinkPath(n));
+        return pty;
+    }
+
+    void serialPort(int n) { doc->Combo2->setListIndex(n); }
+    void virtualPort(int n) {
+        doc->Combo2->setListIndex(n);
+        doc->chkVPort->setValue(1);
+    }
+    void server(const QString& port = QStringLiteral("0")) {
+        doc->TCPOption[1]->setValue(true);
+        doc->LocalIP->setText(kLoopback);
+        doc->PortNumber->setText(port);
+    }
+    void client(int port) {
+        doc->TCPOption[0]->setValue(true);
+        doc->IPAddress->setText(kLoopback);
+        doc->PortNumber->setText(QString::number(port));
+    }
+    void activate() { doc->Command1_Click(); }
+    int listeningPort() const { return socket(0).LocalPort(); }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i)
+            doc->Timer2_Timer();
+    }
+    // An application that opens the session's virtual port COMn.
+    UniqueFd openApplication(int n) {
+        UniqueFd fd = openTerminal(comLinkPath(n));
+        waitUntil([&] { return doc->VSPort1().isOpenedByApp(); });
+        return fd;
+    }
+
+    IsolatedHome home;
+    ScriptedHost host;
+    std::unique_ptr<frmDocument> doc = std::make_unique<frmDocument>(host);
+};
