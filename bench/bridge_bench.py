@@ -642,6 +642,10 @@ def report(kind, bridges, results, checks):
                 checks["lines"].append((ok, f"{kind} {b.name}: {label} ratio "
                                             f"{fmt_ratio(ratio)} (target {tgt})"))
         print(f"{label:30}" + "".join(f"{c:>16}" for c in cells) + f"{tgt:>12}")
+        if checks["each_run"]:
+            for b in ours + [socat]:
+                runs = [fmt(r[key]) for r in results.get((b, work), []) if key in r]
+                print(f"    {b.name:26}" + " ".join(runs))
     cells = [f"{b.hwm_kib / 1024:.1f}" for b in ours + [socat]]
     cells += [f"{b.hwm_kib / socat.hwm_kib:.1f}" if socat.hwm_kib else "-" for b in ours]
     print(f"{'peak memory MiB (VmHWM)':30}" + "".join(f"{c:>16}" for c in cells))
@@ -730,6 +734,8 @@ def main():
     ap.add_argument("--idle-sessions", type=int, default=100)
     ap.add_argument("--idle-seconds", type=float, default=9.0)
     ap.add_argument("--only", choices=["virtual", "real", "idle"], action="append")
+    ap.add_argument("--each-run", action="store_true",
+                    help="print every run's figure under each median")
     ap.add_argument("--max-minutes", type=float, default=10.0,
                     help="bound on the whole run; what is left then fails")
     args = ap.parse_args()
@@ -742,7 +748,7 @@ def main():
     signal.signal(signal.SIGTERM, stop_on_signal)
     signal.signal(signal.SIGINT, stop_on_signal)
     root = tempfile.mkdtemp(prefix="lumivex-bridge-bench-")
-    checks = {"lines": [], "reps": args.reps}
+    checks = {"lines": [], "reps": args.reps, "each_run": args.each_run}
     started = time.monotonic()
     try:
         data = random.Random(20).randbytes(args.mb * 1000 * 1000)
