@@ -234,7 +234,7 @@ class Bridge:
         self.dir = tempfile.mkdtemp(prefix=f"{impl}-{kind}-", dir=root)
         self.port = free_ports(1)[0]
         self.proc = None
-        self.net = self.dev = None
+        self.net = self.dev = self.sock = None
         self.keep = []  # fds held for the bridge's life (a real port's slave)
         self.hwm_kib = 0
         self.failures = []
@@ -276,6 +276,14 @@ class Bridge:
             wait_for_lines(self, "COM Status: Open", 1, deadline)
 
     def connect(self):
+        try:
+            self.open_ends()
+        except OSError as e:
+            state = "running" if self.alive() else f"ended ({self.proc.returncode})"
+            raise BenchError(f"{self.label()}: cannot open its ends ({e}); the process is "
+                             f"{state}: {self.stderr_tail()}") from e
+
+    def open_ends(self):
         if self.kind == "virtual":
             fd = os.open(os.path.join(self.dir, "ports", f"COM{COM}"),
                          os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
@@ -329,7 +337,7 @@ class Bridge:
                     os.close(fd)
                 except OSError:
                     pass
-        if getattr(self, "sock", None):
+        if self.sock:
             self.sock.close()
         self.dev, self.keep, self.sock = None, [], None
         stop_process(self.proc)
