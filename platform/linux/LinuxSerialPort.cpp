@@ -299,6 +299,8 @@ ComponentResult LinuxSerialPort::output(const QByteArray& bytes, int* taken) {
     }
     QScopedValueRollback guard(inCall_, true);
     const int size = qMin(static_cast<int>(bytes.size()), outputRoom());
+    if (size < bytes.size())
+        roomWanted_ = true;
     if (size > 0 && port_.write(bytes.constData(), size) != size) {
         lastError_ =
             QStringLiteral("%1: write failed: %2").arg(comPortName(commPort_), port_.errorString());
@@ -314,16 +316,18 @@ ComponentResult LinuxSerialPort::output(const QByteArray& bytes, int* taken) {
     return ComponentResult::success();
 }
 
-// Always on a later pass of the event loop: never from inside the call that wrote, and never
-// from inside Qt's own bytesWritten, whose bookkeeping a nested write would upset.
+// Only a caller that was cut short waits for room. It hears of it on a later pass of the event
+// loop: never from inside the call that wrote, and never from inside Qt's own bytesWritten,
+// whose bookkeeping a nested write would upset.
 void LinuxSerialPort::onBytesWritten() {
-    if (roomPending_)
+    if (!roomWanted_ || roomPending_)
         return;
     roomPending_ = true;
     QMetaObject::invokeMethod(
         this,
         [this] {
             roomPending_ = false;
+            roomWanted_ = false;
             emit transmitRoom();
         },
         Qt::QueuedConnection);

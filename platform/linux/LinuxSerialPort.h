@@ -68,5 +68,6 @@ private:
     bool inCall_ = false; // Qt errors during our own calls are reported by the call
     bool goneReported_ = false;
     bool roomPending_ = false; // a transmitRoom() is queued
+    bool roomWanted_ = false;  // an output() was cut short for want of room
     int unconfirmedErrors_ = 0;
 };
