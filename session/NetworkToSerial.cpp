@@ -86,10 +86,16 @@ void frmDocument::SerialOutputStep() {
     SerialPort& serial = MSComm1();
     if (!serial.portOpen())
         return;
-    // The port takes what its transmit queue has free room for.
-    int taken = 0;
-    serial.output(SerialOutBuffer.peek(std::min(n, serial.outBufferSize())), &taken);
-    SerialOutBuffer.discard(taken);
+    // The port takes what its transmit queue has room for; offered more, it tells when it has
+    // room again.
+    while (!SerialOutBuffer.isEmpty()) {
+        const QByteArray span = SerialOutBuffer.frontSpan();
+        int taken = 0;
+        serial.output(span, &taken);
+        SerialOutBuffer.discard(taken);
+        if (taken < span.size())
+            break;
+    }
 }
 
 // The output step, then more from sockets that still hold bytes, for as long as both move.
