@@ -71,12 +71,14 @@ void QtSocket::onStreamReadyRead() {
     });
 }
 
+// Bytes that SendData hands to the kernel within the call never were in the send queue: they
+// are not reported. What the queue gives up later is, and then room has come back.
 void QtSocket::onStreamBytesWritten(qint64 bytes) {
-    deliver([this, bytes] {
-        emit bytesSent(bytes);
-        if (stream_ && stream_->bytesToWrite() == 0)
-            emit sendComplete();
-    });
+    if (inCall_)
+        return;
+    emit bytesSent(bytes);
+    if (stream_ && stream_->bytesToWrite() == 0)
+        emit sendComplete();
 }
 
 // The peer closing (or resetting) the connection is a close, not an error: it arrives as

@@ -63,7 +63,8 @@ public:
     // Bytes handed to SendData that are not yet with the kernel.
     virtual qint64 bytesToSend() const = 0;
     // The most bytes SendData may hold unsent; unlimited until set. bytesSent tells that room
-    // came back.
+    // came back: it reports bytes leaving the send queue after SendData returned (what SendData
+    // hands to the kernel at once is not queued and not reported).
     virtual void setSendLimit(qint64 bytes) = 0;
     // What SendData takes now: the send limit less bytesToSend(), never below 0.
     virtual qint64 sendRoom() const = 0;

@@ -309,7 +309,9 @@ ComponentResult LinuxSerialPort::output(const QByteArray& bytes, int* taken) {
     }
     // On to the device now rather than on the next pass of the event loop: a request and
     // response protocol feels every pass.
-    if (size > 0)
+    // The second flush closes Qt's write sequence at once (it would otherwise wait for the
+    // device to poll writable on the next pass of the event loop).
+    if (size > 0 && port_.flush())
         port_.flush();
     if (taken)
         *taken = size;
