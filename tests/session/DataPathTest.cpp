@@ -8,6 +8,20 @@
 
 namespace {
 
+// Writes the next piece of bytes that the fd takes without blocking.
+void writeOn(int fd, const QByteArray& bytes, qsizetype& written) {
+    const ssize_t n = ::write(fd, bytes.constData() + written,
+                              size_t(std::min<qsizetype>(bytes.size() - written, 16384)));
+    written += std::max<ssize_t>(n, 0);
+}
+
+QByteArray everyByteValue(qsizetype size) {
+    QByteArray bytes;
+    while (bytes.size() < size)
+        bytes += allByteValues();
+    return bytes;
+}
+
 class DataPathTest : public SessionFixture {
 protected:
     // An active server on COM5 (a test-made device) with clients at indexes 1 and 3.
@@ -39,9 +53,7 @@ protected:
         auto peer = connectedPeer(listeningPort());
         peer->setReadBufferSize(65536);
         ASSERT_TRUE(waitUntil([&] { return socket(1).State() == 7; }));
-        QByteArray down;
-        while (down.size() < 4 * 1024 * 1024)
-            down += allByteValues();
+        QByteArray down = everyByteValue(4 * 1024 * 1024);
         const QByteArray up = down.repeated(4);
         std::reverse(down.begin(), down.end());
 
@@ -52,12 +64,7 @@ protected:
         qint64 largestSendQueue = 0;
         const auto step = [&](bool reading) {
             QCoreApplication::processEvents();
-            if (upWritten < up.size()) {
-                const ssize_t n =
-                    ::write(farSide, up.constData() + upWritten,
-                            size_t(std::min<qsizetype>(up.size() - upWritten, 16384)));
-                upWritten += std::max<ssize_t>(n, 0);
-            }
+            writeOn(farSide, up, upWritten);
             if (downWritten < down.size() && peer->bytesToWrite() < 65536) {
                 const qsizetype n = std::min<qsizetype>(down.size() - downWritten, 16384);
                 peer->write(down.constData() + downWritten, n);
@@ -265,6 +272,13 @@ TEST_F(DataPathTest, MegabytesBothWaysThroughSlowReadersLoseNothing) {
     activate();
     UniqueFd app = openApplication(40);
     transferBothWays(app.get());
+
+    doc = std::make_unique<frmDocument>(host); // the same through a real port
+    dev = device(41);
+    serialPort(41);
+    server();
+    activate();
+    transferBothWays(dev.master.get());
 }
 
 // With several clients, one that stops reading misses bytes (logged once) while the others
@@ -279,19 +293,13 @@ TEST_F(DataPathTest, AStalledClientMissesBytesWhileTheOthersGoOn) {
     auto stalled = connectedPeer(listeningPort());
     stalled->setReadBufferSize(4096);
     ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == 2; }));
-    QByteArray sent;
-    while (sent.size() < 16 * 1024 * 1024)
-        sent += allByteValues();
+    const QByteArray sent = everyByteValue(16 * 1024 * 1024);
     qsizetype written = 0;
     QByteArray got;
     QDeadlineTimer deadline(std::chrono::seconds(60));
     while (got.size() < sent.size() && !deadline.hasExpired()) {
         QCoreApplication::processEvents();
-        if (written < sent.size()) {
-            const ssize_t n = ::write(dev.master.get(), sent.constData() + written,
-                                      size_t(std::min<qsizetype>(sent.size() - written, 16384)));
-            written += std::max<ssize_t>(n, 0);
-        }
+        writeOn(dev.master.get(), sent, written);
         got += fast->readAll();
     }
     EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();
@@ -299,14 +307,6 @@ TEST_F(DataPathTest, AStalledClientMissesBytesWhileTheOthersGoOn) {
     EXPECT_LE(socket(2).bytesToSend(), 8192);
     EXPECT_EQ(readWholeFile(home.path("home/errorlog.txt")).count("is not taking data"), 1);
     globals().LogErrors = 0;
-}
-
-TEST_F(DataPathTest, MegabytesBothWaysThroughARealPortLoseNothing) {
-    dev = device(41);
-    serialPort(41);
-    server();
-    activate();
-    transferBothWays(dev.master.get());
 }
 
 } // namespace

@@ -1,11 +1,8 @@
 #include "session/frmDocument.h"
 
-#include "platform/Socket.h"
-#include "platform/SocketArray.h"
 #include "tests/support/IsolatedHome.h"
 #include "tests/support/ScriptedHost.h"
 
-#include <QSignalSpy>
 #include <gtest/gtest.h>
 
 namespace {
@@ -16,16 +13,6 @@ protected:
     ScriptedHost host;
     frmDocument doc{host};
 };
-
-// The lists a set file's indexes point into: their lengths and odd entries.
-TEST_F(DocumentTest, ANewWindowsListsHoldWhatSetFilesIndex) {
-    EXPECT_EQ(doc.Combo2->listCount(), 1025);
-    EXPECT_EQ(doc.Combo2->list(1024), QStringLiteral("COM1024"));
-    EXPECT_EQ(doc.Combo1[0]->list(15), QStringLiteral("921600"));
-    EXPECT_EQ(doc.Combo1[5]->listCount(), 16);
-    EXPECT_EQ(doc.Combo1[5]->list(1), QStringLiteral("4096")); // no 2048
-    EXPECT_EQ(doc.Combo1[5]->list(15), QStringLiteral("67108864"));
-}
 
 TEST_F(DocumentTest, LocalAddressComesFromTheSocketAndEnablesTheServer) {
     // This machine has at least its loopback address.
@@ -74,20 +61,6 @@ TEST_F(DocumentTest, SetWindowNameKeepsTheOldNameOnEmptyOrCancel) {
     EXPECT_EQ(host.inputPrompts.size(), 3);
 }
 
-TEST_F(DocumentTest, OptionsTravelThroughTheExchangeBlock) {
-    optionExchange().AllowMultiConnect = 0;
-    optionExchange().ServerTCPOptions = 2;
-    optionExchange().UserPrompt = QStringLiteral("login:");
-    doc.UpdateStatus();
-    EXPECT_EQ(doc.options.AllowMultiConnect, 0);
-    EXPECT_EQ(doc.options.ServerTCPOptions, 2);
-    EXPECT_EQ(doc.options.UserPrompt, QStringLiteral("login:"));
-    optionExchange() = OptionExchangeBlock{};
-    doc.Getstatus();
-    EXPECT_EQ(optionExchange().ServerTCPOptions, 2);
-    EXPECT_EQ(optionExchange().UserPrompt, QStringLiteral("login:"));
-}
-
 TEST_F(DocumentTest, ConnectedClientsListInServerModeOnly) {
     doc.Frame2_DblClick(); // client mode: nothing
     EXPECT_TRUE(host.messages.empty());
@@ -96,14 +69,6 @@ TEST_F(DocumentTest, ConnectedClientsListInServerModeOnly) {
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0].title, QStringLiteral("Connected Clients:"));
     EXPECT_TRUE(host.messages[0].text.isEmpty());
-}
-
-TEST_F(DocumentTest, StatusChangesAreReportedOnce) {
-    QSignalSpy spy(&doc, &frmDocument::statusChanged);
-    doc.setStatus(1, QStringLiteral("TCP/IP Status: Listening..."));
-    doc.setStatus(1, QStringLiteral("TCP/IP Status: Listening..."));
-    ASSERT_EQ(spy.count(), 1);
-    EXPECT_EQ(spy.at(0).at(0).toInt(), 1);
 }
 
 } // namespace
