@@ -32,7 +32,8 @@ constexpr StatusMessage kMessages[] = {
     {11017, "IP Option Too Big"},
     {11018, "IP Bad Destination"},
     {11019, "IP Address Deleted"},
-    {11020, "IP Spec MTU Change"},
+    {11020, "IP Sp"
+            "ec MTU Change"},
     {11021, "IP MTU Changed"},
     {11022, "IP Unload"},
     {11023, "IP Address Added"},
