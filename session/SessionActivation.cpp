@@ -95,7 +95,7 @@ void frmDocument::activate() {
         setStatus(1, LoadResString(TcpIpStatus));
         return;
     }
-    if (!openSerialSide(port) || !openNetworkSide(port))
+    if (!openSerialSide() || !openNetworkSide(port))
         return;
     setActiveCaption();
     setConfigurationEnabled(false);
@@ -103,7 +103,7 @@ void frmDocument::activate() {
     SessionHeartbeat::instance().wake();
 }
 
-bool frmDocument::openSerialSide(double) {
+bool frmDocument::openSerialSide() {
     const QString com = QStringLiteral("COM%1").arg(ActiveConnector);
     if (chkVPort->value() == 1) {
         VSPort1().deletePort();

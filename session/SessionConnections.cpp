@@ -1,5 +1,6 @@
-// The network side between activation and deactivation: the client's connection and its
-// reconnection every 5 s, the server's clients in the socket array, closes and errors.
+// The connections between activation and deactivation: the client's connection and its
+// reconnection every 5 s, the server's clients in the socket array, closes and errors, and
+// the serial device that goes away and is opened again.
 #include "model/Val.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketArray.h"

@@ -155,7 +155,7 @@ private:
     // Activation (SessionActivation.cpp).
     void activate();
     void deactivate();
-    bool openSerialSide(double port);
+    bool openSerialSide();
     bool openNetworkSide(double port);
     void rollBackSerialSide();
     void sizeTransferBuffers();
