@@ -124,20 +124,16 @@ TEST_F(IniFileWrite, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
     EXPECT_EQ(statOf(shared).st_uid, root ? nobodyId : ::geteuid());
 }
 
-TEST_F(IniFileWrite, TheLongestFileNameSavesAndNoTemporaryFileStays) {
+// The longest name a folder takes: a temporary file beside it must not need a longer one.
+TEST_F(IniFileWrite, LongestNameIsWrittenThroughALinkAndNoTemporaryFileStays) {
     const QString name = QString(255 - 4, QLatin1Char('n')) + QStringLiteral(".lvx");
-    EXPECT_TRUE(saveChanged(dir.filePath(name)));
-    EXPECT_EQ(readWholeFile(dir.filePath(name)), "[S]\nk=2\n");
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              QStringList{name});
-}
-
-TEST_F(IniFileWrite, SymlinkedFileIsWrittenThroughTheLink) {
-    const QString target = fileWith("[S]\nk=1\n");
-    ASSERT_TRUE(QFile::link(target, path("link.lvx")));
+    ASSERT_TRUE(writeWholeFile(dir.filePath(name), "[S]\nk=1\n"));
+    ASSERT_TRUE(QFile::link(dir.filePath(name), path("link.lvx")));
     ASSERT_TRUE(saveChanged(path("link.lvx")));
     EXPECT_TRUE(QFileInfo(path("link.lvx")).isSymLink());
-    EXPECT_EQ(readWholeFile(target), "[S]\nk=2\n");
+    EXPECT_EQ(readWholeFile(dir.filePath(name)), "[S]\nk=2\n");
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{QStringLiteral("link.lvx"), name}));
 }
 
 TEST_F(IniFileWrite, UnwritablePlacesFailAndLeaveTheOldFile) {

@@ -88,23 +88,19 @@ TEST_F(SetFileTest, ReadingReplacesEveryWindowAndTheCountIsBounded) {
     EXPECT_EQ(main->documents().size(), 1024u);
 }
 
-TEST_F(SetFileTest, MinimizedWindowKeepsTheStoredPlace) {
+// A minimized window keeps the stored place; a file with a password is private.
+TEST_F(SetFileTest, MinimizedWindowKeepsTheStoredPlaceAndAPasswordMakesTheFilePrivate) {
     load("[Lumivex]\nMainLeft=1234\nMainTop=99\n");
     main->setGeometry(0, 0, 150, 150);
     main->setWindowState(1);
-    const QByteArray text = written();
-    EXPECT_TRUE(text.contains("MainLeft=1234\nMainTop=99\n")) << text.constData();
-    EXPECT_FALSE(text.contains("MainWidth"));
-    EXPECT_TRUE(text.contains("WindowState=1\n"));
-}
-
-TEST_F(SetFileTest, AFileWithAPasswordIsPrivate) {
-    main->NewSession();
     globals().Password = QStringLiteral("s3cret");
     const QByteArray text = written();
     globals().Password.clear();
-    EXPECT_EQ(QFile(file).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+    EXPECT_TRUE(text.contains("MainLeft=1234\nMainTop=99\n")) << text.constData();
+    EXPECT_FALSE(text.contains("MainWidth"));
+    EXPECT_TRUE(text.contains("WindowState=1\n"));
     EXPECT_TRUE(text.contains("Password=s3cret\n"));
+    EXPECT_EQ(QFile(file).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
 }
 
 } // namespace

@@ -152,17 +152,9 @@ TEST_F(StartupTest, ARelativeDataFolderKeepsTheUsersSet) {
     EXPECT_TRUE(readWholeFile(defaultFile()).contains("NumSessions=3\n"));
 }
 
-TEST_F(StartupTest, ASaveThatCannotBeWrittenSaysSo) {
-    auto main = started();
-    ASSERT_TRUE(QDir().mkpath(defaultFile())); // a folder where the set file belongs
-    globals().LogErrors = 1;
-    EXPECT_FALSE(main->writeprofilesettings({}));
-    globals().LogErrors = 0;
-    EXPECT_TRUE(readWholeFile(ErrorLog::path())
-                    .contains("cannot write the set file " + QFile::encodeName(defaultFile())));
-}
-
-TEST_F(StartupTest, EverySaveWritesOrRemovesTheAutostartEntry) {
+// Each save renews the autostart entry or removes it, as the option says, and a save that
+// cannot be written says so.
+TEST_F(StartupTest, SavesKeepTheAutostartEntryAndReportFailure) {
     ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nLoadWithWindows=1\n"));
     const QString entry = home.path(QStringLiteral("config/autostart/Lumivex.desktop"));
     auto main = started();
@@ -171,6 +163,13 @@ TEST_F(StartupTest, EverySaveWritesOrRemovesTheAutostartEntry) {
     globals().LoadWithWindows = 0;
     ASSERT_TRUE(main->writeprofilesettings({}));
     EXPECT_FALSE(QFile::exists(entry));
+
+    ASSERT_TRUE(QFile::remove(defaultFile()) && QDir().mkpath(defaultFile()));
+    globals().LogErrors = 1;
+    EXPECT_FALSE(main->writeprofilesettings({}));
+    globals().LogErrors = 0;
+    EXPECT_TRUE(readWholeFile(ErrorLog::path())
+                    .contains("cannot write the set file " + QFile::encodeName(defaultFile())));
 }
 
 } // namespace

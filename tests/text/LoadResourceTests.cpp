@@ -40,14 +40,10 @@ public:
     }
 };
 
-class LoadResourceTest : public ::testing::Test {
-protected:
-    LanguageGuard guard_{"en_US.UTF-8"};
-};
-
 // A tag names a text only when it is a number above 0 that fits a 16-bit id; the language's
 // font comes with any id, even one without a text.
-TEST_F(LoadResourceTest, TagsDecideCaptionAndFont) {
+TEST(LoadResource, TagsDecideCaptionAndFont) {
+    const LanguageGuard guard("en_US.UTF-8");
     const struct {
         const char* tag;
         bool loads;
@@ -68,7 +64,8 @@ TEST_F(LoadResourceTest, TagsDecideCaptionAndFont) {
     }
 }
 
-TEST_F(LoadResourceTest, EachKindOfControlTakesWhatItHas) {
+TEST(LoadResource, EachKindOfControlTakesWhatItHasInEitherLanguage) {
+    const LanguageGuard guard("en_US.UTF-8");
     DesignedForm form;
     auto* label = form.place<Label>(QStringLiteral("Label1"), QStringLiteral("5041"));
     label->setToolTipText(QStringLiteral("5122")); // labels take no tool tip
