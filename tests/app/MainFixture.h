@@ -29,10 +29,9 @@ protected:
         services.commandLine = commandLine;
         services.startDirectory = home.path();
         services.anotherInstanceRunning = anotherInstance;
-        services.serviceAction = [this](const StartupCommand& command) {
-            serviceCommands.push_back(command);
-            return serviceResult;
-        };
+        services.serviceAction = [](const StartupCommand&) {
+            return true;
+        }; // no real unit
         return std::make_unique<frmMain>(services);
     }
     QString defaultFile() const { return home.path(QStringLiteral("home/default.lvx")); }
@@ -41,6 +40,4 @@ protected:
     ScriptedHost host;
     FakeTray tray;
     bool anotherInstance = false;
-    bool serviceResult = true;
-    std::vector<StartupCommand> serviceCommands;
 };

@@ -31,18 +31,13 @@ TEST_F(ServiceControlTest, InstallWritesTheUnitWithOrWithoutTheNetwork) {
     for (const bool network : {true, false}) {
         ServiceControl service = control();
         ASSERT_TRUE(service.install());
-        EXPECT_TRUE(unitText().startsWith("[Unit]\nDescription=Lumivex\n")); // before a save
-        ASSERT_TRUE(service.saveSetting(QString(), "Description", "RS232 to TCP/IP Converter"));
-        if (network) {
-            ASSERT_TRUE(service.addNetworkDependency());
-        }
+        ASSERT_TRUE(!network || service.addNetworkDependency());
         const QByteArray text = unitText();
         for (const char* line :
-             {"[Unit]\nDescription=RS232 to TCP/IP Converter\n", "\n[Service]\nType=notify\n",
-              "\nExecStart=\"/opt/lumivex/lumivex\"\n", "\nEnvironment=LUMIVEX_HEADLESS=1\n",
-              "\nStateDirectory=lumivex\n", "\nEnvironment=LUMIVEX_HOME=/var/lib/lumivex\n",
-              "\nAmbientCapabilities=CAP_NET_RAW\n", "\nRestart=on-failure\n",
-              "\n[Install]\nWantedBy=multi-user.target\n"})
+             {"\n[Service]\nType=notify\n", "\nExecStart=\"/opt/lumivex/lumivex\"\n",
+              "\nEnvironment=LUMIVEX_HEADLESS=1\n", "\nStateDirectory=lumivex\n",
+              "\nEnvironment=LUMIVEX_HOME=/var/lib/lumivex\n",
+              "\nAmbientCapabilities=CAP_NET_RAW\n", "\nWantedBy=multi-user.target\n"})
             EXPECT_TRUE(text.contains(line)) << line;
         EXPECT_EQ(text.contains("\nAfter=network-online.target\nWants=network-online.target\n"),
                   network);
@@ -63,11 +58,9 @@ TEST_F(ServiceControlTest, DescriptionIsTheOnlySettingAndCannotBreakTheUnit) {
 
 TEST_F(ServiceControlTest, ProgramPathIsQuotedAndEscaped) {
     const std::pair<const char*, QByteArray> rows[] = {
-        {"/opt/My Apps/lumivex", "\"/opt/My Apps/lumivex\""},
-        {"/opt/a\"b/lumivex", "\"/opt/a\\\"b/lumivex\""},
-        {"/opt/a\\b/lumivex", "\"/opt/a\\\\b/lumivex\""},
-        {"/opt/100%/lumivex", "\"/opt/100%%/lumivex\""},
-        {"/opt/$HOME/lumivex", "\"/opt/$$HOME/lumivex\""},
+        {"/opt/My Apps/a\"b/lumivex", R"("/opt/My Apps/a\"b/lumivex")"},
+        {"/opt/a\\b/lumivex", R"("/opt/a\\b/lumivex")"},
+        {"/opt/100%/$HOME/lumivex", R"("/opt/100%%/$$HOME/lumivex")"},
     };
     for (const auto& [program, exec] : rows) {
         ASSERT_TRUE(control(QString::fromUtf8(program)).install());
@@ -94,14 +87,14 @@ TEST_F(ServiceControlTest, InstallFailsWhereNoUnitCanBeWritten) {
 TEST_F(ServiceControlTest, UninstallRemovesTheUnitAndItsEnablementOnly) {
     EXPECT_FALSE(control().uninstall()); // nothing to remove
     ASSERT_TRUE(control().install());
-    const QString wants = dir.filePath(QStringLiteral("multi-user.target.wants"));
+    const QString wants = dir.filePath(QStringLiteral("multi-user.target.wants/"));
     ASSERT_TRUE(QDir().mkpath(wants));
-    ASSERT_TRUE(QFile::link(unit(), wants + QStringLiteral("/lumivex.service")));
-    ASSERT_TRUE(QFile::link(unit(), wants + QStringLiteral("/other.service")));
+    ASSERT_TRUE(QFile::link(unit(), wants + QStringLiteral("lumivex.service")));
+    ASSERT_TRUE(QFile::link(unit(), wants + QStringLiteral("other.service")));
     EXPECT_TRUE(control().uninstall());
     EXPECT_FALSE(QFileInfo::exists(unit()));
-    EXPECT_FALSE(QFileInfo(wants + QStringLiteral("/lumivex.service")).isSymLink());
-    EXPECT_TRUE(QFileInfo(wants + QStringLiteral("/other.service")).isSymLink());
+    EXPECT_FALSE(QFileInfo(wants + QStringLiteral("lumivex.service")).isSymLink());
+    EXPECT_TRUE(QFileInfo(wants + QStringLiteral("other.service")).isSymLink());
     EXPECT_TRUE(commands.isEmpty()); // not the system's folder: systemctl is left alone
 }
 

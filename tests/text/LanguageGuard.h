@@ -3,16 +3,18 @@
 // override cleared and LC_ALL, LC_MESSAGES and LANG set as given (empty counts as unset).
 
 #include "tests/support/TestSupport.h"
-
-#include <QByteArray>
+#include "text/StringTable.h"
 
 class LanguageGuard {
 public:
     explicit LanguageGuard(const QByteArray& lang = "C", const QByteArray& lcMessages = {},
-                           const QByteArray& lcAll = {});
-    ~LanguageGuard();
-    LanguageGuard(const LanguageGuard&) = delete;
-    LanguageGuard& operator=(const LanguageGuard&) = delete;
+                           const QByteArray& lcAll = {})
+        : lcAll_("LC_ALL", lcAll)
+        , lcMessages_("LC_MESSAGES", lcMessages)
+        , lang_("LANG", lang) {
+        setLanguageOverride(std::nullopt);
+    }
+    ~LanguageGuard() { setLanguageOverride(std::nullopt); }
 
 private:
     ScopedEnv lcAll_;
