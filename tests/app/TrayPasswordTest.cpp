@@ -82,12 +82,12 @@ TEST_F(TrayPasswordTest, RestoringAsksForThePasswordWhenThereIsOne) {
             answerPassword(row.answer);
             main->changeWindowState(1);
             main->mnuOpen->click();
-            EXPECT_EQ(passwordQuestions, row.password.isEmpty() ? 0 : 1);
-            EXPECT_EQ(main->WindowState, row.restored ? 0 : 1);
-            EXPECT_EQ(main->RestoreLocked, !row.restored || row.password.isEmpty());
             // A refused program is back in the tray, or minimized where there is none.
-            EXPECT_EQ(main->Visible, row.restored || !available);
-            EXPECT_EQ(static_cast<int>(host.messages.size()), row.messages);
+            EXPECT_EQ(std::tuple(passwordQuestions, main->WindowState, main->RestoreLocked,
+                                 main->Visible, int(host.messages.size())),
+                      std::tuple(row.password.isEmpty() ? 0 : 1, row.restored ? 0 : 1,
+                                 !row.restored || row.password.isEmpty(),
+                                 row.restored || !available, row.messages));
         }
     }
 }

@@ -10,11 +10,8 @@
 namespace {
 
 TEST(StatusText, TimeoutTextFollowsTheCurrentTimeoutAndYieldsToKnownCodes) {
-    const struct {
-        int timeout;
-        int code;
-        const char* text;
-    } rows[] = {
+    const std::tuple<int, int, const char*> rows[] = {
+        // current time-out, code, text
         {11010, 11010, "11010   [IP Request Timed Out]"},
         {1000, 1000, "1000   [Ping Timeout]"},
         {1000, 1001, "1001   [Unknown Message Returned]"},
@@ -22,9 +19,9 @@ TEST(StatusText, TimeoutTextFollowsTheCurrentTimeoutAndYieldsToKnownCodes) {
         {0, 0, "0   [IP Success]"},
         {1000, -1, "-1   [Bad IP Format]"},
     };
-    for (const auto& row : rows) {
-        setCurrentPingTimeout(row.timeout);
-        EXPECT_EQ(PingStatusText(row.code), QString::fromLatin1(row.text)) << row.timeout;
+    for (const auto& [timeout, code, text] : rows) {
+        setCurrentPingTimeout(timeout);
+        EXPECT_EQ(PingStatusText(code), QString::fromLatin1(text)) << timeout;
     }
     setCurrentPingTimeout(1000);
 }

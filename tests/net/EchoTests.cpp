@@ -94,15 +94,11 @@ TEST_F(PingHostTest, AnythingButADottedAddressIsBadFormat) {
 TEST_F(PingHostTest, LoopbackAnswersOrFailsAndTheTimeoutFollowsTheSetting) {
     const bool available = EchoService::instance().available();
     ASSERT_TRUE(available || !echoRequired());
-    const struct {
-        const char* address;
-        int timeoutIndex;
-        int timeout;
-    } rows[] = {{"127.1", 0, 100}, {"127.0.0.1", 19, 2000}};
-    for (const auto& row : rows) {
-        globals().PingTimeout = row.timeoutIndex;
-        const EchoReply reply = ping(QString::fromLatin1(row.address), "Testing 123");
-        EXPECT_EQ(currentPingTimeout(), row.timeout);
+    const std::tuple<const char*, int, int> rows[] = {{"127.1", 0, 100}, {"127.0.0.1", 19, 2000}};
+    for (const auto& [address, timeoutIndex, timeout] : rows) {
+        globals().PingTimeout = timeoutIndex;
+        const EchoReply reply = ping(QString::fromLatin1(address), "Testing 123");
+        EXPECT_EQ(currentPingTimeout(), timeout);
         expectLoopbackOutcome(reply, available, "Testing 123");
     }
 }

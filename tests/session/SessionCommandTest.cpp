@@ -75,21 +75,18 @@ protected:
 
 TEST_F(SessionCommandTest, ComSettingsSelectsTheListsAndGivesThePortTheirSettings) {
     // Each row starts from the window's defaults: 9600, None, 8, 1.
-    const struct {
-        const char* command;
-        QStringList lists; // baud, parity, data bits, stop bits afterwards
-        const char* port;  // the settings the serial port was given
-    } rows[] = {
+    // The command, the baud, parity, data and stop bits lists afterwards, the port's settings.
+    const std::tuple<const char*, QStringList, const char*> rows[] = {
         {"[COMSETTINGS=19200,E,7,1]", {"19200", "Even", "7", "1"}, "19200,E,7,1"},
         {"[COMSETTINGS=56000,O,8,2]", {"9600", "Odd", "8", "2"}, "9600,O,8,2"},
         {"[COMSETTINGS=115200, E,7,1]", {"115200", "None", "7", "1"}, "115200,N,7,1"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.command);
+    for (const auto& [command, lists, port] : rows) {
+        SCOPED_TRACE(command);
         frmDocument fresh{host};
-        EXPECT_TRUE(executeSessionCommand(fresh, QString::fromUtf8(row.command)));
-        EXPECT_EQ(listTexts(fresh), row.lists);
-        EXPECT_EQ(fresh.MSComm1().settings(), QString::fromUtf8(row.port));
+        EXPECT_TRUE(executeSessionCommand(fresh, QString::fromUtf8(command)));
+        EXPECT_EQ(listTexts(fresh), lists);
+        EXPECT_EQ(fresh.MSComm1().settings(), QString::fromUtf8(port));
     }
 }
 
