@@ -81,11 +81,14 @@ TEST_F(LinkMonitorTest, QuietTicksBeforeAPassFollowThePingFrequency) {
 
 TEST_F(LinkMonitorTest, GuardsKeepTheCountStillAndDataArrivalRestartsIt) {
     session.connectClient();
-    session.active = false; // inactive or UDP
-    for (int i = 0; i < 100; ++i)
-        monitor.tick();
-    EXPECT_TRUE(monitor.PingTicks() == 0 && echo.requests.empty());
-    session.active = true;
+    for (const bool active : {false, true}) { // inactive or UDP; pings off
+        session.active = active;
+        globals().PingEnabled = active ? 0 : 1;
+        for (int i = 0; i < 100; ++i)
+            monitor.tick();
+        EXPECT_TRUE(monitor.PingTicks() == 0 && echo.requests.empty()) << active;
+    }
+    globals().PingEnabled = 1;
     ASSERT_EQ(ticksToPass(8), -1);
     monitor.dataArrived();
     EXPECT_EQ(ticksToPass(8), -1);
