@@ -30,9 +30,8 @@ public:
     void send(const QByteArray& bytes) { socket.write(bytes); }
     // The next answer line without its line feed, or "(none)" when none came in time.
     QByteArray answer() {
-        if (!waitUntil([&] { return socket.canReadLine(); }))
-            return "(none)";
-        return socket.readLine().chopped(1);
+        return waitUntil([&] { return socket.canReadLine(); }) ? socket.readLine().chopped(1)
+                                                               : QByteArray("(none)");
     }
     bool closedByProgram() {
         return waitUntil([&] { return socket.state() == QLocalSocket::UnconnectedState; });
@@ -57,15 +56,14 @@ class CommandChannelTest : public ::testing::Test {
 protected:
     CommandChannelTest() {
         EXPECT_TRUE(channel.listen()) << channel.error().toStdString();
-        // The tests run the idle check themselves.
-        channel.idleTimer.stop();
+        channel.idleTimer.stop(); // the tests run the idle check themselves
     }
     // Topic "T" accepts "yes" and refuses the rest; there is no other topic.
     CommandReply handle(const QString& topic, const QString& command) {
         requests << topic + QLatin1Char('|') + command;
-        if (topic != QLatin1String("T"))
-            return CommandReply::NoSuchTopic;
-        return command == QLatin1String("yes") ? CommandReply::Accepted : CommandReply::Refused;
+        return topic != QLatin1String("T")       ? CommandReply::NoSuchTopic
+               : command == QLatin1String("yes") ? CommandReply::Accepted
+                                                 : CommandReply::Refused;
     }
     std::unique_ptr<Client> connect() {
         auto client = std::make_unique<Client>(channel.path());
@@ -80,9 +78,7 @@ protected:
     }};
 };
 
-// The socket's name is checked through the program, whose client finds it by that name.
-TEST_F(CommandChannelTest, ListensOwnerOnlyAtTheProgramsSocket) {
-    ASSERT_TRUE(channel.path().startsWith(home.path(QStringLiteral("runtime/lumivex/"))));
+TEST_F(CommandChannelTest, ListensOwnerOnlyAndReplacesAFileLeftAtItsPlace) {
     const std::pair<QString, mode_t> rows[] = {
         {channel.path(), S_IFSOCK | 0600},
         {home.path(QStringLiteral("runtime/lumivex")), S_IFDIR | 0700}};
@@ -91,42 +87,43 @@ TEST_F(CommandChannelTest, ListensOwnerOnlyAtTheProgramsSocket) {
         ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
         EXPECT_EQ(st.st_mode & (S_IFMT | 0777), mode) << path.toStdString();
     }
-}
-
-TEST_F(CommandChannelTest, AFileLeftAtTheSocketsPlaceIsReplacedAndTheSocketGoesAtTheEnd) {
-    // A program that had our pid died and left its file behind.
+    // A program that had our pid died and left its file behind; the socket goes at the end.
     const QString path = home.path(QStringLiteral("runtime/lumivex/x.1.dde"));
     ASSERT_TRUE(writeWholeFile(path, "left over"));
     {
         CommandChannel other([](const QString&, const QString&) { return CommandReply::Accepted; });
         ASSERT_TRUE(other.listen(path)) << other.error().toStdString();
-        Client client(path);
-        ASSERT_TRUE(client.connected());
-        client.send("any\tthing\n");
-        EXPECT_EQ(client.answer(), "ACK");
+        EXPECT_TRUE(Client(path).connected());
     }
     EXPECT_FALSE(QFile::exists(path));
 }
 
-TEST_F(CommandChannelTest, OneConnectionCarriesSeveralRequestsAnsweredInOrder) {
+TEST_F(CommandChannelTest, EachLineIsAnsweredInOrderAndBadLinesDoNotEndTheConnection) {
+    const std::pair<QByteArray, QByteArray> rows[] = {
+        {"T\tyes\n", "ACK"},
+        {"T\tno\r\n", "NAK"},
+        {"nowhere\t[ACTIVATE]\n", "NAK\tno such topic"},
+        {"garbage without a tab\n", "NAK\tmalformed request"},
+        {"T\t\xff\xfe yes\n", "NAK\tnot UTF-8"},
+        {"T\tye\x01s\n", "NAK\tmalformed request"},
+        {QByteArray("T\0\tyes\n", 7), "NAK\tmalformed request"},
+        {"T\tyes\tmore\n", "NAK"}, // the topic ends at the first tab
+    };
     auto client = connect();
-    client->send("T\tyes\nT\tno\nT\tyes\r\nnowhere\t[ACTIVATE]\n");
-    EXPECT_EQ(client->answer(), "ACK");
-    EXPECT_EQ(client->answer(), "NAK");
-    EXPECT_EQ(client->answer(), "ACK"); // CR LF ends a line too
-    EXPECT_EQ(client->answer(), "NAK\tno such topic");
-    // A request written in pieces is answered once its line is complete.
+    for (const auto& [line, answer] : rows) {
+        client->send(line);
+        EXPECT_EQ(client->answer(), answer) << line.toStdString();
+    }
     client->send("T\t");
-    client->send("y");
-    client->send("es\n");
+    client->send("yes\n"); // answered once its line is complete
     EXPECT_EQ(client->answer(), "ACK");
-    EXPECT_EQ(requests, QStringList({"T|yes", "T|no", "T|yes", "nowhere|[ACTIVATE]", "T|yes"}));
+    EXPECT_EQ(requests.size(), 5) << requests.join(u' ').toStdString();
 }
 
 TEST_F(CommandChannelTest, AClientThatHasFinishedWritingStillGetsEveryAnswer) {
     const int fd = connectUnix(QFile::encodeName(channel.path()));
     ASSERT_GE(fd, 0);
-    const QByteArray requests = "T\tyes\nT\tno\nU\tyes\n";
+    const QByteArray requests = "T\tyes\nU\tyes\n";
     ASSERT_EQ(::write(fd, requests.constData(), requests.size()), requests.size());
     ::shutdown(fd, SHUT_WR);
     QByteArray answers;
@@ -137,51 +134,20 @@ TEST_F(CommandChannelTest, AClientThatHasFinishedWritingStillGetsEveryAnswer) {
         return n == 0;
     }));
     ::close(fd);
-    EXPECT_EQ(answers, "ACK\nNAK\nNAK\tno such topic\n");
-}
-
-TEST_F(CommandChannelTest, MalformedLinesAreRefusedAndTheConnectionGoesOn) {
-    struct Row {
-        QByteArray line;
-        QByteArray answer;
-    };
-    const Row rows[] = {
-        {"garbage without a tab\n", "NAK\tmalformed request"},
-        {"\n", "NAK\tmalformed request"},
-        {"T\t\xff\xfe yes\n", "NAK\tnot UTF-8"},
-        {"T\t\xc3\n", "NAK\tnot UTF-8"}, // cut in the middle of a character
-        {"T\tye\x01s\n", "NAK\tmalformed request"},
-        {QByteArray("T\0\tyes\n", 7), "NAK\tmalformed request"},
-        {"\tyes\n", "NAK\tno such topic"},
-        {"T\tyes\tmore\n", "NAK"}, // the topic ends at the first tab
-        {"T\t\xc3\xa9\n", "NAK"},  // UTF-8 that is not a known command
-    };
-    auto client = connect();
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.line.toStdString());
-        client->send(row.line);
-        EXPECT_EQ(client->answer(), row.answer);
-    }
-    client->send("T\tyes\n");
-    EXPECT_EQ(client->answer(), "ACK");
-    EXPECT_FALSE(requests.contains(QStringLiteral("T|ye\x01s")));
+    EXPECT_EQ(answers, "ACK\nNAK\tno such topic\n");
 }
 
 TEST_F(CommandChannelTest, AnOverlongLineEndsThatConnectionOnly) {
     auto flooder = connect();
     auto good = connect();
-    const QByteArray at4k = "T\t" + QByteArray(4093, 'y') + '\n'; // 4096 with its line feed
-    const QByteArray over = "T\t" + QByteArray(4094, 'y') + '\n';
-    flooder->send(at4k);
+    flooder->send("T\t" + QByteArray(4093, 'y') + '\n'); // 4096 with its line feed
     EXPECT_EQ(flooder->answer(), "NAK");
-    flooder->send(over);
+    flooder->send("T\t" + QByteArray(4094, 'y') + '\n');
     EXPECT_EQ(flooder->answer(), "NAK\tline too long");
     EXPECT_TRUE(flooder->closedByProgram());
 
     auto megabyte = connect();
     megabyte->send("T\t" + QByteArray(1024 * 1024LL, 'x'));
-    good->send("T\tyes\n");
-    EXPECT_EQ(good->answer(), "ACK");
     // Its refusal may be lost: a client still writing when the program closes gets EPIPE.
     EXPECT_TRUE(megabyte->closedByProgram());
     good->send("T\tyes\n");
@@ -200,14 +166,10 @@ TEST_F(CommandChannelTest, ASilentClientIsDroppedAfterTwoIdleTicks) {
     channel.idleTimer_Timer();
     EXPECT_TRUE(silent->closedByProgram());
     EXPECT_EQ(talker->socket.state(), QLocalSocket::ConnectedState);
-    channel.idleTimer_Timer();
-    EXPECT_TRUE(talker->closedByProgram());
-    EXPECT_EQ(channel.connectionCount(), 0);
 }
 
 TEST_F(CommandChannelTest, ClientsBeyondTheLimitAreTurnedAway) {
     std::vector<std::unique_ptr<Client>> clients;
-    clients.reserve(16);
     for (int i = 0; i < 16; ++i)
         clients.push_back(connect());
     ASSERT_TRUE(waitUntil([&] { return channel.connectionCount() == 16; }));
@@ -225,11 +187,10 @@ TEST_F(CommandChannelTest, ClientsBeyondTheLimitAreTurnedAway) {
 TEST_F(CommandChannelTest, AnotherUsersClientGetsNoAnswer) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "needs root to connect as another user";
-    QTemporaryDir openDir; // under /tmp, so that "nobody" can reach it once opened up
-    const QString open = openDir.path();
-    ::chmod(QFile::encodeName(open).constData(), 0755);
+    QTemporaryDir open; // under /tmp, so that "nobody" can reach it once opened up
+    ::chmod(QFile::encodeName(open.path()).constData(), 0755);
     CommandChannel shared([](const QString&, const QString&) { return CommandReply::Accepted; });
-    ASSERT_TRUE(shared.listen(open + QStringLiteral("/x.1.dde")));
+    ASSERT_TRUE(shared.listen(open.path() + QStringLiteral("/x.1.dde")));
     const QByteArray path = QFile::encodeName(shared.path());
     ::chmod(path.constData(), 0666);
 
@@ -247,8 +208,7 @@ TEST_F(CommandChannelTest, AnotherUsersClientGetsNoAnswer) {
     }
     int status = -1;
     ASSERT_TRUE(waitUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; }));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 } // namespace

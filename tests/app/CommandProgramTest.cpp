@@ -20,8 +20,7 @@ namespace {
 
 struct ClientRun {
     int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
+    QByteArray out, err;
 };
 
 // The set file of a program: "None" (stored with 6 data bits), a virtual port COM7 serving
@@ -75,17 +74,10 @@ public:
         return {saved(session, "BaudRate"), saved(session, "Parity"), saved(session, "Databits"),
                 saved(session, "Stopbits")};
     }
-    // The status lines so far (headless mode writes them to stderr).
-    const QByteArray& statusLines() {
-        err_ += process.readAllStandardError();
-        return err_;
-    }
-
     QProcess process;
 
 private:
     QString folder_;
-    QByteArray err_;
 };
 
 class CommandProgramTest : public ::testing::Test {
@@ -110,7 +102,7 @@ protected:
         return waitUntil([&] { return ddeExit(topic, "[DEACTIVATE]") == 1; },
                          std::chrono::seconds(15));
     }
-    std::unique_ptr<Program> start(const QString& name, const QList<int>& connectors = {3}) {
+    std::unique_ptr<Program> start(const QString& name, const QList<int>& connectors) {
         auto program = std::make_unique<Program>(home, name, connectors);
         EXPECT_TRUE(ready("None"));
         return program;
@@ -118,99 +110,6 @@ protected:
 
     IsolatedHome home;
 };
-
-TEST_F(CommandProgramTest, SessionCommandsAnswerAsAcceptedOrRefusedAndAppExitSaves) {
-    auto program = start(QStringLiteral("a"));
-    const ClientRun accepted =
-        dde({QStringLiteral("COM3"), QStringLiteral("[COMSETTINGS=19200,E,7,1]")});
-    EXPECT_EQ(accepted.exitCode, 0);
-    EXPECT_EQ(accepted.out, "ACK\n");
-    const ClientRun refused = dde({QStringLiteral("COM3"), QStringLiteral("[RESET]")});
-    EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_EQ(refused.out, "NAK\n");
-
-    const struct {
-        const char* topic;
-        const char* command;
-        int exitCode;
-    } rows[] = {
-        {"com3", " [comsettings=56000,o,8,2] ", 0}, // baud stays 19200
-        {"COM3", "[COMSETTINGS=9600, N,8,1]", 0},   // parity " N" matches nothing
-        {"None", "[COMSETTINGS=9600,N,8]", 0},      // data bits stay 6
-        {"None", "[DEACTIVATE]", 1},                // inactive
-        {"None", "[ACTIVATE]", 0},                  // accepted; "None" never opens anything
-        {"None", "[ACTIVATE]", 0},                  // so it is still inactive
-        {"COM7", "[DEACTIVATE]", 1},
-        {"COM7", "[ACTIVATE]", 0},
-    };
-    for (const auto& row : rows)
-        EXPECT_EQ(ddeExit(row.topic, row.command), row.exitCode) << row.topic << row.command;
-    ASSERT_TRUE(waitUntil([&] { return program->statusLines().contains("COM7"); }));
-    EXPECT_TRUE(program->statusLines().contains("Virtual Port COM7 created"))
-        << program->statusLines().constData();
-    const QString link = home.path(QStringLiteral("a/ports/COM7"));
-    EXPECT_TRUE(QFileInfo(link).isSymLink());
-    EXPECT_EQ(ddeExit("COM7", "[ACTIVATE]"), 1); // already active: refused, unchanged
-    EXPECT_EQ(ddeExit("COM7", "[DEACTIVATE]"), 0);
-    EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(link); }));
-    EXPECT_EQ(ddeExit("COM7", "[ACTIVATE]"), 0);
-
-    const ClientRun nowhere = dde({QStringLiteral("COM9"), QStringLiteral("[ACTIVATE]")});
-    EXPECT_EQ(nowhere.exitCode, 2);
-    EXPECT_TRUE(nowhere.out.isEmpty());
-    EXPECT_TRUE(nowhere.err.contains("no running lumivex has the topic COM9"))
-        << nowhere.err.data();
-    const ClientRun otherApp = dde({QStringLiteral("--app"), QStringLiteral("other"),
-                                    QStringLiteral("COM3"), QStringLiteral("[ACTIVATE]")});
-    EXPECT_EQ(otherApp.exitCode, 2);
-    EXPECT_TRUE(otherApp.err.contains("no running other answered"));
-    EXPECT_EQ(dde({QStringLiteral("COM3")}).exitCode, 2);
-    EXPECT_EQ(ddeExit("COM3", "[ACTIVATE]\n[DEACTIVATE]"), 2); // one line per request
-
-    EXPECT_EQ(ddeExit("System", "[APPEXIT]"), 0);
-    ASSERT_TRUE(program->ended());
-    EXPECT_EQ(program->process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program->process.exitCode(), 0);
-    EXPECT_EQ(program->savedLines(1), QList<int>({6, 0, 1, 0})); // 9600 N, 6 bits stayed
-    // 19200,O,8,2 then 9600 with " N", which leaves Odd, and 8 data bits and 1 stop bit.
-    EXPECT_EQ(program->savedLines(3), QList<int>({6, 2, 3, 0}));
-    EXPECT_EQ(program->saved(2, "AutoActivate"), 1) << "saved active, back active next start";
-    EXPECT_FALSE(QFile::exists(program->socketPath(home)));
-    EXPECT_EQ(ddeExit("System", "[APPEXIT]"), 2); // nobody left
-}
-
-// Raw clients that misbehave (their answers are checked in the channel test), while
-// lumivex-dde goes on being served.
-TEST_F(CommandProgramTest, BadClientsDoNotStopTheProgram) {
-    auto program = start(QStringLiteral("a"));
-    const QString path = program->socketPath(home);
-    QLocalSocket silent;
-    QLocalSocket flooder;
-    QLocalSocket garbage;
-    for (QLocalSocket* socket : {&silent, &flooder, &garbage})
-        socket->connectToServer(path);
-    ASSERT_TRUE(waitUntil([&] {
-        return flooder.state() == QLocalSocket::ConnectedState &&
-               garbage.state() == QLocalSocket::ConnectedState;
-    }));
-    // Clients that leave before their answers come: writing them must not end the program.
-    for (int i = 0; i < 5; ++i) {
-        QLocalSocket leaver;
-        leaver.connectToServer(path);
-        ASSERT_TRUE(waitUntil([&] { return leaver.state() == QLocalSocket::ConnectedState; }));
-        leaver.write(QByteArray("None\t[DEACTIVATE]\n").repeated(200));
-        ASSERT_TRUE(waitUntil([&] { return leaver.bytesToWrite() == 0; }));
-        leaver.abort();
-    }
-    garbage.write("\x01\x02garbage\n\xff\xfe\xfd\tstill garbage\n");
-    flooder.write(QByteArray(1024 * 1024LL, 'z'));
-    EXPECT_EQ(ddeExit("COM3", "[COMSETTINGS=2400,N,8,1]"), 0);
-    EXPECT_TRUE(waitUntil([&] { return flooder.state() == QLocalSocket::UnconnectedState; }));
-    EXPECT_EQ(ddeExit("None", "[DEACTIVATE]"), 1);
-    EXPECT_EQ(ddeExit("System", "[APPEXIT]"), 0);
-    ASSERT_TRUE(program->ended());
-    EXPECT_EQ(program->process.exitCode(), 0);
-}
 
 // A socket that nobody listens on, named for a program that has ended.
 void leaveStaleSocket(const QString& path) {
@@ -223,7 +122,8 @@ void leaveStaleSocket(const QString& path) {
     ::close(fd);
 }
 
-TEST_F(CommandProgramTest, TwoProgramsAnswerForTheirOwnTopicsAndStaleSocketsGo) {
+// Two programs, each answering for its own topics, and "System" for both.
+TEST_F(CommandProgramTest, CommandsReachTheProgramWithTheTopicAndAppExitSaves) {
     const pid_t gone = ::fork(); // a program that has ended
     if (gone == 0)
         ::_exit(0);
@@ -231,28 +131,60 @@ TEST_F(CommandProgramTest, TwoProgramsAnswerForTheirOwnTopicsAndStaleSocketsGo) 
     auto first = start(QStringLiteral("a"), {3});
     auto second = std::make_unique<Program>(home, QStringLiteral("b"), QList<int>{4});
     ASSERT_TRUE(ready("COM4"));
-    QDir().mkpath(home.path(QStringLiteral("runtime/lumivex")));
     const QString stale = home.path(QStringLiteral("runtime/lumivex/lumivex.%1.dde")).arg(gone);
     leaveStaleSocket(stale);
-    const QString notOurs = home.path(QStringLiteral("runtime/lumivex/lumivex.x1.dde"));
-    writeWholeFile(notOurs, "");
 
+    const ClientRun accepted =
+        dde({QStringLiteral("COM3"), QStringLiteral("[COMSETTINGS=19200,O,8,2]")});
+    EXPECT_EQ(std::tuple(accepted.exitCode, accepted.out), std::tuple(0, QByteArray("ACK\n")));
+    const ClientRun refused = dde({QStringLiteral("COM3"), QStringLiteral("[RESET]")});
+    EXPECT_EQ(std::tuple(refused.exitCode, refused.out), std::tuple(1, QByteArray("NAK\n")));
     EXPECT_EQ(ddeExit("COM4", "[COMSETTINGS=4800,E,8,1]"), 0); // the second one has it
     EXPECT_FALSE(QFile::exists(stale));
-    EXPECT_TRUE(QFile::exists(notOurs));
-    EXPECT_EQ(ddeExit("COM3", "[COMSETTINGS=1200,E,8,1]"), 0); // the first one has it
-    EXPECT_EQ(ddeExit("COM5", "[ACTIVATE]"), 2);
-    EXPECT_EQ(ddeExit("None", "[DEACTIVATE]"), 1); // both have it: one answers
+    EXPECT_EQ(ddeExit("None", "[COMSETTINGS=9600,N,8]"), 0); // data bits stay 6
+
+    // The virtual port opens on activation and goes on deactivation.
+    EXPECT_EQ(ddeExit("COM7", "[ACTIVATE]"), 0);
+    const QString link = home.path(QStringLiteral("a/ports/COM7"));
+    EXPECT_TRUE(waitUntil([&] { return QFileInfo(link).isSymLink(); }));
+    EXPECT_EQ(ddeExit("COM7", "[ACTIVATE]"), 1); // already active
+    EXPECT_EQ(ddeExit("COM7", "[DEACTIVATE]"), 0);
+    EXPECT_TRUE(waitUntil([&] { return !QFileInfo::exists(link); }));
+    EXPECT_EQ(ddeExit("COM7", "[ACTIVATE]"), 0);
+
+    const ClientRun nowhere = dde({QStringLiteral("COM9"), QStringLiteral("[ACTIVATE]")});
+    EXPECT_EQ(nowhere.exitCode, 2);
+    EXPECT_TRUE(nowhere.err.contains("no running lumivex has the topic COM9"))
+        << nowhere.err.data();
+    EXPECT_EQ(ddeExit("COM3", "[ACTIVATE]\n[DEACTIVATE]"), 2); // one line per request
+
+    // Raw clients that flood or leave before their answers come must not end the program.
+    QLocalSocket flooder;
+    flooder.connectToServer(first->socketPath(home));
+    for (int i = 0; i < 3; ++i) {
+        QLocalSocket leaver;
+        leaver.connectToServer(first->socketPath(home));
+        ASSERT_TRUE(waitUntil([&] { return leaver.state() == QLocalSocket::ConnectedState; }));
+        leaver.write(QByteArray("None\t[DEACTIVATE]\n").repeated(200));
+        ASSERT_TRUE(waitUntil([&] { return leaver.bytesToWrite() == 0; }));
+        leaver.abort();
+    }
+    ASSERT_TRUE(waitUntil([&] { return flooder.state() == QLocalSocket::ConnectedState; }));
+    flooder.write(QByteArray(1024 * 1024LL, 'z'));
+    EXPECT_EQ(ddeExit("COM3", "[DEACTIVATE]"), 1);
+    EXPECT_TRUE(waitUntil([&] { return flooder.state() == QLocalSocket::UnconnectedState; }));
 
     // "System" is everyone's: the oldest program goes first.
     EXPECT_EQ(ddeExit("System", "[APPEXIT]"), 0);
     ASSERT_TRUE(first->ended());
+    EXPECT_EQ(first->process.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(first->socketPath(home)));
     EXPECT_EQ(second->process.state(), QProcess::Running);
-    EXPECT_EQ(ddeExit("COM4", "[DEACTIVATE]"), 1);
     EXPECT_EQ(ddeExit("System", "[APPEXIT]"), 0);
     ASSERT_TRUE(second->ended());
-    EXPECT_EQ(second->process.exitCode(), 0);
-    EXPECT_EQ(first->savedLines(3), QList<int>({3, 1, 3, 0}));
+    EXPECT_EQ(first->savedLines(1), QList<int>({6, 0, 1, 0}));
+    EXPECT_EQ(first->savedLines(3), QList<int>({8, 2, 3, 2}));
+    EXPECT_EQ(first->saved(2, "AutoActivate"), 1) << "saved active, back active next start";
     EXPECT_EQ(second->savedLines(3), QList<int>({5, 1, 3, 0}));
 }
 

@@ -10,29 +10,24 @@
 namespace {
 
 TEST(StatusText, TimeoutTextFollowsTheCurrentTimeoutAndYieldsToKnownCodes) {
-    const struct {
-        int timeout;
-        int code;
-        const char* text;
-    } rows[] = {
+    const std::tuple<int, int, const char*> rows[] = {
+        // current time-out, code, text
         {11010, 11010, "11010   [IP Request Timed Out]"},
         {1000, 1000, "1000   [Ping Timeout]"},
         {1000, 1001, "1001   [Unknown Message Returned]"},
-        {1000, 11024, "11024   [Unknown Message Returned]"},
         {2000, 1000, "1000   [Unknown Message Returned]"},
-        {2000, 2000, "2000   [Ping Timeout]"},
         {0, 0, "0   [IP Success]"},
+        {1000, -1, "-1   [Bad IP Format]"},
     };
-    for (const auto& row : rows) {
-        setCurrentPingTimeout(row.timeout);
-        EXPECT_EQ(PingStatusText(row.code), QString::fromLatin1(row.text)) << row.timeout;
+    for (const auto& [timeout, code, text] : rows) {
+        setCurrentPingTimeout(timeout);
+        EXPECT_EQ(PingStatusText(code), QString::fromLatin1(text)) << timeout;
     }
     setCurrentPingTimeout(1000);
 }
 
 TEST(PingTimeout, IndexGivesHundredMillisecondSteps) {
-    const std::pair<int, int> rows[] = {{0, 100},  {9, 1000},      {19, 2000},    {-1, 500},
-                                        {-7, 500}, {1000, 100100}, {INT_MAX, 500}};
+    const std::pair<int, int> rows[] = {{0, 100}, {19, 2000}, {-1, 500}, {INT_MAX, 500}};
     for (const auto& [index, milliseconds] : rows)
         EXPECT_EQ(pingTimeoutForIndex(index), milliseconds) << index;
 }
@@ -44,11 +39,9 @@ TEST(EchoPacket, RequestCarriesIdentifierSequenceDataAndAValidChecksum) {
     EXPECT_EQ(internetChecksum(packet), 0) << "a packet with its checksum sums to zero";
     const auto request = parseEchoRequest(packet);
     ASSERT_TRUE(request);
-    EXPECT_EQ(request->identifier, 0x1234);
-    EXPECT_EQ(request->sequence, 0xabcd);
-    EXPECT_EQ(request->data, QByteArray("Testing 123"));
-    EXPECT_EQ(internetChecksum(buildEchoRequest(1, 2, "abc")), 0) << "odd length";
-    EXPECT_EQ(internetChecksum(buildEchoRequest(0xffff, 0xffff, QByteArray(1000, '\xff'))), 0);
+    EXPECT_EQ(std::tuple(request->identifier, request->sequence, request->data),
+              std::tuple(0x1234, 0xabcd, QByteArray("Testing 123")));
+    EXPECT_EQ(internetChecksum(buildEchoRequest(0xffff, 0xffff, QByteArray(999, '\xff'))), 0);
 }
 
 QByteArray ipHeader(int protocol, int optionBytes = 0) {
@@ -80,15 +73,11 @@ TEST(EchoPacket, RepliesAndErrorReportsAreReadOurOwnRequestAndMalformedPacketsAr
         {"our own request on loopback", ipHeader(1) + request, -2},
         {"host unreachable", ipHeader(1) + icmp(3, 1, quoted), 11003},
         {"TTL expired", ipHeader(1) + icmp(11, 0, quoted), 11013},
-        {"parameter problem", ipHeader(1) + icmp(12, 0, quoted), 11015},
         {"report about UDP", ipHeader(1) + icmp(3, 3, ipHeader(17) + request.left(8)), -2},
-        {"report about a reply", ipHeader(1) + icmp(3, 1, ipHeader(1) + reply), -2},
         {"cut report", ipHeader(1) + icmp(3, 1, ipHeader(1) + request.left(6)), -2},
-        {"timestamp request", ipHeader(1) + icmp(13, 0, {}), -2},
         {"short ICMP", ipHeader(1) + request.left(7), -2},
         {"not IPv4", QByteArray(1, '\x60') + QByteArray(40, '\0'), -2},
         {"header longer than packet", QByteArray(1, '\x4f') + QByteArray(30, '\0'), -2},
-        {"empty", {}, -2},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -96,28 +85,15 @@ TEST(EchoPacket, RepliesAndErrorReportsAreReadOurOwnRequestAndMalformedPacketsAr
         ASSERT_EQ(message.has_value(), row.status != -2);
         if (!message)
             continue;
-        EXPECT_EQ(message->identifier, 7);
-        EXPECT_EQ(message->sequence, 9);
-        EXPECT_EQ(message->status, row.status);
-        EXPECT_EQ(message->data, row.status == 0 ? QByteArray("Hello") : QByteArray());
+        EXPECT_EQ(
+            std::tuple(message->identifier, message->sequence, message->status, message->data),
+            std::tuple(7, 9, row.status, row.status == 0 ? QByteArray("Hello") : QByteArray()));
     }
 }
 
 TEST(EchoAddress, WireOrderAsSignedLittleEndianAndDotted) {
-    const struct {
-        quint32 address;
-        qint32 value;
-        const char* dotted;
-    } rows[] = {{0x7f000001, 16777343, "127.0.0.1"},
-                {0xc0a801c8, -939415360, "192.168.1.200"},
-                {0xffffffff, -1, "255.255.255.255"}};
-    for (const auto& row : rows) {
-        EXPECT_EQ(wireOrderAddressValue(row.address), row.value) << row.dotted;
-        QByteArray bytes(4, '\0');
-        for (int i = 0; i < 4; ++i)
-            bytes[i] = char(row.address >> (24 - 8 * i));
-        EXPECT_EQ(DottedAddress(bytes), QString::fromLatin1(row.dotted));
-    }
+    EXPECT_EQ(wireOrderAddressValue(0xc0a801c8), -939415360);
+    EXPECT_EQ(DottedAddress(QByteArray("\xc0\xa8\x01\xc8", 4)), QStringLiteral("192.168.1.200"));
 }
 
 } // namespace

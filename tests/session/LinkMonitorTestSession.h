@@ -55,11 +55,10 @@ public:
         return n;
     }
     int freeIndex() const {
-        for (int i = 1; i <= array.maxIndex(); ++i) {
-            if (array.at(i).State() == 0)
-                return i;
-        }
-        return array.maxIndex() + 1;
+        int i = 1;
+        while (i <= array.maxIndex() && array.at(i).State() != 0)
+            ++i;
+        return i;
     }
 
     std::vector<std::unique_ptr<QTcpSocket>> clients;

@@ -24,51 +24,36 @@ struct GrammarRow {
 // clang-format off
 const GrammarRow kGrammar[] = {
     {"[ACTIVATE]",                          Kind::Activate,    -1, -1, -1, -1},
-    {"  [activate]  ",                      Kind::Activate,    -1, -1, -1, -1},
     {"[Deactivate]",                        Kind::Deactivate,  -1, -1, -1, -1},
     {"\t[ACTIVATE]",                        Kind::Unknown,     -1, -1, -1, -1}, // only spaces trimmed
-    {"[ACTIVATE] NOW",                      Kind::Unknown,     -1, -1, -1, -1},
-    {"[ACTIVATE",                           Kind::Unknown,     -1, -1, -1, -1},
     {"",                                    Kind::Unknown,     -1, -1, -1, -1},
     {"[COMSETTINGS=19200,E,7,1]",           Kind::ComSettings,  8,  1,  2,  0},
-    {"[comsettings=115200,odd,5,2]",        Kind::ComSettings, 12,  2,  0,  2},
     {"[COMSETTINGS=110,MARK,6,1.5]",        Kind::ComSettings,  0,  3,  1,  1},
-    {"[COMSETTINGS=921600,S,8,1]",          Kind::ComSettings, 15,  4,  3,  0},
-    {"[COMSETTINGS=300,NONE,8,1]",          Kind::ComSettings,  1,  0,  3,  0},
     {"[COMSETTINGS=56000,N,8,1]",           Kind::ComSettings, -1,  0,  3,  0}, // not a listed rate
     {"[COMSETTINGS=9600,N,8]",              Kind::ComSettings,  6,  0, -1, -1}, // data bits need a comma after
     {"[COMSETTINGS=9600]",                  Kind::ComSettings, -1, -1, -1, -1},
-    {"[COMSETTINGS=]",                      Kind::ComSettings, -1, -1, -1, -1},
-    {"[COMSETTINGS=",                       Kind::ComSettings, -1, -1, -1, -1},
     {"[COMSETTINGS=9600, N,8,1]",           Kind::ComSettings,  6, -1,  3,  0}, // parity untrimmed
     {"[COMSETTINGS=9600,N,8, 1.5 ]",        Kind::ComSettings,  6,  0,  3,  1}, // stop bits trimmed
-    {"[COMSETTINGS=9600,N, 7 ,2]",          Kind::ComSettings,  6,  0,  2,  2}, // data bits trimmed
-    {"[COMSETTINGS=9600,N,8,]",             Kind::ComSettings,  6,  0,  3, -1}, // empty stop bits
     {"[COMSETTINGS= 4800abc,X,9,3]",        Kind::ComSettings,  5, -1, -1, -1}, // leading number only
     {"[COMSETTINGS=2399.6,E,8,1]",          Kind::ComSettings,  4,  1,  3,  0}, // rounded
-    {"[COMSETTINGS=abc,E,8,1]",             Kind::ComSettings, -1,  1,  3,  0}, // no number is 0
     {"[COMSETTINGS=]9600],]E,8]],1]",       Kind::ComSettings,  6,  1,  3,  0}, // every ] removed
     {"[COMSETTINGS=9600,N,8,1,EXTRA]",      Kind::ComSettings,  6,  0,  3, -1}, // "1,EXTRA" no stop bits
     {"[COMSETTINGS =9600,N,8,1]",           Kind::Unknown,     -1, -1, -1, -1},
-    {"[APPEXIT]",                           Kind::Unknown,     -1, -1, -1, -1},
 };
 // clang-format on
 
 TEST(SessionCommandGrammar, EveryRowParsesAsListed) {
     for (const GrammarRow& row : kGrammar) {
         SCOPED_TRACE(row.command);
-        const SessionCommand parsed = SessionCommand::parse(QString::fromUtf8(row.command));
-        EXPECT_EQ(parsed.kind, row.kind);
-        EXPECT_EQ(parsed.baud, row.baud);
-        EXPECT_EQ(parsed.parity, row.parity);
-        EXPECT_EQ(parsed.dataBits, row.dataBits);
-        EXPECT_EQ(parsed.stopBits, row.stopBits);
+        const auto parsed = SessionCommand::parse(QString::fromUtf8(row.command));
+        EXPECT_EQ(
+            std::tuple(parsed.kind, parsed.baud, parsed.parity, parsed.dataBits, parsed.stopBits),
+            std::tuple(row.kind, row.baud, row.parity, row.dataBits, row.stopBits));
     }
 }
 
 TEST(SessionCommandGrammar, AppExitIsTheMainWindowsCommand) {
     const std::pair<const char*, bool> rows[] = {
-        {"[APPEXIT]", true},      {"[appexit]", true}, {"   [AppExit]  ", true},
         {"[APPEXIT] NOW", false}, {"[APPEXIT", false}, {"\t[APPEXIT]", false},
         {"[ACTIVATE]", false},    {"", false},
     };
@@ -90,24 +75,18 @@ protected:
 
 TEST_F(SessionCommandTest, ComSettingsSelectsTheListsAndGivesThePortTheirSettings) {
     // Each row starts from the window's defaults: 9600, None, 8, 1.
-    const struct {
-        const char* command;
-        QStringList lists; // baud, parity, data bits, stop bits afterwards
-        const char* port;  // the settings the serial port was given
-    } rows[] = {
+    // The command, the baud, parity, data and stop bits lists afterwards, the port's settings.
+    const std::tuple<const char*, QStringList, const char*> rows[] = {
         {"[COMSETTINGS=19200,E,7,1]", {"19200", "Even", "7", "1"}, "19200,E,7,1"},
         {"[COMSETTINGS=56000,O,8,2]", {"9600", "Odd", "8", "2"}, "9600,O,8,2"},
-        {"[COMSETTINGS=600,SPACE,6,1]", {"600", "Space", "6", "1"}, "600,S,6,1"},
-        {"[COMSETTINGS=4800,E,6]", {"4800", "Even", "8", "1"}, "4800,E,8,1"},
         {"[COMSETTINGS=115200, E,7,1]", {"115200", "None", "7", "1"}, "115200,N,7,1"},
-        {"[COMSETTINGS=9600,N,8, 1.5 ]", {"9600", "None", "8", "1.5"}, "9600,N,8,1.5"},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.command);
+    for (const auto& [command, lists, port] : rows) {
+        SCOPED_TRACE(command);
         frmDocument fresh{host};
-        EXPECT_TRUE(executeSessionCommand(fresh, QString::fromUtf8(row.command)));
-        EXPECT_EQ(listTexts(fresh), row.lists);
-        EXPECT_EQ(fresh.MSComm1().settings(), QString::fromUtf8(row.port));
+        EXPECT_TRUE(executeSessionCommand(fresh, QString::fromUtf8(command)));
+        EXPECT_EQ(listTexts(fresh), lists);
+        EXPECT_EQ(fresh.MSComm1().settings(), QString::fromUtf8(port));
     }
 }
 
