@@ -40,6 +40,12 @@ TEST(HeadlessBridge, CarriesBytesBothWaysAndComesBackActive) {
     ASSERT_TRUE(app.valid());
     auto peer = connectedPeer(port);
     ASSERT_EQ(peer->state(), QAbstractSocket::ConnectedState);
+    // Until the session has taken the client, bytes from the port have nobody to go to and
+    // are dropped (buffering is off): write once it says so.
+    ASSERT_TRUE(waitUntil([&] {
+        log += program.readAllStandardError();
+        return log.contains("TCP/IP Status: (1)Connected");
+    }));
     const QByteArray toPeer = allByteValues().repeated(64);
     ASSERT_TRUE(writeAll(app.get(), toPeer));
     EXPECT_EQ(readUntil(*peer, toPeer.size()), toPeer);
