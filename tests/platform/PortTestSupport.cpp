@@ -11,18 +11,9 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
-
-void makeNonBlocking(int fd) {
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-}
-
-} // namespace
-
 TestPty TestPty::open() {
     TestPty pty;
-    int master = -1;
-    int slave = -1;
+    int master = -1, slave = -1;
     termios raw{};
     ::cfmakeraw(&raw);
     raw.c_cflag |= CREAD | CLOCAL;
@@ -30,8 +21,8 @@ TestPty TestPty::open() {
         return pty;
     pty.master.reset(master);
     pty.slave.reset(slave);
-    makeNonBlocking(master);
-    makeNonBlocking(slave);
+    for (int fd : {master, slave})
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     pty.slavePath = QString::fromLocal8Bit(::ttyname(slave));
     return pty;
 }

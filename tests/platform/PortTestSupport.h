@@ -9,8 +9,7 @@
 #include <chrono>
 #include <sys/types.h>
 
-// A pty pair in raw mode, both ends non-blocking. The slave end plays the serial device for
-// the serial port tests; the master end is the device's far side.
+// A raw, non-blocking pty pair: the slave plays the device, the master its far side.
 struct TestPty {
     UniqueFd master;
     UniqueFd slave;
@@ -22,8 +21,7 @@ struct TestPty {
 // Opens a terminal device read-write, non-blocking, without making it the controlling tty.
 UniqueFd openTerminal(const QString& path);
 
-// Reads from fd (running the event loop between tries) until count bytes came or the bound
-// passed; returns what came.
+// Reads from fd, running the event loop, until count bytes came or the bound passed.
 QByteArray readExactly(int fd, qsizetype count,
                        std::chrono::milliseconds bound = std::chrono::milliseconds(5000));
 
@@ -37,6 +35,6 @@ QByteArray allByteValues();
 // A pid that belonged to a process that has ended.
 pid_t deadPid();
 
-// The output line rate set on a terminal, read through the termios2 interface (which also
-// shows rates without a B constant), or -1.
+// The output line rate set on a terminal (through termios2, which also shows rates without
+// a B constant), or -1.
 int terminalRate(int fd);

@@ -64,36 +64,26 @@ protected:
     std::unique_ptr<SerialPort> port = createSerialPort();
 };
 
-// ---- settings text --------------------------------------------------------------------
-
 struct SettingsRow {
     const char* text;
     int handshaking;
     int rate;
-    tcflag_t dataBits;
-    bool parity;
-    bool odd;
-    bool markSpace;
-    bool twoStops;
-    bool rtsCts;
-    bool xonXoff;
+    tcflag_t dataBits, parity, iflag;
 };
 
 // Applied one after another on one open port, so each row also checks that nothing of the
-// row before it is left behind (Mark then Even must clear CMSPAR).
+// row before it is left behind (Mark then Even must clear CMSPAR). 14400 and 28800 have no
+// B constant.
 const SettingsRow settingsRows[] = {
-    {"9600,N,8,1", 0, 9600, CS8, false, false, false, false, false, false},
-    {"1200,M,7,2", 0, 1200, CS7, true, true, true, true, false, false},
-    {"115200,E,7,1.5", 0, 115200, CS7, true, false, false, true, false, false},
-    {"14400,S,8,1", 2, 14400, CS8, true, false, true, false, true, false},
-    {"28800,O,5,1.5", 1, 28800, CS5, true, true, false, true, false, true},
-    {"230400,s,6,2", 0, 230400, CS6, true, false, true, true, false, false},
-    {"460800,N,8,1", 2, 460800, CS8, false, false, false, false, true, false},
-    {"921600,e,8,1", 1, 921600, CS8, true, false, false, false, false, true},
-    {" 110 , O , 7 , 2 ", 0, 110, CS7, true, true, false, true, false, false},
+    {"110,N,8,1", 0, 110, CS8, 0, 0},
+    {" 28800 , o , 5 , 1.5 ", 1, 28800, CS5, PARENB | PARODD | CSTOPB, IXON},
+    {"1200,M,7,2", 0, 1200, CS7, PARENB | PARODD | CMSPAR | CSTOPB, 0},
+    {"115200,E,7,1.5", 0, 115200, CS7, PARENB | CSTOPB, 0},
+    {"14400,S,8,1", 2, 14400, CS8, PARENB | CMSPAR | CRTSCTS, 0},
+    {"921600,N,6,1", 0, 921600, CS6, 0, 0},
 };
 
-TEST_F(SerialPortTest, SettingsReachTheDevice) {
+TEST_F(SerialPortTest, SettingsReachTheDeviceAndBadOnesChangeNothing) {
     const bool formatVisible = ptyKeepsLineFormat();
     openPort();
     for (const SettingsRow& row : settingsRows) {
@@ -102,25 +92,16 @@ TEST_F(SerialPortTest, SettingsReachTheDevice) {
         ASSERT_TRUE(port->setHandshaking(row.handshaking).ok());
         const termios tio = farSide();
         EXPECT_EQ(terminalRate(pty.master.get()), row.rate);
-        if (formatVisible) {
-            EXPECT_EQ(tio.c_cflag & CSIZE, row.dataBits);
-            EXPECT_EQ((tio.c_cflag & PARENB) != 0, row.parity);
-        }
-        EXPECT_EQ((tio.c_cflag & PARODD) != 0, row.odd);
-        EXPECT_EQ((tio.c_cflag & CMSPAR) != 0, row.markSpace);
-        EXPECT_EQ((tio.c_cflag & CSTOPB) != 0, row.twoStops);
-        EXPECT_EQ((tio.c_cflag & CRTSCTS) != 0, row.rtsCts);
-        EXPECT_EQ((tio.c_iflag & IXON) != 0, row.xonXoff);
+        const tcflag_t shown =
+            PARODD | CMSPAR | CSTOPB | CRTSCTS | (formatVisible ? tcflag_t(CSIZE | PARENB) : 0);
+        EXPECT_EQ(tio.c_cflag & shown, (row.dataBits | row.parity) & shown);
+        EXPECT_EQ(tio.c_iflag & IXON, row.iflag);
     }
-}
-
-TEST_F(SerialPortTest, EveryListedRateReachesTheDevice) {
-    openPort();
-    for (int rate : {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 28800, 38400, 57600,
-                     115200, 230400, 460800, 921600}) {
-        SCOPED_TRACE(rate);
-        ASSERT_TRUE(port->setSettings(QStringLiteral("%1,N,8,1").arg(rate)).ok());
-        EXPECT_EQ(terminalRate(pty.master.get()), rate);
+    for (const char* bad : {"9600,N,8", "99999999999,N,8,1"}) {
+        const ComponentResult result = port->setSettings(QString::fromLatin1(bad));
+        EXPECT_FALSE(result.ok() || result.description.isEmpty()) << bad;
+        EXPECT_EQ(port->settings(), QStringLiteral("921600,N,6,1"));
+        EXPECT_EQ(terminalRate(pty.master.get()), 921600);
     }
 }
 
@@ -129,105 +110,64 @@ TEST_F(SerialPortTest, SettingsGivenBeforeOpenAreAppliedAtOpen) {
     ASSERT_TRUE(port->setHandshaking(2).ok());
     port->setLineSwitch(true); // a pty has no DTR: not an open failure
     openPort();
-    const termios tio = farSide();
     EXPECT_EQ(terminalRate(pty.master.get()), 19200);
-    if (ptyKeepsLineFormat()) {
-        EXPECT_EQ(tio.c_cflag & CSIZE, tcflag_t(CS7));
-    }
-    EXPECT_TRUE(tio.c_cflag & CMSPAR);
-    EXPECT_TRUE(tio.c_cflag & CSTOPB);
-    EXPECT_TRUE(tio.c_cflag & CRTSCTS);
-    EXPECT_EQ(port->settings(), QStringLiteral("19200,M,7,1.5"));
-}
-
-TEST_F(SerialPortTest, MalformedSettingsFailAndChangeNothing) {
-    ASSERT_TRUE(port->setSettings(QStringLiteral("4800,E,7,2")).ok());
-    openPort();
-    for (const char* bad : {"", "9600", "9600,N,8", "9600,N,8,1,1", "abc,N,8,1", "0,N,8,1",
-                            "-9600,N,8,1", "9600,X,8,1", "9600,NN,8,1", "9600,N,9,1", "9600,N,4,1",
-                            "9600,N,8,3", "9600,N,8,1.6", "99999999999,N,8,1"}) {
-        SCOPED_TRACE(bad);
-        const ComponentResult result = port->setSettings(QString::fromLatin1(bad));
-        EXPECT_FALSE(result.ok());
-        EXPECT_FALSE(result.description.isEmpty());
-        EXPECT_EQ(port->settings(), QStringLiteral("4800,E,7,2"));
-        EXPECT_EQ(terminalRate(pty.master.get()), 4800);
-    }
+    EXPECT_EQ(farSide().c_cflag & (CMSPAR | CSTOPB | CRTSCTS), tcflag_t(CMSPAR | CSTOPB | CRTSCTS));
 }
 
 TEST_F(SerialPortTest, OutOfRangeValuesAreRefused) {
-    EXPECT_FALSE(port->setCommPort(0).ok());
-    EXPECT_FALSE(port->setCommPort(-4).ok());
-    EXPECT_FALSE(port->setCommPort(maxComPortNumber + 1).ok());
-    EXPECT_EQ(port->commPort(), 3);
+    for (int bad : {0, maxComPortNumber + 1})
+        EXPECT_FALSE(port->setCommPort(bad).ok()) << bad;
     EXPECT_FALSE(port->setHandshaking(3).ok());
     EXPECT_FALSE(port->setInBufferSize(0).ok());
     EXPECT_FALSE(port->setOutBufferSize(-1).ok());
     openPort();
-    const ComponentResult whileOpen = port->setCommPort(4);
-    EXPECT_EQ(whileOpen.number, SerialPort::PortAlreadyOpen);
+    EXPECT_EQ(port->setCommPort(4).number, SerialPort::PortAlreadyOpen);
     EXPECT_EQ(port->commPort(), 3);
     EXPECT_EQ(port->setPortOpen(true).number, SerialPort::PortAlreadyOpen);
 }
 
-// ---- receive and transmit -------------------------------------------------------------
-
-TEST_F(SerialPortTest, ReceivedBytesRaiseEventsAndCanBeDiscarded) {
-    ASSERT_TRUE(port->setInBufferSize(8192).ok());
+TEST_F(SerialPortTest, ReceiveQueueRaisesEventsHoldsTheSenderBackAndCanBeDiscarded) {
+    ASSERT_TRUE(port->setInBufferSize(1024).ok());
     port->setInputMode(1);
     openPort();
     QSignalSpy events(port.get(), &SerialPort::OnComm);
-
-    ASSERT_TRUE(writeAll(pty.master.get(), allByteValues()));
-    QByteArray got;
-    ASSERT_TRUE(waitUntil([&] {
-        while (port->inBufferCount() > 0)
+    auto takeInput = [&](qsizetype count) {
+        QByteArray got;
+        waitUntil([&] {
             got += port->input();
-        return got.size() >= 256;
-    }));
-    EXPECT_EQ(got, allByteValues());
+            return got.size() >= count;
+        });
+        return got;
+    };
+    ASSERT_TRUE(writeAll(pty.master.get(), allByteValues()));
+    EXPECT_EQ(takeInput(256), allByteValues());
     ASSERT_GE(events.count(), 1);
     EXPECT_EQ(port->commEvent(), int(SerialPort::EventReceive));
 
-    ASSERT_TRUE(writeAll(pty.master.get(), QByteArray(100, 'x')));
-    ASSERT_TRUE(waitUntil([&] { return port->inBufferCount() > 0; }));
-    port->setInBufferCount(0);
-    EXPECT_EQ(port->inBufferCount(), 0);
-    EXPECT_TRUE(port->input().isEmpty());
-}
-
-TEST_F(SerialPortTest, FullReceiveQueueHoldsTheSenderBack) {
-    ASSERT_TRUE(port->setInBufferSize(1024).ok());
-    openPort();
     // Nobody takes input: the queue fills to its size and then the device's own buffers fill,
     // until the far side can write no more.
     const QByteArray block(4096, 'r');
     qsizetype written = 0;
-    waitUntil(
-        [&] {
-            const ssize_t n = ::write(pty.master.get(), block.constData(), block.size());
-            if (n > 0)
-                written += n;
-            return n < 0 && errno == EAGAIN && port->inBufferCount() >= 1024;
-        },
-        5000ms);
+    waitUntil([&] {
+        const ssize_t n = ::write(pty.master.get(), block.constData(), block.size());
+        written += qMax<ssize_t>(n, 0);
+        return n < 0 && errno == EAGAIN && port->inBufferCount() >= 1024;
+    });
     EXPECT_EQ(port->inBufferCount(), 1024);
-    QByteArray got;
-    ASSERT_TRUE(waitUntil([&] {
-        got += port->input();
-        return got.size() >= written;
-    }));
+    const QByteArray got = takeInput(written);
     EXPECT_EQ(got.size(), written);
     EXPECT_EQ(got.count('r'), written);
+
+    ASSERT_TRUE(writeAll(pty.master.get(), QByteArray(100, 'x')));
+    ASSERT_TRUE(waitUntil([&] { return port->inBufferCount() > 0; }));
+    port->setInBufferCount(0);
+    EXPECT_TRUE(port->inBufferCount() == 0 && port->input().isEmpty());
 }
 
 TEST_F(SerialPortTest, TransmitQueueCountsBytesNotYetSent) {
     ASSERT_TRUE(port->setOutBufferSize(8192).ok());
-    EXPECT_EQ(port->outBufferSize(), 8192);
     EXPECT_EQ(port->output(QByteArray("x")).number, SerialPort::PortNotOpen);
     openPort();
-    EXPECT_EQ(port->outBufferCount(), 0);
-
     QByteArray sent;
     for (int i = 0; i < 1024; ++i)
         sent += allByteValues();
@@ -249,50 +189,41 @@ TEST_F(SerialPortTest, TransmitQueueCountsBytesNotYetSent) {
     EXPECT_TRUE(waitUntil([&] { return port->outBufferCount() == 0; }));
 }
 
-// ---- opening --------------------------------------------------------------------------
-
 TEST_F(SerialPortTest, OpenFailuresSayWhy) {
-    ASSERT_TRUE(port->setCommPort(200).ok());
-    ComponentResult result = port->setPortOpen(true);
-    EXPECT_EQ(result.number, SerialPort::DeviceUnavailable);
-    EXPECT_EQ(result.description, QStringLiteral("COM200: no such device /dev/ttyS199"));
-    EXPECT_FALSE(port->portOpen());
-
-    ASSERT_TRUE(mapCom(4, dir.path() + QStringLiteral("/unplugged")));
-    ASSERT_TRUE(port->setCommPort(4).ok());
-    result = port->setPortOpen(true);
-    EXPECT_EQ(result.description,
-              QStringLiteral("COM4: no such device %1/unplugged").arg(dir.path()));
-
     const QString plainFile = dir.path() + QStringLiteral("/plain");
     ASSERT_TRUE(writeWholeFile(plainFile, "not a terminal"));
-    ASSERT_TRUE(mapCom(5, plainFile));
-    ASSERT_TRUE(port->setCommPort(5).ok());
-    result = port->setPortOpen(true);
-    EXPECT_FALSE(result.ok());
-    EXPECT_TRUE(result.description.startsWith(QStringLiteral("COM5: cannot open ")))
-        << result.description.toStdString();
-    EXPECT_FALSE(port->portOpen());
-    EXPECT_EQ(port->lastError(), result.description);
+    ASSERT_TRUE(mapCom(4, dir.path() + QStringLiteral("/unplugged")) && mapCom(5, plainFile));
+    const struct {
+        int com;
+        QString description;
+    } rows[] = {{200, QStringLiteral("COM200: no such device /dev/ttyS199")},
+                {4, QStringLiteral("COM4: no such device %1/unplugged").arg(dir.path())},
+                {5, QStringLiteral("COM5: cannot open ")}};
+    for (const auto& row : rows) {
+        ASSERT_TRUE(port->setCommPort(row.com).ok());
+        const ComponentResult result = port->setPortOpen(true);
+        EXPECT_EQ(result.number, SerialPort::DeviceUnavailable);
+        EXPECT_TRUE(result.description.startsWith(row.description))
+            << result.description.toStdString();
+        EXPECT_EQ(port->lastError(), result.description);
+        EXPECT_FALSE(port->portOpen());
+    }
 }
 
 TEST_F(SerialPortTest, SecondOpenerIsRefusedAsInUse) {
     openPort();
     auto second = createSerialPort();
-    ASSERT_TRUE(second->setCommPort(3).ok());
-    ComponentResult result = second->setPortOpen(true);
-    EXPECT_EQ(result.number, SerialPort::DeviceUnavailable);
-    EXPECT_EQ(result.description,
-              QStringLiteral("COM3: in use by another program (%1)").arg(pty.slavePath));
-    EXPECT_FALSE(second->portOpen());
-
     // Another name for the same device is the same device.
     ASSERT_TRUE(mapCom(8, pty.slavePath));
-    ASSERT_TRUE(second->setCommPort(8).ok());
-    result = second->setPortOpen(true);
-    EXPECT_EQ(result.description,
-              QStringLiteral("COM8: in use by another program (%1)").arg(pty.slavePath));
-
+    for (int com : {3, 8}) {
+        ASSERT_TRUE(second->setCommPort(com).ok());
+        const ComponentResult result = second->setPortOpen(true);
+        EXPECT_EQ(result.number, SerialPort::DeviceUnavailable);
+        EXPECT_EQ(
+            result.description,
+            QStringLiteral("COM%1: in use by another program (%2)").arg(com).arg(pty.slavePath));
+        EXPECT_FALSE(second->portOpen());
+    }
     // Other programs see the device locked as well: exclusive mode refuses their open, and
     // root, whom it lets pass, finds the lock taken.
     const UniqueFd other = openTerminal(pty.slavePath);
@@ -300,7 +231,6 @@ TEST_F(SerialPortTest, SecondOpenerIsRefusedAsInUse) {
         EXPECT_NE(::flock(other.get(), LOCK_EX | LOCK_NB), 0);
     else
         EXPECT_EQ(errno, EBUSY);
-
     // Closed, the device is free again for the next opener.
     ASSERT_TRUE(port->setPortOpen(false).ok());
     EXPECT_TRUE(second->setPortOpen(true).ok());
@@ -309,32 +239,20 @@ TEST_F(SerialPortTest, SecondOpenerIsRefusedAsInUse) {
 TEST_F(SerialPortTest, DeviceThatGoesAwayIsReportedOnceAndClosed) {
     openPort();
     QSignalSpy events(port.get(), &SerialPort::OnComm);
-    int goneEvents = 0;
-    QObject::connect(port.get(), &SerialPort::OnComm, [&] {
-        if (port->commEvent() == SerialPort::EventDeviceGone)
-            ++goneEvents;
-    });
-
     pty.master.reset(); // the device is unplugged
-    ASSERT_TRUE(waitUntil([&] { return goneEvents > 0; }));
+    ASSERT_TRUE(waitUntil([&] { return events.count() > 0; }));
+    EXPECT_EQ(port->commEvent(), int(SerialPort::EventDeviceGone));
     EXPECT_FALSE(port->portOpen());
     EXPECT_TRUE(port->lastError().startsWith(QStringLiteral("COM3: device gone")));
     // No further reports, and no tight loop of them.
     EXPECT_FALSE(waitUntil([&] { return events.count() > 1; }, 300ms));
-    EXPECT_EQ(goneEvents, 1);
 
-    // Reopening looks the mapping up again: gone now, then back on another device. (The old
-    // pts number is not tried again: another process may have it already.)
-    const QString com3 = dir.path() + QStringLiteral("/COM3");
-    ASSERT_TRUE(QFile::remove(com3));
-    ASSERT_TRUE(mapCom(3, dir.path() + QStringLiteral("/ttyUSB0")));
-    EXPECT_EQ(port->setPortOpen(true).description,
-              QStringLiteral("COM3: no such device %1/ttyUSB0").arg(dir.path()));
+    // Reopening looks the mapping up again: the old pts number is not tried again (another
+    // process may have it already).
     TestPty replacement = TestPty::open();
-    ASSERT_TRUE(QFile::remove(com3));
+    ASSERT_TRUE(QFile::remove(dir.path() + QStringLiteral("/COM3")));
     ASSERT_TRUE(mapCom(3, replacement.slavePath));
     openPort();
-    EXPECT_EQ(port->devicePath(), replacement.slavePath);
     ASSERT_TRUE(port->output(QByteArray("back")).ok());
     EXPECT_EQ(readExactly(replacement.master.get(), 4), QByteArray("back"));
 }

@@ -29,9 +29,7 @@ private:
 
 // A port on 127.0.0.1 on which nothing listens (bound once, then released).
 inline int unusedTcpPort() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
+    return PeerServer().port();
 }
 
 // A client connection to 127.0.0.1:port, waited for.

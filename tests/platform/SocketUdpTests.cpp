@@ -1,5 +1,5 @@
-// A UDP socket element: datagrams both ways, answering the peer that spoke last, sends before
-// anyone has spoken, and sends with nowhere to go.
+// A UDP socket element: datagrams both ways, sends before anyone has spoken, and sends with
+// nowhere to go.
 #include "platform/QtSocket.h"
 #include "tests/platform/SocketTestPeers.h"
 
@@ -39,17 +39,16 @@ TEST(Udp, EachDatagramIsOneArrivalAndMakesItsSenderTheRemote) {
     ASSERT_EQ(udp.element.State(), 1);
     QSignalSpy arrivalSpy(&udp.element, &Socket::dataArrival);
     UdpPeer peer;
-    peer.sendTo(udp.port(), "one");
-    peer.sendTo(udp.port(), "second");
-    peer.sendTo(udp.port(), "");
+    for (const char* datagram : {"one", "second", ""})
+        peer.sendTo(udp.port(), datagram);
     ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 3; }));
     EXPECT_EQ(arrivalSpy.at(0).at(0).toLongLong(), 3);
     EXPECT_EQ(arrivalSpy.at(1).at(0).toLongLong(), 6);
     EXPECT_EQ(udp.element.RemoteHostIP(), kLoopback);
     EXPECT_EQ(udp.element.RemotePort(), peer.port());
-    EXPECT_EQ(udp.element.GetData(), QByteArray("one"));
-    EXPECT_EQ(udp.element.GetData(), QByteArray("second"));
-    EXPECT_EQ(udp.element.GetData(), QByteArray());
+    const QList<QByteArray> taken{udp.element.GetData(), udp.element.GetData(),
+                                  udp.element.GetData()};
+    EXPECT_EQ(taken, (QList<QByteArray>{"one", "second", ""}));
     EXPECT_EQ(udp.element.bytesAvailable(), 0);
 }
 
@@ -77,81 +76,41 @@ TEST(Udp, HeldDatagramsAreBoundedAndReadingResumesAsTheyAreTaken) {
         EXPECT_EQ(taken.value(i), QByteArray::number(1000 + i));
 }
 
-TEST(Udp, SendsAnswerThePeerThatSpokeLast) {
-    UdpElement udp;
-    UdpPeer first, second;
-    QObject::connect(&udp.element, &Socket::dataArrival, [&] { udp.element.GetData(); });
-    QSignalSpy arrivalSpy(&udp.element, &Socket::dataArrival);
-
-    first.sendTo(udp.port(), "from first");
-    ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 1; }));
-    ASSERT_TRUE(udp.element.SendData("to first"));
-    EXPECT_EQ(first.receive(), QByteArray("to first"));
-
-    second.sendTo(udp.port(), "from second");
-    ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 2; }));
-    ASSERT_TRUE(udp.element.SendData("to second"));
-    EXPECT_EQ(second.receive(), QByteArray("to second"));
-    EXPECT_FALSE(first.socket.hasPendingDatagrams());
-}
-
+// Before anyone speaks, sends go to the remote that was set, by address or by name; an
+// element not yet bound binds on its first send.
 TEST(Udp, BeforeAnyoneSpeaksSendsGoToTheRemoteThatWasSet) {
-    UdpPeer peer;
-    UdpElement udp;
-    udp.element.setRemoteHost(kLoopback);
-    udp.element.setRemotePort(peer.port());
-    ASSERT_TRUE(udp.element.SendData("by address"));
-    EXPECT_EQ(peer.receive(), QByteArray("by address"));
-
-    udp.element.setRemoteHost("localhost");
-    ASSERT_TRUE(udp.element.SendData("by name"));
-    ASSERT_TRUE(udp.element.SendData(" twice"));
-    EXPECT_EQ(peer.receive(), QByteArray("by name"));
-    EXPECT_EQ(peer.receive(), QByteArray(" twice"));
-    EXPECT_EQ(udp.element.bytesToSend(), 0);
-}
-
-TEST(Udp, AnUnboundElementBindsOnItsFirstSend) {
     UdpPeer peer;
     QtSocket element;
     element.setProtocol(1);
     element.setRemoteHost(kLoopback);
     element.setRemotePort(peer.port());
-    ASSERT_TRUE(element.SendData("hello"));
+    ASSERT_TRUE(element.SendData("by address"));
     EXPECT_EQ(element.State(), 1);
-    EXPECT_EQ(peer.receive(), QByteArray("hello"));
+    EXPECT_EQ(peer.receive(), QByteArray("by address"));
+    element.setRemoteHost("localhost");
+    ASSERT_TRUE(element.SendData("by name"));
+    ASSERT_TRUE(element.SendData(" twice"));
+    EXPECT_EQ(peer.receive(), QByteArray("by name"));
+    EXPECT_EQ(peer.receive(), QByteArray(" twice"));
+    EXPECT_EQ(element.bytesToSend(), 0);
     QSignalSpy arrivalSpy(&element, &Socket::dataArrival);
     peer.sendTo(element.LocalPort(), "reply");
     ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 1; }));
     EXPECT_EQ(element.GetData(), QByteArray("reply"));
 }
 
-TEST(Udp, WithNowhereToSendTheSendIsDropped) {
+// Sends to an unknown host or a refused port are dropped quietly: no error event, no close,
+// and the element goes on working.
+TEST(Udp, SendsThatCannotArriveAreDroppedQuietly) {
     UdpElement udp;
     QSignalSpy errorSpy(&udp.element, &Socket::error);
-    const auto sent = udp.element.SendData("nowhere");
-    EXPECT_EQ(sent.number, 10039);
-    EXPECT_EQ(udp.element.State(), 1);
-    EXPECT_EQ(errorSpy.count(), 0);
-}
-
-TEST(Udp, SendsToAnUnknownHostAreDroppedQuietly) {
-    UdpElement udp;
-    QSignalSpy errorSpy(&udp.element, &Socket::error);
+    QSignalSpy closedSpy(&udp.element, &Socket::closed);
     udp.element.setRemoteHost("no-such-host.invalid");
     udp.element.setRemotePort(9);
     ASSERT_TRUE(udp.element.SendData("lost"));
     EXPECT_EQ(udp.element.bytesToSend(), 4);
     ASSERT_TRUE(
         waitUntil([&] { return udp.element.bytesToSend() == 0; }, std::chrono::seconds(30)));
-    EXPECT_EQ(errorSpy.count(), 0);
-    EXPECT_EQ(udp.element.State(), 1);
-}
-
-TEST(Udp, ARefusedPortIsNoErrorEvent) {
-    UdpElement udp;
-    QSignalSpy errorSpy(&udp.element, &Socket::error);
-    QSignalSpy closedSpy(&udp.element, &Socket::closed);
     int refusedPort = 0;
     {
         UdpPeer gone;
@@ -167,24 +126,18 @@ TEST(Udp, ARefusedPortIsNoErrorEvent) {
     ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 1; }));
     udp.element.SendData("second");
     EXPECT_EQ(peer.receive(), QByteArray("second"));
-    EXPECT_EQ(errorSpy.count(), 0);
-    EXPECT_EQ(closedSpy.count(), 0);
+    EXPECT_EQ(errorSpy.count() + closedSpy.count(), 0);
     EXPECT_EQ(udp.element.State(), 1);
 }
 
-TEST(Udp, BindOnAPortInUseFails) {
-    UdpPeer other;
-    QtSocket element;
-    element.setProtocol(1);
-    EXPECT_EQ(element.Bind(other.port(), kLoopback).number, 10048);
-    EXPECT_EQ(element.State(), 0);
-}
-
+// With nowhere to send (no remote, or the last sender forgotten on close) a send is refused.
 TEST(Udp, CloseForgetsTheLastSenderAndFreesThePort) {
     UdpElement udp;
     const int port = udp.port();
     UdpPeer peer;
     QSignalSpy arrivalSpy(&udp.element, &Socket::dataArrival);
+    QSignalSpy errorSpy(&udp.element, &Socket::error);
+    EXPECT_EQ(udp.element.SendData("nowhere").number, 10039);
     peer.sendTo(port, "x");
     ASSERT_TRUE(waitUntil([&] { return arrivalSpy.count() == 1; }));
     ASSERT_TRUE(udp.element.Close());
@@ -192,6 +145,7 @@ TEST(Udp, CloseForgetsTheLastSenderAndFreesThePort) {
     ASSERT_TRUE(udp.element.Bind(port, kLoopback));
     udp.element.setRemoteHost("");
     EXPECT_EQ(udp.element.SendData("y").number, 10039);
+    EXPECT_EQ(errorSpy.count(), 0);
 }
 
 TEST(Udp, ASendLargerThanADatagramGoesOutInPieces) {
