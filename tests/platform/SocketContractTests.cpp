@@ -8,6 +8,7 @@
 
 #include <QMetaEnum>
 #include <QSignalSpy>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 namespace {
@@ -23,16 +24,7 @@ void listening(QtSocket& s) {
     s.Bind(0, kLoopback);
     s.Listen();
 }
-void udpBound(QtSocket& s) {
-    s.setProtocol(1);
-    s.Bind(0, kLoopback);
-}
 void nothing(QtSocket&) {}
-ComponentResult connectTo(QtSocket& s, const QString& host, int port) {
-    s.setRemoteHost(host);
-    s.setRemotePort(port);
-    return s.Connect();
-}
 
 class SocketWrongCalls : public ::testing::TestWithParam<WrongCall> {};
 
@@ -63,7 +55,6 @@ INSTANTIATE_TEST_SUITE_P(
         WrongCall{"ProtocolWhileOpen", udpBound, [](S& s) { return s.setProtocol(0); }, 40020},
         WrongCall{"UnknownProtocol", nothing, [](S& s) { return s.setProtocol(2); }, 380},
         WrongCall{"RemotePortTooLarge", nothing, [](S& s) { return s.setRemotePort(65536); }, 380},
-        WrongCall{"BindToNoAddress", nothing, [](S& s) { return s.Bind(0, "no address"); }, 10049},
         WrongCall{"BindToIPv6", nothing, [](S& s) { return s.Bind(0, "::1"); }, 10049},
         WrongCall{"BindElsewhere", nothing, [](S& s) { return s.Bind(0, "192.0.2.1"); }, 10049},
         WrongCall{"ConnectWithoutHost", nothing, [](S& s) { return connectTo(s, "", 80); }, 10022},
@@ -71,15 +62,6 @@ INSTANTIATE_TEST_SUITE_P(
                   10049},
         WrongCall{"AcceptUnknownRequest", nothing, [](S& s) { return s.Accept(0); }, 10038}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(SocketWrongCalls, ConnectWhileConnectingIsRefused) {
-    PeerServer server;
-    QtSocket element;
-    ASSERT_TRUE(connectTo(element, kLoopback, server.port()));
-    EXPECT_EQ(element.Connect().number, 40020);
-    EXPECT_TRUE(waitUntil([&] { return element.State() == 7; }));
-    EXPECT_EQ(element.Connect().number, 40020);
-}
 
 TEST(SocketArray, IndexesThatAreNotLoadedFailWithoutCrashing) {
     SocketArray array;
@@ -107,12 +89,13 @@ TEST(WinsockErrors, EverySocketErrorIsASocketLayerNumberWithText) {
 TEST(LocalAddresses, AreDottedIPv4WithLoopbackLast) {
     const QStringList addresses = localIPv4Addresses();
     ASSERT_TRUE(addresses.contains(kLoopback));
-    bool loopbackSeen = false;
-    for (const QString& address : addresses) {
-        EXPECT_FALSE(QHostAddress(address).isNull() || address.contains(':'));
-        EXPECT_FALSE(loopbackSeen && !address.startsWith("127.")) << "non-loopback after loopback";
-        loopbackSeen = loopbackSeen || address.startsWith("127.");
-    }
+    const auto outward = [](const QString& address) {
+        return !address.startsWith("127.");
+    };
+    EXPECT_TRUE(std::is_partitioned(addresses.begin(), addresses.end(), outward));
+    for (const QString& address : addresses)
+        EXPECT_EQ(QHostAddress(address).protocol(), QAbstractSocket::IPv4Protocol)
+            << address.toStdString();
 }
 
 } // namespace
