@@ -1,5 +1,4 @@
-// The serial port component on a pty pair the test makes: the slave, mapped as COMn through a
-// ports folder in a temporary directory, is the device; the master is the far side.
+// The serial port component on a test-made pty pair: the slave, mapped as COMn, is the device.
 
 #include "platform/ComPortNames.h"
 #include "platform/SerialPort.h"
@@ -19,8 +18,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Whether ptys on this kernel keep a data size and parity other than 8N (newer kernels force
-// 8 data bits without parity on a pty); only then can the test read those back.
+// Newer kernels force 8N on a pty: only where they do not can the test read those bits back.
 bool ptyKeepsLineFormat() {
     const TestPty probe = TestPty::open();
     termios tio{};
@@ -34,8 +32,7 @@ bool ptyKeepsLineFormat() {
 class SerialPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid() && pty.master.valid());
-        ASSERT_TRUE(mapCom(3, pty.slavePath));
+        ASSERT_TRUE(dir.isValid() && pty.master.valid() && mapCom(3, pty.slavePath));
         pty.slave.reset(); // the port under test is the device's only opener
         ASSERT_TRUE(port->setCommPort(3).ok());
     }
@@ -46,8 +43,7 @@ protected:
 
     void openPort() {
         const ComponentResult opened = port->setPortOpen(true);
-        ASSERT_TRUE(opened.ok()) << opened.description.toStdString();
-        ASSERT_TRUE(port->portOpen());
+        ASSERT_TRUE(opened.ok() && port->portOpen()) << opened.description.toStdString();
     }
 
     QTemporaryDir dir;
@@ -100,8 +96,7 @@ TEST_F(SerialPortTest, SettingsReachTheDeviceAndBadOnesChangeNothing) {
     };
     for (const auto& [text, reason] : bad) {
         const ComponentResult result = port->setSettings(QString::fromLatin1(text));
-        EXPECT_FALSE(result.ok());
-        EXPECT_TRUE(result.description.contains(QString::fromLatin1(reason)))
+        EXPECT_TRUE(!result.ok() && result.description.contains(QString::fromLatin1(reason)))
             << result.description.toStdString();
         EXPECT_EQ(port->settings(), QStringLiteral("921600,N,6,1"));
         EXPECT_EQ(terminalRate(pty.master.get()), 921600);
@@ -138,8 +133,7 @@ TEST_F(SerialPortTest, ReceiveQueueRaisesEventsHoldsTheSenderBackAndCanBeDiscard
     ASSERT_GE(events.count(), 1);
     EXPECT_EQ(port->commEvent(), int(SerialPort::EventReceive));
 
-    // Nobody takes input: the queue fills to its size and then the device's own buffers fill,
-    // until the far side can write no more.
+    // Nobody takes input: the queue fills, then the device's buffers, then the far side stops.
     const QByteArray block(4096, 'r');
     qsizetype written = 0;
     waitUntil([&] {
@@ -181,8 +175,7 @@ TEST_F(SerialPortTest, TransmitQueueCountsBytesNotYetSent) {
 
 TEST_F(SerialPortTest, OpenFailuresSayWhy) {
     const QString plainFile = dir.path() + QStringLiteral("/plain");
-    ASSERT_TRUE(writeWholeFile(plainFile, "not a terminal"));
-    ASSERT_TRUE(mapCom(5, plainFile));
+    ASSERT_TRUE(writeWholeFile(plainFile, "not a terminal") && mapCom(5, plainFile));
     const std::pair<int, const char*> rows[] = {{200, "COM200: no such device /dev/ttyS199"},
                                                 {5, "COM5: cannot open "}};
     for (const auto& [com, description] : rows) {
@@ -210,8 +203,7 @@ TEST_F(SerialPortTest, SecondOpenerIsRefusedAsInUse) {
             QStringLiteral("COM%1: in use by another program (%2)").arg(com).arg(pty.slavePath));
         EXPECT_FALSE(second->portOpen());
     }
-    // Other programs see the device locked as well: exclusive mode refuses their open, and
-    // root, whom it lets pass, finds the lock taken.
+    // Exclusive mode refuses other programs' opens; root, whom it lets pass, finds it locked.
     const UniqueFd other = openTerminal(pty.slavePath);
     if (other.valid())
         EXPECT_NE(::flock(other.get(), LOCK_EX | LOCK_NB), 0);

@@ -1,5 +1,4 @@
-// The virtual port component: pty pairs behind COMn links in a ports folder in a temporary
-// directory. The test plays the application that opens the link.
+// The virtual port component in a temporary ports folder; the test plays the application.
 
 #include "platform/ComPortNames.h"
 #include "platform/linux/PortMarker.h"
@@ -40,7 +39,6 @@ protected:
         return !port.createPort(QString::fromLatin1(name)) &&
                port.lastError().contains(QString::fromLatin1(why));
     }
-    // The application opens the port and the component notices.
     UniqueFd openAsApplication(int n = 5) {
         UniqueFd app = openTerminal(link(n));
         EXPECT_TRUE(app.valid());
@@ -51,7 +49,6 @@ protected:
         app.reset();
         EXPECT_TRUE(waitUntil([&] { return !port.isOpenedByApp(); }));
     }
-    // Everything the application wrote, as the session reads it on dataReceived.
     QByteArray takeReceived(qsizetype count) {
         QByteArray got;
         waitUntil([&] {
@@ -61,10 +58,6 @@ protected:
             return got.size() >= count;
         });
         return got;
-    }
-    bool nothingToRead(const UniqueFd& app) {
-        char none[4];
-        return ::read(app.get(), none, sizeof none) == -1;
     }
 
     QTemporaryDir dir;
@@ -118,8 +111,7 @@ TEST_F(VirtualPortTest, RefusesANameThatIsTaken) {
     EXPECT_TRUE(port.portName().isEmpty());
 }
 
-// A link of ours whose owner is gone is free; so is one whose pid now names another process
-// (its start time differs).
+// A link of ours is free once its owner is gone, or its pid names a later process.
 TEST_F(VirtualPortTest, TakesOverAStaleLinkOfOurs) {
     const QString oldPty = QStringLiteral("/dev/pts/12345");
     const qint64 self = ::getpid();
@@ -158,7 +150,8 @@ TEST_F(VirtualPortTest, ReportsEveryOpenAndCloseByEventsOrTheSlowPoll) {
     EXPECT_FALSE(waitUntil([&] { return events.count() > 6; }, 200ms));
 }
 
-TEST_F(VirtualPortTest, AnOpenAndCloseBetweenTwoChecksIsStillReported) {
+// Also when the open and the close both fall between two checks.
+TEST_F(VirtualPortTest, BytesWrittenJustBeforeCloseAreDelivered) {
     create(port);
     QSignalSpy events(&port, &VirtualPort::openClose);
     {
@@ -168,43 +161,38 @@ TEST_F(VirtualPortTest, AnOpenAndCloseBetweenTwoChecksIsStillReported) {
     ASSERT_TRUE(waitUntil([&] { return events.count() == 2; }));
     EXPECT_TRUE(events.at(0).at(0).toBool());
     EXPECT_EQ(takeReceived(5), QByteArray("quick"));
-}
 
-TEST_F(VirtualPortTest, EveryByteValuePassesBothWaysAfterRepeatedOpens) {
-    create(port);
-    EXPECT_EQ(port.write("x", 1), 0); // nobody has the port: nothing is queued
-    for (int round = 0; round < 2; ++round) {
-        SCOPED_TRACE(round);
-        UniqueFd app = openAsApplication();
-        EXPECT_TRUE(nothingToRead(app));
-        // An application that leaves cooked mode behind must not spoil the next one's bytes.
-        termios tio{};
-        ASSERT_EQ(::tcgetattr(app.get(), &tio), 0);
-        tio.c_iflag |= ICRNL | IXON | ISTRIP;
-        tio.c_oflag |= OPOST | ONLCR;
-        tio.c_lflag |= ICANON | ECHO | ISIG;
-        ASSERT_EQ(::tcsetattr(app.get(), TCSANOW, &tio), 0);
-        closeAsApplication(app);
-
-        app = openAsApplication();
-        EXPECT_TRUE(nothingToRead(app));
-        ASSERT_TRUE(writeAll(app.get(), allByteValues()));
-        EXPECT_EQ(takeReceived(256), allByteValues());
-        EXPECT_EQ(port.write(allByteValues().constData(), 256), 256);
-        EXPECT_EQ(readExactly(app.get(), 256), allByteValues());
-        ASSERT_EQ(port.write("old", 3), 3); // left unread: not given to the next application
-        closeAsApplication(app);
-    }
-}
-
-TEST_F(VirtualPortTest, BytesWrittenJustBeforeCloseAreDelivered) {
-    create(port);
     UniqueFd app = openAsApplication();
     const QByteArray last(3000, 'z');
     ASSERT_TRUE(writeAll(app.get(), last));
     app.reset();
     EXPECT_EQ(takeReceived(last.size()), last);
     EXPECT_TRUE(waitUntil([&] { return !port.isOpenedByApp(); }));
+}
+
+// An application that left bytes unread and cooked mode behind must not spoil the next one's.
+TEST_F(VirtualPortTest, EveryByteValuePassesBothWaysAfterAnotherApplication) {
+    create(port);
+    EXPECT_EQ(port.write("x", 1), 0); // nobody has the port: nothing is queued
+    UniqueFd app = openAsApplication();
+    ASSERT_EQ(port.write("old", 3), 3); // left unread by a raw application, so nothing echoes
+    closeAsApplication(app);
+    app = openAsApplication();
+    termios tio{};
+    ASSERT_EQ(::tcgetattr(app.get(), &tio), 0);
+    tio.c_iflag |= ICRNL | IXON | ISTRIP;
+    tio.c_oflag |= OPOST | ONLCR;
+    tio.c_lflag |= ICANON | ECHO | ISIG;
+    ASSERT_EQ(::tcsetattr(app.get(), TCSANOW, &tio), 0);
+    closeAsApplication(app);
+
+    app = openAsApplication();
+    char none[4];
+    EXPECT_EQ(::read(app.get(), none, sizeof none), -1) << "the bytes left unread are gone";
+    ASSERT_TRUE(writeAll(app.get(), allByteValues()));
+    EXPECT_EQ(takeReceived(256), allByteValues());
+    EXPECT_EQ(port.write(allByteValues().constData(), 256), 256);
+    EXPECT_EQ(readExactly(app.get(), 256), allByteValues());
 }
 
 TEST_F(VirtualPortTest, WritesToAFullPtyTakeFewerAndLoseNothing) {
@@ -242,8 +230,7 @@ TEST_F(VirtualPortTest, AnApplicationThatWritesFasterThanTheSessionReadsIsHeldBa
     UniqueFd app = openAsApplication();
     const QByteArray chunk(4096, 'w');
     qsizetype written = 0;
-    // Nobody reads the port: the receive buffer fills to its limit, then the pty, then the
-    // application's writes are refused.
+    // Nobody reads the port: its buffer fills to the limit, then the pty, then writes fail.
     waitUntil([&] {
         const ssize_t n = ::write(app.get(), chunk.constData(), chunk.size());
         written += qMax<ssize_t>(n, 0);
@@ -300,6 +287,12 @@ TEST_F(VirtualPortTest, ResetBusRemovesOnlyLinksOfProgramsThatAreGone) {
               (QStringList{"/dev/ttyUSB0", live.slavePath(), "/dev/ttyACM0", "/dev/pts/4243"}));
     EXPECT_TRUE(present(marker(6)) && present(marker(9)) && present(marker(10)));
     create(port, "COM3"); // the name is free again
+
+    // A ports folder others may write is refused.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+    EXPECT_TRUE(refused("COM5", "open to other users"));
+    EXPECT_FALSE(port.ResetBus());
+    EXPECT_FALSE(present(link(5)));
 }
 
 // A FIFO at a marker's name would block a reader forever; a link there must not be written
@@ -319,13 +312,6 @@ TEST_F(VirtualPortTest, SpecialFilesAtMarkerNamesNeitherHangNorAreWrittenThrough
     EXPECT_EQ(readWholeFile(victim), "keep");
     EXPECT_FALSE(QFileInfo(marker(6)).isSymLink());
     EXPECT_TRUE(PortMarker::read(marker(6)).has_value());
-}
-
-TEST_F(VirtualPortTest, APortsFolderOthersMayWriteIsRefused) {
-    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
-    EXPECT_TRUE(refused("COM5", "open to other users"));
-    EXPECT_FALSE(port.ResetBus());
-    EXPECT_FALSE(present(link(5)));
 }
 
 } // namespace
