@@ -52,29 +52,29 @@ protected:
     std::unique_ptr<SerialPort> port = createSerialPort();
 };
 
-struct SettingsRow {
-    const char* text;
-    int handshaking;
-    int rate;
-    tcflag_t dataBits, parity, iflag;
-};
-
-// The first row is given before the open; the rest one after another on the open port, so
-// each also checks that nothing of the row before it is left behind (Mark then Even must
-// clear CMSPAR). 14400 and 28800 have no B constant.
-const SettingsRow settingsRows[] = {
-    {"14400,S,8,1", 2, 14400, CS8, PARENB | CMSPAR | CRTSCTS, 0},
-    {"110,N,8,1", 0, 110, CS8, 0, 0},
-    {" 28800 , o , 5 , 1.5 ", 1, 28800, CS5, PARENB | PARODD | CSTOPB, IXON},
-    {"1200,M,7,2", 0, 1200, CS7, PARENB | PARODD | CMSPAR | CSTOPB, 0},
-    {"115200,E,7,1.5", 0, 115200, CS7, PARENB | CSTOPB, 0},
-    {"921600,N,6,1", 0, 921600, CS6, 0, 0},
-};
-
-TEST_F(SerialPortTest, SettingsReachTheDeviceAndBadOnesChangeNothing) {
+TEST_F(SerialPortTest, SettingsReachTheDeviceAndBadValuesChangeNothing) {
+    for (int bad : {0, maxComPortNumber + 1})
+        EXPECT_FALSE(port->setCommPort(bad).ok()) << bad;
+    EXPECT_FALSE(port->setHandshaking(3).ok() || port->setInBufferSize(0).ok() ||
+                 port->setOutBufferSize(-1).ok());
+    // The first row is given before the open, the rest on the open port one after another, so
+    // each also checks that nothing of the row before is left (Mark then Even must clear
+    // CMSPAR). 14400 and 28800 have no B constant.
+    const struct {
+        const char* text;
+        int handshaking, rate;
+        tcflag_t cflag, iflag;
+    } rows[] = {
+        {"14400,S,8,1", 2, 14400, CS8 | PARENB | CMSPAR | CRTSCTS, 0},
+        {"110,N,8,1", 0, 110, CS8, 0},
+        {" 28800 , o , 5 , 1.5 ", 1, 28800, CS5 | PARENB | PARODD | CSTOPB, IXON},
+        {"1200,M,7,2", 0, 1200, CS7 | PARENB | PARODD | CMSPAR | CSTOPB, 0},
+        {"115200,E,7,1.5", 0, 115200, CS7 | PARENB | CSTOPB, 0},
+        {"921600,N,6,1", 0, 921600, CS6, 0},
+    };
     const bool formatVisible = ptyKeepsLineFormat();
     port->setLineSwitch(true); // a pty has no DTR: not an open failure
-    for (const SettingsRow& row : settingsRows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.text);
         ASSERT_TRUE(port->setSettings(QString::fromLatin1(row.text)).ok());
         ASSERT_TRUE(port->setHandshaking(row.handshaking).ok());
@@ -86,7 +86,7 @@ TEST_F(SerialPortTest, SettingsReachTheDeviceAndBadOnesChangeNothing) {
         EXPECT_EQ(terminalRate(pty.master.get()), row.rate);
         const tcflag_t shown =
             PARODD | CMSPAR | CSTOPB | CRTSCTS | (formatVisible ? tcflag_t(CSIZE | PARENB) : 0);
-        EXPECT_EQ(tio.c_cflag & shown, (row.dataBits | row.parity) & shown);
+        EXPECT_EQ(tio.c_cflag & shown, row.cflag & shown);
         EXPECT_EQ(tio.c_iflag & IXON, row.iflag);
     }
     const std::pair<const char*, const char*> bad[] = {
@@ -101,15 +101,6 @@ TEST_F(SerialPortTest, SettingsReachTheDeviceAndBadOnesChangeNothing) {
         EXPECT_EQ(port->settings(), QStringLiteral("921600,N,6,1"));
         EXPECT_EQ(terminalRate(pty.master.get()), 921600);
     }
-}
-
-TEST_F(SerialPortTest, OutOfRangeValuesAreRefused) {
-    for (int bad : {0, maxComPortNumber + 1})
-        EXPECT_FALSE(port->setCommPort(bad).ok()) << bad;
-    EXPECT_FALSE(port->setHandshaking(3).ok());
-    EXPECT_FALSE(port->setInBufferSize(0).ok());
-    EXPECT_FALSE(port->setOutBufferSize(-1).ok());
-    openPort();
     EXPECT_EQ(port->setCommPort(4).number, SerialPort::PortAlreadyOpen);
     EXPECT_EQ(port->commPort(), 3);
     EXPECT_EQ(port->setPortOpen(true).number, SerialPort::PortAlreadyOpen);
@@ -130,8 +121,7 @@ TEST_F(SerialPortTest, ReceiveQueueRaisesEventsHoldsTheSenderBackAndCanBeDiscard
     };
     ASSERT_TRUE(writeAll(pty.master.get(), allByteValues()));
     EXPECT_EQ(takeInput(256), allByteValues());
-    ASSERT_GE(events.count(), 1);
-    EXPECT_EQ(port->commEvent(), int(SerialPort::EventReceive));
+    EXPECT_TRUE(events.count() >= 1 && port->commEvent() == int(SerialPort::EventReceive));
 
     // Nobody takes input: the queue fills, then the device's buffers, then the far side stops.
     const QByteArray block(4096, 'r');

@@ -1,7 +1,4 @@
-// A socket array as a TCP server: element 0 listens, requests are accepted into other
-// elements, and requests nobody accepts are closed. The session's own slot choice is driven
-// end to end by the session tests.
-#include "platform/QtSocket.h"
+// A socket array as a TCP server (the session's choice of elements is the session tests').
 #include "platform/SocketArray.h"
 #include "tests/platform/SocketTestPeers.h"
 

@@ -16,7 +16,6 @@ class PeerServer {
 public:
     PeerServer() { server_.listen(QHostAddress::LocalHost, 0); }
     int port() const { return server_.serverPort(); }
-    // Null when no connection came.
     QTcpSocket* nextConnection() {
         waitUntil([this] { return server_.hasPendingConnections(); });
         return server_.nextPendingConnection();
@@ -72,7 +71,7 @@ inline void udpBound(QtSocket& element) {
     element.Bind(0, kLoopback);
 }
 
-// A TCP element connected as a client to a PeerServer, with the server's end at hand.
+// A TCP element connected to a PeerServer, with the server's end at hand.
 struct ClientPair {
     PeerServer server;
     QtSocket element;

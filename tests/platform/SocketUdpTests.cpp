@@ -1,6 +1,4 @@
-// A UDP socket element: datagrams both ways, sends before anyone has spoken, and sends with
-// nowhere to go.
-#include "platform/QtSocket.h"
+// A UDP socket element against a plain UDP socket on 127.0.0.1.
 #include "tests/platform/SocketTestPeers.h"
 
 #include <QNetworkDatagram>
@@ -23,8 +21,7 @@ struct UdpPeer {
     }
 };
 
-// With nowhere to send (no remote yet, or the last sender forgotten on close) a send is
-// refused.
+// With nowhere to send (no remote yet, or the sender forgotten on close) a send is refused.
 TEST(Udp, EachDatagramIsOneArrivalAndItsSenderIsTheRemoteUntilClose) {
     QtSocket udp;
     udpBound(udp);
@@ -47,8 +44,7 @@ TEST(Udp, EachDatagramIsOneArrivalAndItsSenderIsTheRemoteUntilClose) {
     EXPECT_EQ(udp.SendData("y").number, 10039);
 }
 
-// Datagrams the engine does not take at once are held up to the read bound; the rest wait in
-// the kernel and come in as the held ones are taken, none lost and in order.
+// Held datagrams stay within the read bound; the rest come in as they are taken, in order.
 TEST(Udp, HeldDatagramsAreBoundedAndReadingResumesAsTheyAreTaken) {
     QtSocket element;
     element.setReadBufferLimit(10);
@@ -68,8 +64,7 @@ TEST(Udp, HeldDatagramsAreBoundedAndReadingResumesAsTheyAreTaken) {
     EXPECT_EQ(taken, sent);
 }
 
-// Before anyone speaks, sends go to the remote that was set, by address or by name; an
-// element not yet bound binds on its first send.
+// Before anyone speaks, sends go to the remote set (by address or name), binding if need be.
 TEST(Udp, BeforeAnyoneSpeaksSendsGoToTheRemoteThatWasSet) {
     UdpPeer peer;
     peer.socket.setReadBufferSize(0);
@@ -94,8 +89,7 @@ TEST(Udp, BeforeAnyoneSpeaksSendsGoToTheRemoteThatWasSet) {
     EXPECT_EQ(element.GetData(), QByteArray("reply"));
 }
 
-// Sends to an unknown host or a refused port are dropped quietly: no error event, no close,
-// and the element goes on working.
+// Sends to an unknown host or a refused port are dropped quietly: no error event, no close.
 TEST(Udp, SendsThatCannotArriveAreDroppedQuietly) {
     QtSocket udp;
     udpBound(udp);
