@@ -10,8 +10,7 @@
 
 // A raw, non-blocking pty pair: the slave plays the device, the master its far side.
 struct TestPty {
-    UniqueFd master;
-    UniqueFd slave;
+    UniqueFd master, slave;
     QString slavePath;
 
     static TestPty open();

@@ -32,13 +32,10 @@ bool ptyKeepsLineFormat() {
 class SerialPortTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(dir.isValid() && pty.master.valid() && mapCom(3, pty.slavePath));
+        ASSERT_TRUE(dir.isValid() && pty.master.valid() &&
+                    QFile::link(pty.slavePath, comLinkPath(3)));
         pty.slave.reset(); // the port under test is the device's only opener
         ASSERT_TRUE(port->setCommPort(3).ok());
-    }
-
-    bool mapCom(int n, const QString& target) {
-        return QFile::link(target, dir.path() + QStringLiteral("/COM%1").arg(n));
     }
 
     void openPort() {
@@ -57,9 +54,8 @@ TEST_F(SerialPortTest, SettingsReachTheDeviceAndBadValuesChangeNothing) {
         EXPECT_FALSE(port->setCommPort(bad).ok()) << bad;
     EXPECT_FALSE(port->setHandshaking(3).ok() || port->setInBufferSize(0).ok() ||
                  port->setOutBufferSize(-1).ok());
-    // The first row is given before the open, the rest on the open port one after another, so
-    // each also checks that nothing of the row before is left (Mark then Even must clear
-    // CMSPAR). 14400 and 28800 have no B constant.
+    // Row 1 is given before the open; each later one must clear what the one before set (Mark
+    // then Even: CMSPAR). 14400 and 28800 have no B constant.
     const struct {
         const char* text;
         int handshaking, rate;
@@ -165,7 +161,8 @@ TEST_F(SerialPortTest, TransmitQueueCountsBytesNotYetSent) {
 
 TEST_F(SerialPortTest, OpenFailuresSayWhy) {
     const QString plainFile = dir.path() + QStringLiteral("/plain");
-    ASSERT_TRUE(writeWholeFile(plainFile, "not a terminal") && mapCom(5, plainFile));
+    ASSERT_TRUE(writeWholeFile(plainFile, "not a terminal") &&
+                QFile::link(plainFile, comLinkPath(5)));
     const std::pair<int, const char*> rows[] = {{200, "COM200: no such device /dev/ttyS199"},
                                                 {5, "COM5: cannot open "}};
     for (const auto& [com, description] : rows) {
@@ -183,7 +180,7 @@ TEST_F(SerialPortTest, SecondOpenerIsRefusedAsInUse) {
     openPort();
     auto second = createSerialPort();
     // Another name for the same device is the same device.
-    ASSERT_TRUE(mapCom(8, pty.slavePath));
+    ASSERT_TRUE(QFile::link(pty.slavePath, comLinkPath(8)));
     for (int com : {3, 8}) {
         ASSERT_TRUE(second->setCommPort(com).ok());
         const ComponentResult result = second->setPortOpen(true);

@@ -58,7 +58,6 @@ TEST(TcpServer, ClosingTheListenerFreesItsPortAndAPortInUseIsRefused) {
     ASSERT_TRUE(listener.Bind(0, kLoopback) && listener.Listen());
     const int port = listener.LocalPort();
     listener.Close();
-    EXPECT_EQ(listener.State(), 0);
     ASSERT_TRUE(again.Bind(port, kLoopback) && again.Listen());
 
     ASSERT_TRUE(element.setLocalPort(port));

@@ -78,9 +78,7 @@ struct ClientPair {
     QTcpSocket* peer = nullptr;
 
     bool open() {
-        if (!connectTo(element, kLoopback, server.port()))
-            return false;
-        peer = server.nextConnection();
+        peer = connectTo(element, kLoopback, server.port()) ? server.nextConnection() : nullptr;
         return peer && waitUntil([&] { return element.State() == 7; });
     }
 };

@@ -15,8 +15,7 @@ struct UdpPeer {
         socket.writeDatagram(data, QHostAddress::LocalHost, quint16(port));
     }
     QByteArray receive() {
-        if (!waitUntil([&] { return socket.hasPendingDatagrams(); }))
-            return "<nothing>";
+        waitUntil([&] { return socket.hasPendingDatagrams(); });
         return socket.receiveDatagram().data();
     }
 };
