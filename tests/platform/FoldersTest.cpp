@@ -15,43 +15,31 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-// Runs in `folder` and goes back to the folder it was started in afterwards.
-class ScopedCurrentFolder {
-public:
-    explicit ScopedCurrentFolder(const QString& folder) { QDir::setCurrent(folder); }
-    ~ScopedCurrentFolder() { QDir::setCurrent(old_); }
-
-private:
-    QString old_ = QDir::currentPath();
-};
-
+// Relative values are taken from where the program started, not from where it went later.
 TEST(Folders, RelativeVariablesStayWhereTheProgramStarted) {
     QTemporaryDir dir;
-    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("elsewhere")));
-    const ScopedCurrentFolder start(dir.path());
+    const QString startedIn = QDir::currentPath();
+    QDir::setCurrent(dir.path());
     ScopedEnv home("LUMIVEX_HOME", "data/");
     ScopedEnv ports("LUMIVEX_PORTS", QByteArray());
-    ScopedEnv runtime("XDG_RUNTIME_DIR", "run");
     anchorFolderVariables();
-    QDir::setCurrent(dir.filePath(QStringLiteral("elsewhere")));
+    QDir::setCurrent(QStringLiteral("/"));
     EXPECT_EQ(dataFolder(), dir.filePath(QStringLiteral("data")));
     EXPECT_EQ(portsFolder(), dir.filePath(QStringLiteral("data/ports")));
-    EXPECT_EQ(qEnvironmentVariable("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("run")));
+    QDir::setCurrent(startedIn);
 }
 
-TEST(Folders, OnlyABuildOrPortableCopyKeepsItsDataBesideItself) {
-    for (const char* installed : {"/usr/local/bin/", "/opt/lumivex/sbin"})
-        EXPECT_FALSE(keepsDataBesideProgram(QString::fromLatin1(installed))) << installed;
-    for (const char* own : {"/home/ann/lumivex/build", "/srv/binaries"})
-        EXPECT_TRUE(keepsDataBesideProgram(QString::fromLatin1(own))) << own;
+TEST(Folders, DataBesideABuildOrPortableCopyElseInTheAbsoluteConfigHome) {
+    const std::pair<const char*, bool> rows[] = {
+        {"/usr/local/bin/", false}, {"/opt/lumivex/sbin", false}, {"/srv/binaries", true}};
+    for (const auto& [folder, beside] : rows)
+        EXPECT_EQ(keepsDataBesideProgram(QString::fromLatin1(folder)), beside) << folder;
     // The tests run from the build folder: the data folder when the user can write it.
     ScopedEnv home("LUMIVEX_HOME", QByteArray());
     const QString build = QFileInfo(executablePath()).absolutePath();
     const bool writable = ::access(native(build).constData(), W_OK) == 0;
     EXPECT_EQ(dataFolder(), writable ? build : userConfigFolder() + QStringLiteral("/lumivex"));
-}
 
-TEST(Folders, ARelativeConfigHomeIsIgnored) {
     ScopedEnv relative("XDG_CONFIG_HOME", "relative/config");
     EXPECT_EQ(userConfigFolder(), QDir::homePath() + QStringLiteral("/.config"));
     ScopedEnv absolute("XDG_CONFIG_HOME", "/somewhere/config/");
@@ -62,37 +50,25 @@ TEST(Folders, PortsFolderOthersCanWriteIsRefused) {
     QTemporaryDir dir;
     const QString ports = dir.filePath(QStringLiteral("ports"));
     ScopedEnv variable("LUMIVEX_PORTS", native(ports));
-    EXPECT_EQ(preparePortsFolder(), QString());
-    EXPECT_TRUE(QFileInfo(ports).isDir());
+    EXPECT_TRUE(preparePortsFolder().isEmpty() && QFileInfo(ports).isDir());
     for (const mode_t open : {0775, 0757}) {
         ::chmod(native(ports).constData(), open);
         EXPECT_TRUE(preparePortsFolder().contains(QStringLiteral("open to other users"))) << open;
     }
-    ::chmod(native(ports).constData(), 0755);
     if (::geteuid() == 0) { // only root can give a folder away
         ASSERT_EQ(::chown(native(ports).constData(), 65534, 65534), 0);
         EXPECT_TRUE(preparePortsFolder().contains(QStringLiteral("another user")));
     }
 }
 
+// Unlike the ports folder, the runtime folder must not even be readable by others.
 TEST(Folders, RuntimeFolderIsPrivateOrRefused) {
     QTemporaryDir dir;
     ScopedEnv runtime("XDG_RUNTIME_DIR", native(dir.path()));
     const QString expected = dir.path() + QStringLiteral("/lumivex");
-
     EXPECT_EQ(runtimeFolder().path, expected);
-    struct stat st {};
-    ASSERT_EQ(::stat(native(expected).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0700u);
     ::chmod(native(expected).constData(), 0755);
-    const RuntimeFolder open = runtimeFolder();
-    EXPECT_TRUE(open.path.isEmpty() && open.error.contains(QStringLiteral("open to other users")));
-    ::chmod(native(expected).constData(), 0700);
-
-    if (::geteuid() == 0) {
-        ASSERT_EQ(::chown(native(expected).constData(), 65534, 65534), 0);
-        EXPECT_TRUE(runtimeFolder().error.contains(QStringLiteral("another user")));
-    }
+    EXPECT_TRUE(runtimeFolder().error.contains(QStringLiteral("open to other users")));
     QDir(expected).removeRecursively();
     ASSERT_TRUE(QFile::link(dir.path(), expected)); // a link is not a folder of ours
     EXPECT_TRUE(runtimeFolder().path.isEmpty());
@@ -104,8 +80,7 @@ TEST(InstanceLock, OnlyTheFirstHolderHoldsIt) {
     {
         InstanceLock first(path);
         InstanceLock second(path);
-        EXPECT_TRUE(first.held() && !second.held());
-        EXPECT_TRUE(second.error().isEmpty()); // another instance is no error
+        EXPECT_TRUE(first.held() && !second.held() && second.error().isEmpty());
     }
     EXPECT_TRUE(InstanceLock(path).held());
     EXPECT_FALSE(InstanceLock(QString{}).held());

@@ -4,7 +4,6 @@
 
 #include <QFile>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -36,12 +35,8 @@ QByteArray readExactly(int fd, qsizetype count, std::chrono::milliseconds bound)
     waitUntil(
         [&] {
             char buffer[65536];
-            for (;;) {
-                const ssize_t n = ::read(fd, buffer, sizeof buffer);
-                if (n <= 0)
-                    break;
+            for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
                 got.append(buffer, n);
-            }
             return got.size() >= count;
         },
         bound);
@@ -52,13 +47,12 @@ bool writeAll(int fd, const QByteArray& bytes, std::chrono::milliseconds bound) 
     qsizetype done = 0;
     return waitUntil(
         [&] {
-            while (done < bytes.size()) {
-                const ssize_t n =
-                    ::write(fd, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
-                if (n <= 0)
-                    break;
+            const auto rest = [&] {
+                return static_cast<size_t>(bytes.size() - done);
+            };
+            for (ssize_t n;
+                 done < bytes.size() && (n = ::write(fd, bytes.data() + done, rest())) > 0;)
                 done += n;
-            }
             return done == bytes.size();
         },
         bound);

@@ -1,6 +1,5 @@
 #pragma once
-// Helpers for the port tests: pty pairs made by the test, raw reads and writes on file
-// descriptors with bounded waits, and the line rate a terminal is set to.
+// Pty pairs made by the test and bounded raw reads and writes for the port tests.
 
 #include "platform/linux/UniqueFd.h"
 
@@ -11,14 +10,13 @@
 
 // A raw, non-blocking pty pair: the slave plays the device, the master its far side.
 struct TestPty {
-    UniqueFd master;
-    UniqueFd slave;
+    UniqueFd master, slave;
     QString slavePath;
 
     static TestPty open();
 };
 
-// Opens a terminal device read-write, non-blocking, without making it the controlling tty.
+// Read-write, non-blocking, not as the controlling tty.
 UniqueFd openTerminal(const QString& path);
 
 // Reads from fd, running the event loop, until count bytes came or the bound passed.
@@ -29,12 +27,8 @@ QByteArray readExactly(int fd, qsizetype count,
 bool writeAll(int fd, const QByteArray& bytes,
               std::chrono::milliseconds bound = std::chrono::milliseconds(5000));
 
-// The 256 byte values in order.
-QByteArray allByteValues();
+QByteArray allByteValues(); // 0..255 in order
+pid_t deadPid();            // of a process that has ended
 
-// A pid that belonged to a process that has ended.
-pid_t deadPid();
-
-// The output line rate set on a terminal (through termios2, which also shows rates without
-// a B constant), or -1.
+// The output line rate (also one without a B constant), or -1.
 int terminalRate(int fd);

@@ -12,12 +12,10 @@
 
 inline const QString kLoopback = QStringLiteral("127.0.0.1");
 
-// A listening server whose accepted connections the test reads from and writes to.
 class PeerServer {
 public:
     PeerServer() { server_.listen(QHostAddress::LocalHost, 0); }
     int port() const { return server_.serverPort(); }
-    // Waits for the next accepted connection; null when none came.
     QTcpSocket* nextConnection() {
         waitUntil([this] { return server_.hasPendingConnections(); });
         return server_.nextPendingConnection();
@@ -32,7 +30,6 @@ inline int unusedTcpPort() {
     return PeerServer().port();
 }
 
-// A client connection to 127.0.0.1:port, waited for.
 inline std::unique_ptr<QTcpSocket> connectedPeer(int port) {
     auto peer = std::make_unique<QTcpSocket>();
     peer->connectToHost(QHostAddress::LocalHost, quint16(port));
@@ -40,7 +37,6 @@ inline std::unique_ptr<QTcpSocket> connectedPeer(int port) {
     return peer;
 }
 
-// Reads from the socket until `total` bytes have come or the bound passes.
 inline QByteArray readUntil(QTcpSocket& peer, qsizetype total) {
     QByteArray got;
     waitUntil(
@@ -60,18 +56,29 @@ inline QByteArray patternBytes(qsizetype n) {
     return bytes;
 }
 
-// A TCP element connected as a client to a PeerServer, with the server's end at hand.
+inline void aimAt(QtSocket& element, const QString& host, int port) {
+    element.setRemoteHost(host);
+    element.setRemotePort(port);
+}
+
+inline ComponentResult connectTo(QtSocket& element, const QString& host, int port) {
+    aimAt(element, host, port);
+    return element.Connect();
+}
+
+inline void udpBound(QtSocket& element) {
+    element.setProtocol(1);
+    element.Bind(0, kLoopback);
+}
+
+// A TCP element connected to a PeerServer, with the server's end at hand.
 struct ClientPair {
     PeerServer server;
     QtSocket element;
     QTcpSocket* peer = nullptr;
 
     bool open() {
-        element.setRemoteHost(kLoopback);
-        element.setRemotePort(server.port());
-        if (!element.Connect())
-            return false;
-        peer = server.nextConnection();
+        peer = connectTo(element, kLoopback, server.port()) ? server.nextConnection() : nullptr;
         return peer && waitUntil([&] { return element.State() == 7; });
     }
 };

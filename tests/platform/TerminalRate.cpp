@@ -1,5 +1,4 @@
-// Reads the line rate through termios2; kept apart because <asm/termbits.h> clashes with
-// <termios.h>.
+// Apart from the other helpers: <asm/termbits.h> (for termios2) clashes with <termios.h>.
 #include <asm/ioctls.h>
 #include <asm/termbits.h>
 
