@@ -3,6 +3,7 @@
 // devices mapped as COMn, applications opening virtual port links, loopback TCP and UDP peers.
 // The heartbeat and reconnect ticks are called by the tests, never waited for.
 
+#include "model/GlobalSettings.h"
 #include "platform/ComPortNames.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketArray.h"
@@ -25,7 +26,10 @@ protected:
         QDir().mkpath(portsFolder());
         SessionHeartbeat::instance().hold(true);
     }
-    ~SessionFixture() override { SessionHeartbeat::instance().hold(false); }
+    ~SessionFixture() override {
+        SessionHeartbeat::instance().hold(false);
+        globals() = GlobalSettings{};
+    }
 
     static QString portsFolder() { return qEnvironmentVariable("LUMIVEX_PORTS"); }
     QString status(int index) const { return doc->StatusBar1[index]->caption(); }
