@@ -6,37 +6,29 @@ namespace {
 
 class ActivationTest : public SessionFixture {};
 
-struct Stop {
-    const char* name;
-    bool asServer;
-    const char* address;
-    const char* port;
-    int connector;
-    const char* networkStatus;
-};
-
-// Each check that ends an activation early leaves the session inactive with nothing open.
+// Each check that ends an activation early leaves the session inactive with nothing open: an
+// empty address, a port out of range (a server has no address to check), no connector, a
+// missing device.
 TEST_F(ActivationTest, ValidationStopsLeaveNothingOpen) {
-    const Stop stops[] = {
-        {"empty address", false, "", "1000", 3, "TCP/IP Status: Error - Invalid IP Address"},
-        {"server port too large", true, "", "65536", 3,
-         "TCP/IP Status: Error - Invalid Port Number"},
-        {"no connector", false, "127.0.0.1", "1000", 0, "TCP/IP Status:"},
-        {"missing device", true, "", "0", 9, "TCP/IP Status:"},
+    const std::tuple<bool, const char*, const char*, int, const char*> stops[] = {
+        {false, "", "1000", 3, "TCP/IP Status: Error - Invalid IP Address"},
+        {true, "", "65536", 3, "TCP/IP Status: Error - Invalid Port Number"},
+        {false, "127.0.0.1", "1000", 0, "TCP/IP Status:"},
+        {true, "", "0", 9, "TCP/IP Status:"},
     };
     QFile::link(QStringLiteral("/nonexistent/ttyUSB9"), comLinkPath(9));
-    for (const Stop& stop : stops) {
-        SCOPED_TRACE(stop.name);
+    for (const auto& [asServer, address, port, connector, networkStatus] : stops) {
+        SCOPED_TRACE(connector);
         doc = std::make_unique<frmDocument>(host);
-        doc->TCPOption[stop.asServer ? 1 : 0]->setValue(true);
-        doc->IPAddress->setText(QString::fromLatin1(stop.address));
-        doc->PortNumber->setText(QString::fromLatin1(stop.port));
-        doc->Combo2->setListIndex(stop.connector);
+        doc->TCPOption[asServer ? 1 : 0]->setValue(true);
+        doc->IPAddress->setText(QString::fromLatin1(address));
+        doc->PortNumber->setText(QString::fromLatin1(port));
+        doc->Combo2->setListIndex(connector);
         activate();
         EXPECT_EQ(std::tuple(doc->isActive(), doc->MSComm1().portOpen(), socket(0).State(),
                              doc->Combo2->enabled(), status(1)),
-                  std::tuple(false, false, 0, true, QString::fromLatin1(stop.networkStatus)));
-        if (stop.connector == 9)
+                  std::tuple(false, false, 0, true, QString::fromLatin1(networkStatus)));
+        if (connector == 9)
             EXPECT_TRUE(status(0).startsWith(QStringLiteral("COM Status: Error - COM9: no such")))
                 << status(0).toStdString();
         else
@@ -74,10 +66,8 @@ TEST_F(ActivationTest, RealPortOpensWithTheChosenLineSettingsAndDeactivates) {
 // A session with a description keeps it as its caption; a name that is a user's own mapping
 // is never replaced by a virtual port.
 TEST_F(ActivationTest, VirtualPortKeepsTheDescriptionAndNeverTakesAUsersMapping) {
-    virtualPort(7);
     doc->Command3->setTag(QStringLiteral("Scale"));
-    server();
-    activate();
+    virtualServer(7);
     ASSERT_TRUE(doc->isActive());
     EXPECT_NE(doc->caption(), QStringLiteral("COM7 - RS232 to TCP/IP"));
     activate();
@@ -90,10 +80,7 @@ TEST_F(ActivationTest, VirtualPortKeepsTheDescriptionAndNeverTakesAUsersMapping)
 
 // A failure of connect, bind or listen rolls the serial side back.
 TEST_F(ActivationTest, NetworkFailureRollsTheSerialSideBack) {
-    virtualPort(8);
-    doc->options.ConnectOnVirtualOpen = 0;
-    client(0); // remote port 0 fails at once
-    activate();
+    virtualClient(8, 0); // remote port 0 fails at once
     EXPECT_FALSE(doc->isActive());
     EXPECT_TRUE(status(1).startsWith(QStringLiteral("TCP/IP Status: Error - ")))
         << status(1).toStdString();
@@ -114,11 +101,8 @@ TEST_F(ActivationTest, NetworkFailureRollsTheSerialSideBack) {
 TEST_F(ActivationTest, UdpAndDeferredClientsBecomeActive) {
     QUdpSocket holder; // a UDP client's bind failure is ignored
     ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, 0));
-    virtualPort(11);
-    doc->options.ConnectOnVirtualOpen = 0;
     doc->chkUDP->setValue(1);
-    client(holder.localPort());
-    activate();
+    virtualClient(11, holder.localPort());
     EXPECT_TRUE(doc->isActive());
 
     // A client that connects only while an application holds the virtual port.

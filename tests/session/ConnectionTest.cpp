@@ -27,10 +27,7 @@ TEST_F(ConnectionTest, AClientDroppedForAFailedEchoReconnectsOnTimer1) {
         QTimer::singleShot(0, doc.get(), [done, reply] { done(reply); });
     });
     PeerServer peer;
-    virtualPort(20);
-    doc->options.ConnectOnVirtualOpen = 0;
-    client(peer.port());
-    activate();
+    virtualClient(20, peer.port());
     std::unique_ptr<QTcpSocket> first(peer.nextConnection());
     ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 7; }));
     ticks(9);
@@ -50,10 +47,7 @@ TEST_F(ConnectionTest, AClientDroppedForAFailedEchoReconnectsOnTimer1) {
 
 TEST_F(ConnectionTest, RefusedClientShowsTheErrorAndRetries) {
     globals().LogErrors = 1;
-    virtualPort(21);
-    doc->options.ConnectOnVirtualOpen = 0;
-    client(unusedTcpPort());
-    activate();
+    virtualClient(21, unusedTcpPort());
     ASSERT_TRUE(waitUntil([&] { return doc->Timer1.isActive(); }));
     EXPECT_EQ(status(1), QStringLiteral("TCP/IP Status: Closed"));
     EXPECT_TRUE(errorLog().contains("refused"));
@@ -66,9 +60,7 @@ TEST_F(ConnectionTest, RefusedClientShowsTheErrorAndRetries) {
 }
 
 TEST_F(ConnectionTest, ServerFillsAndReusesClientSlots) {
-    virtualPort(22);
-    server();
-    activate();
+    virtualServer(22);
     std::vector<std::unique_ptr<QTcpSocket>> peers;
     for (int i = 0; i < 3; ++i)
         peers.push_back(connectedPeer(listeningPort()));
@@ -91,10 +83,8 @@ TEST_F(ConnectionTest, ServerFillsAndReusesClientSlots) {
 }
 
 TEST_F(ConnectionTest, OneClientAtATimeWhenMultipleConnectsAreOff) {
-    virtualPort(23);
     doc->options.AllowMultiConnect = 0;
-    server();
-    activate();
+    virtualServer(23);
     auto first = connectedPeer(listeningPort());
     ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == 1; }));
     QTcpSocket second;
@@ -110,11 +100,9 @@ TEST_F(ConnectionTest, OneClientAtATimeWhenMultipleConnectsAreOff) {
 
 // A peer that sends and closes at once loses nothing, even while its bytes are held back.
 TEST_F(ConnectionTest, BytesOfAClosingPeerAreAllDelivered) {
-    virtualPort(24);
     doc->Combo1[5]->setListIndex(0); // 1024-byte buffers
     doc->BufferSerData->setValue(1); // held while no application has the port
-    server();
-    activate();
+    virtualServer(24);
     const QByteArray sent = patternBytes(300 * 1024);
     auto peer = connectedPeer(listeningPort());
     peer->write(sent);

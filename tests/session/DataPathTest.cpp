@@ -15,13 +15,6 @@ void writeOn(int fd, const QByteArray& bytes, qsizetype& written) {
     written += std::max<ssize_t>(n, 0);
 }
 
-QByteArray everyByteValue(qsizetype size) {
-    QByteArray bytes;
-    while (bytes.size() < size)
-        bytes += allByteValues();
-    return bytes;
-}
-
 class DataPathTest : public SessionFixture {
 protected:
     // An active server on COMn, a test-made device.
@@ -43,7 +36,7 @@ protected:
         auto peer = connectedPeer(listeningPort());
         peer->setReadBufferSize(65536);
         ASSERT_TRUE(waitUntil([&] { return socket(1).State() == 7; }));
-        QByteArray down = everyByteValue(4 * 1024 * 1024);
+        QByteArray down = allByteValues().repeated(16 * 1024);
         const QByteArray up = down.repeated(4);
         std::reverse(down.begin(), down.end());
 
@@ -233,9 +226,7 @@ TEST_F(DataPathTest, DeviceThatVanishesIsReopenedWhenItComesBack) {
 }
 
 TEST_F(DataPathTest, MegabytesBothWaysThroughSlowReadersLoseNothing) {
-    virtualPort(40);
-    server();
-    activate();
+    virtualServer(40);
     UniqueFd app = openApplication(40);
     transferBothWays(app.get());
 
@@ -253,7 +244,7 @@ TEST_F(DataPathTest, AStalledClientMissesBytesWhileTheOthersGoOn) {
     auto stalled = connectedPeer(listeningPort());
     stalled->setReadBufferSize(4096);
     ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == 2; }));
-    const QByteArray sent = everyByteValue(16 * 1024 * 1024);
+    const QByteArray sent = allByteValues().repeated(64 * 1024);
     qsizetype written = 0;
     QByteArray got;
     QDeadlineTimer deadline(std::chrono::seconds(60));

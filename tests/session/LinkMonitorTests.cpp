@@ -43,20 +43,14 @@ protected:
         }
         return -1;
     }
-    // A fresh pass over the connected peers.
-    void startPass() {
-        session.active = true;
-        monitor.reset();
-        requests.clear();
-        ASSERT_EQ(ticksToPass(), 9);
-    }
-
     ServerTestSession session;
     LinkMonitor monitor{session};
     std::vector<Request> requests;
 };
 
-TEST_F(LinkMonitorTest, QuietTicksBeforeAPassFollowThePingFrequency) {
+// The quiet ticks before a pass follow the frequency; they stand still while the session is
+// inactive (or UDP) or pings are off, and data arriving starts them again.
+TEST_F(LinkMonitorTest, TheQuietCountFollowsTheFrequencyItsGuardsAndTheData) {
     session.connectClient();
     const std::pair<int, int> rows[] = {{-3, 9}, {1, 18}, {2, 91}};
     for (const auto& [frequency, expected] : rows) {
@@ -66,12 +60,9 @@ TEST_F(LinkMonitorTest, QuietTicksBeforeAPassFollowThePingFrequency) {
         end(requests.size() - 1, 0);
         EXPECT_EQ(monitor.PingTicks(), 0);
     }
-    EXPECT_TRUE(session.closed.empty());
-}
-
-TEST_F(LinkMonitorTest, GuardsKeepTheCountStillAndDataArrivalRestartsIt) {
-    session.connectClient();
-    for (const bool active : {false, true}) { // inactive or UDP; pings off
+    globals().PingFrequency = 0;
+    requests.clear();
+    for (const bool active : {false, true}) {
         session.active = active;
         globals().PingEnabled = active ? 0 : 1;
         for (int i = 0; i < 100; ++i)
@@ -106,30 +97,30 @@ TEST_F(LinkMonitorTest, OnePassPingsEachConnectedPeerInIndexOrderAndClosesOnlyTh
     EXPECT_EQ(ticksToPass(), 9) << "the count runs again once the pass has ended";
 }
 
-TEST_F(LinkMonitorTest, ALateFailureNeverClosesTheConnectionThatTookThePlace) {
-    QTcpSocket* old = session.connectClient();
-    startPass();
-    old->abort();
-    ASSERT_TRUE(waitUntil([&] { return session.array.at(1).State() != 7; }));
-    session.array.at(1).Close();
-    QTcpSocket* next = session.connectClient();
-    ASSERT_EQ(session.array.at(1).State(), 7) << "element 1 reused";
-    end(0, EchoStatus::RequestTimedOut);
-    EXPECT_TRUE(session.closed.empty() && session.log.isEmpty());
-    EXPECT_EQ(next->state(), QAbstractSocket::ConnectedState);
-}
-
-TEST_F(LinkMonitorTest, FailuresAfterDeactivationOrResetAreIgnored) {
-    session.connectClient();
-    for (const bool deactivate : {true, false}) {
-        startPass();
-        if (deactivate)
+// A failure that ends after a deactivation, a reset or the connection's replacement on the
+// same element closes and logs nothing.
+TEST_F(LinkMonitorTest, StaleFailuresAreIgnored) {
+    QTcpSocket* client = session.connectClient();
+    for (const int change : {0, 1, 2}) {
+        session.active = true;
+        monitor.reset();
+        requests.clear();
+        ASSERT_EQ(ticksToPass(), 9);
+        if (change == 0) {
             session.active = false;
-        else
+        } else if (change == 1) {
             monitor.reset();
-        end(0, EchoStatus::DestHostUnreachable);
-        EXPECT_TRUE(session.closed.empty() && session.log.isEmpty()) << deactivate;
+        } else {
+            client->abort();
+            ASSERT_TRUE(waitUntil([&] { return session.array.at(1).State() != 7; }));
+            session.array.at(1).Close();
+            client = session.connectClient();
+            ASSERT_EQ(session.array.at(1).State(), 7) << "element 1 reused";
+        }
+        end(0, EchoStatus::RequestTimedOut);
+        EXPECT_TRUE(session.closed.empty() && session.log.isEmpty()) << change;
     }
+    EXPECT_EQ(client->state(), QAbstractSocket::ConnectedState);
 }
 
 TEST_F(LinkMonitorTest, NoEchoFacilityIsLoggedOncePerActivationAndKeepsTheConnections) {

@@ -23,7 +23,7 @@
 class SessionFixture : public ::testing::Test {
 protected:
     SessionFixture() {
-        QDir().mkpath(portsFolder());
+        QDir().mkpath(qEnvironmentVariable("LUMIVEX_PORTS"));
         SessionHeartbeat::instance().hold(true);
     }
     ~SessionFixture() override {
@@ -31,7 +31,6 @@ protected:
         globals() = GlobalSettings{};
     }
 
-    static QString portsFolder() { return qEnvironmentVariable("LUMIVEX_PORTS"); }
     QString status(int index) const { return doc->StatusBar1[index]->caption(); }
     Socket& socket(int index) const { return doc->Winsock1().at(index); }
 
@@ -59,6 +58,18 @@ protected:
         doc->PortNumber->setText(QString::number(port));
     }
     void activate() { doc->Command1_Click(); }
+    // Active on the virtual port COMn: a server, or a client that connects at once.
+    void virtualServer(int n) {
+        virtualPort(n);
+        server();
+        activate();
+    }
+    void virtualClient(int n, int port) {
+        virtualPort(n);
+        doc->options.ConnectOnVirtualOpen = 0;
+        client(port);
+        activate();
+    }
     int listeningPort() const { return socket(0).LocalPort(); }
     void ticks(int n) {
         for (int i = 0; i < n; ++i)

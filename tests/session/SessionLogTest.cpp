@@ -20,9 +20,7 @@ TEST_F(SessionLogTest, LinesInClientAndServerModeAndOfNewWindows) {
                            QStringLiteral("Lumivex IP Address: ") +
                            QRegularExpression::escape(doc->LocalIPAddress) + ", ";
     doc->LogErrors(QStringLiteral("x"));
-    virtualPort(30);
-    server();
-    activate();
+    virtualServer(30);
     frmDocument second(host);
     const QStringList patterns = {
         "^Lumivex Error: x" + common + "Client Mode, Remote Host: , RemotePort: 0$",
