@@ -1,7 +1,6 @@
 #pragma once
-// A server session stand-in for the link monitor: a real socket array listening on 127.0.0.1
-// that accepts clients into the first free element from 1 up, recording what the monitor
-// closes and logs.
+// A server session for the link monitor: a real socket array on 127.0.0.1 that accepts clients
+// into the first free element from 1 up; it records what the monitor closes and logs.
 
 #include "platform/SocketArray.h"
 #include "session/LinkMonitor.h"

