@@ -6,13 +6,13 @@ namespace {
 
 class ActivationTest : public SessionFixture {};
 
-// Each check that ends an activation early leaves the session inactive with nothing open: an
-// empty address, a port out of range (a server has no address to check), no connector, a
-// missing device.
+// Each early stop (empty address; port out of range, where a server has no address to check;
+// no connector; missing device) leaves the session inactive with nothing open.
 TEST_F(ActivationTest, ValidationStopsLeaveNothingOpen) {
     const std::tuple<bool, const char*, const char*, int, const char*> stops[] = {
         {false, "", "1000", 3, "TCP/IP Status: Error - Invalid IP Address"},
         {true, "", "65536", 3, "TCP/IP Status: Error - Invalid Port Number"},
+        {true, "", "-1", 3, "TCP/IP Status: Error - Invalid Port Number"},
         {false, "127.0.0.1", "1000", 0, "TCP/IP Status:"},
         {true, "", "0", 9, "TCP/IP Status:"},
     };

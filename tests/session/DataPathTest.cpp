@@ -139,9 +139,8 @@ TEST_F(DataPathTest, WaitingSendsWholePacketsThenTheRestAfterTheTimeout) {
     EXPECT_TRUE(doc->MyBuffer.isEmpty());
 }
 
-// A client keeps serial data while it is not connected and sends it all once it is; its
-// one-way options drop a direction; without buffering, serial input is discarded while nobody
-// is connected.
+// A client holds serial data while disconnected and sends it once connected; its one-way
+// options drop a direction; without buffering, serial input is dropped while disconnected.
 TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
     dev = device(6);
     serialPort(6);

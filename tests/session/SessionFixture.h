@@ -1,7 +1,6 @@
 #pragma once
-// A session window over real components in an isolated home: test-made pty pairs as serial
-// devices mapped as COMn, applications opening virtual port links, loopback TCP and UDP peers.
-// The heartbeat and reconnect ticks are called by the tests, never waited for.
+// A session window over real components in an isolated home (pty devices as COMn, virtual
+// ports, loopback peers); tests call the heartbeat and reconnect ticks, never wait for them.
 
 #include "model/GlobalSettings.h"
 #include "platform/ComPortNames.h"
