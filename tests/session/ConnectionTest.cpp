@@ -1,4 +1,3 @@
-#include "model/GlobalSettings.h"
 #include "tests/session/SessionFixture.h"
 
 #include <QSignalSpy>
@@ -8,37 +7,15 @@ namespace {
 
 class ConnectionTest : public SessionFixture {
 protected:
-    QStringList statusTrail(QSignalSpy& spy) const {
-        QStringList trail;
-        for (const auto& call : spy)
-            if (call.at(0).toInt() == 1)
-                trail << call.at(1).toString();
-        return trail;
+    bool networkStatusBecomes(const char* text) {
+        return waitUntil([&] { return status(1) == QString::fromLatin1(text); });
     }
+    QByteArray errorLog() const { return readWholeFile(home.path("home/errorlog.txt")); }
 };
 
-TEST_F(ConnectionTest, ClientReconnectsAfterThePeerCloses) {
-    PeerServer peer;
-    virtualPort(20);
-    doc->options.ConnectOnVirtualOpen = 0;
-    client(peer.port());
-    activate();
-    std::unique_ptr<QTcpSocket> first(peer.nextConnection());
-    ASSERT_TRUE(waitUntil([&] { return status(1) == QStringLiteral("TCP/IP Status: Connected"); }));
-    first->disconnectFromHost();
-    ASSERT_TRUE(waitUntil([&] { return status(1) == QStringLiteral("TCP/IP Status: Closed"); }));
-    EXPECT_TRUE(doc->Timer1.isActive());
-    EXPECT_EQ(doc->ConnectedClients, 0) << "never below 0";
-    doc->Timer1_Timer();
-    EXPECT_EQ(status(1), QStringLiteral("TCP/IP Status: Connecting..."));
-    std::unique_ptr<QTcpSocket> second(peer.nextConnection());
-    ASSERT_TRUE(second);
-    ASSERT_TRUE(waitUntil([&] { return status(1) == QStringLiteral("TCP/IP Status: Connected"); }));
-    EXPECT_FALSE(doc->Timer1.isActive());
-}
-
-// The link monitor drops a connection whose peer does not answer; the client reconnects.
-TEST_F(ConnectionTest, FailedEchoDropsTheClientWhichThenReconnects) {
+// The link monitor drops a client whose peer answers no echo; Timer1 connects it again and the
+// new connection is pinged in its turn.
+TEST_F(ConnectionTest, AClientDroppedForAFailedEchoReconnectsOnTimer1) {
     globals().LogErrors = 1;
     globals().PingEnabled = 1;
     globals().PingFrequency = 0; // 9 quiet ticks
@@ -50,66 +27,55 @@ TEST_F(ConnectionTest, FailedEchoDropsTheClientWhichThenReconnects) {
         QTimer::singleShot(0, doc.get(), [done, reply] { done(reply); });
     });
     PeerServer peer;
-    virtualPort(25);
-    doc->options.ConnectOnVirtualOpen = 0;
-    client(peer.port());
-    activate();
+    virtualClient(20, peer.port());
     std::unique_ptr<QTcpSocket> first(peer.nextConnection());
     ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 7; }));
-    ticks(8);
-    EXPECT_TRUE(pinged.isEmpty());
-    ticks(1);
+    ticks(9);
     EXPECT_EQ(pinged, QStringList{kLoopback});
-    ASSERT_TRUE(waitUntil([&] { return status(1) == QStringLiteral("TCP/IP Status: Closed"); }));
+    ASSERT_TRUE(networkStatusBecomes("TCP/IP Status: Closed"));
+    EXPECT_TRUE(errorLog().contains("Ping Failed - Ping Result = 11010"));
     EXPECT_TRUE(doc->Timer1.isActive());
-    EXPECT_TRUE(readWholeFile(home.path("home/errorlog.txt"))
-                    .contains("Ping Failed - Ping Result = 11010"));
+    EXPECT_EQ(doc->ConnectedClients, 0) << "never below 0";
     doc->Timer1_Timer();
-    EXPECT_TRUE(peer.nextConnection()) << "reconnected";
-    globals().PingEnabled = 0;
-    globals().LogErrors = 0;
+    ASSERT_TRUE(peer.nextConnection()) << "reconnected";
+    ASSERT_TRUE(networkStatusBecomes("TCP/IP Status: Connected"));
+    EXPECT_FALSE(doc->Timer1.isActive());
+    ticks(9);
+    EXPECT_EQ(pinged.size(), 2);
 }
 
 TEST_F(ConnectionTest, RefusedClientShowsTheErrorAndRetries) {
     globals().LogErrors = 1;
-    virtualPort(21);
-    doc->options.ConnectOnVirtualOpen = 0;
-    client(unusedTcpPort());
-    QSignalSpy spy(doc.get(), &frmDocument::statusChanged);
-    activate();
+    virtualClient(21, unusedTcpPort());
     ASSERT_TRUE(waitUntil([&] { return doc->Timer1.isActive(); }));
-    EXPECT_EQ(statusTrail(spy), (QStringList{"TCP/IP Status: Connecting...", "TCP/IP Status: Error",
-                                             "TCP/IP Status: Closed"}));
-    EXPECT_TRUE(readWholeFile(home.path("home/errorlog.txt")).contains("refused"));
+    EXPECT_TRUE(errorLog().contains("refused"));
     // A reconnect that cannot even start shows why and stays armed.
     doc->IPAddress->setText(QString());
     doc->Timer1_Timer();
     EXPECT_TRUE(status(1).startsWith(QStringLiteral("TCP/IP Status: Error - ")))
         << status(1).toStdString();
     EXPECT_TRUE(doc->Timer1.isActive());
-    globals().LogErrors = 0;
 }
 
 TEST_F(ConnectionTest, ServerFillsAndReusesClientSlots) {
-    virtualPort(22);
-    server();
-    activate();
+    virtualServer(22);
     std::vector<std::unique_ptr<QTcpSocket>> peers;
     for (int i = 0; i < 3; ++i)
         peers.push_back(connectedPeer(listeningPort()));
-    ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == 3; }));
-    EXPECT_EQ(status(1), QStringLiteral("TCP/IP Status: (3)Connected"));
+    ASSERT_TRUE(networkStatusBecomes("TCP/IP Status: (3)Connected"));
     EXPECT_EQ(doc->MaxSocketIndex(), 3);
     peers[1]->abort();
-    ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == 2; }));
-    EXPECT_EQ(status(1), QStringLiteral("TCP/IP Status: (2)Connected"));
+    ASSERT_TRUE(networkStatusBecomes("TCP/IP Status: (2)Connected"));
+    EXPECT_EQ(doc->ConnectedClients, 2);
     peers.push_back(connectedPeer(listeningPort()));
     ASSERT_TRUE(waitUntil([&] { return socket(2).State() == 7; })) << "the free slot is reused";
     EXPECT_EQ(doc->MaxSocketIndex(), 3);
+    doc->Frame2->dblClick();
+    EXPECT_EQ(host.messages.at(0).text, QStringLiteral("127.0.0.1\r\n").repeated(3));
     // An error at or below 10000 leaves the socket open.
     doc->Winsock1_Error(2, 10000, QStringLiteral("not a socket-layer error"));
-    EXPECT_EQ(status(1), QStringLiteral("TCP/IP Status: Error"));
-    EXPECT_EQ(socket(2).State(), 7);
+    EXPECT_EQ(std::pair(status(1), socket(2).State()),
+              std::pair(QStringLiteral("TCP/IP Status: Error"), 7));
     for (auto& peer : peers)
         peer->abort();
     ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == 0; }));
@@ -117,10 +83,8 @@ TEST_F(ConnectionTest, ServerFillsAndReusesClientSlots) {
 }
 
 TEST_F(ConnectionTest, OneClientAtATimeWhenMultipleConnectsAreOff) {
-    virtualPort(23);
     doc->options.AllowMultiConnect = 0;
-    server();
-    activate();
+    virtualServer(23);
     auto first = connectedPeer(listeningPort());
     ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == 1; }));
     QTcpSocket second;
@@ -136,11 +100,9 @@ TEST_F(ConnectionTest, OneClientAtATimeWhenMultipleConnectsAreOff) {
 
 // A peer that sends and closes at once loses nothing, even while its bytes are held back.
 TEST_F(ConnectionTest, BytesOfAClosingPeerAreAllDelivered) {
-    virtualPort(24);
     doc->Combo1[5]->setListIndex(0); // 1024-byte buffers
     doc->BufferSerData->setValue(1); // held while no application has the port
-    server();
-    activate();
+    virtualServer(24);
     const QByteArray sent = patternBytes(300 * 1024);
     auto peer = connectedPeer(listeningPort());
     peer->write(sent);

@@ -1,8 +1,8 @@
-#include "model/GlobalSettings.h"
 #include "tests/session/SessionFixture.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <unistd.h>
 
@@ -15,52 +15,30 @@ void writeOn(int fd, const QByteArray& bytes, qsizetype& written) {
     written += std::max<ssize_t>(n, 0);
 }
 
-QByteArray everyByteValue(qsizetype size) {
-    QByteArray bytes;
-    while (bytes.size() < size)
-        bytes += allByteValues();
-    return bytes;
-}
-
 class DataPathTest : public SessionFixture {
 protected:
-    // An active server on COM5 (a test-made device) with clients at indexes 1 and 3.
-    void serverWithClientsAtOneAndThree() {
-        dev = device(5);
-        serialPort(5);
+    // An active server on COMn, a test-made device.
+    void serverOnDevice(int n) {
+        dev = device(n);
+        serialPort(n);
         server();
         activate();
         ASSERT_TRUE(doc->isActive());
-        for (int i = 0; i < 3; ++i) {
-            clients.push_back(connectedPeer(listeningPort()));
-            ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == i + 1; }));
-        }
-        clients[1]->abort();
-        ASSERT_TRUE(waitUntil([&] { return socket(2).State() == 0; }));
-        ASSERT_EQ(socket(1).State(), 7);
-        ASSERT_EQ(socket(3).State(), 7);
     }
-    QByteArray fromDevice(const QByteArray& bytes) {
-        writeAll(dev.master.get(), bytes);
-        return bytes;
-    }
+    void fromDevice(const QByteArray& bytes) { writeAll(dev.master.get(), bytes); }
 
-    // Megabytes each way with every byte value through 8 KiB buffers: first with nobody reading
-    // (the far side must be held back once the kernel's socket buffers are full, and the
-    // session's queues stay within their bounds), then read in small pieces. Nothing may be
-    // lost or changed.
+    // Megabytes each way through 8 KiB buffers, first with nobody reading (the far side must be
+    // held back, the queues stay bounded), then read in small pieces: nothing lost or changed.
     void transferBothWays(int farSide) {
         auto peer = connectedPeer(listeningPort());
         peer->setReadBufferSize(65536);
         ASSERT_TRUE(waitUntil([&] { return socket(1).State() == 7; }));
-        QByteArray down = everyByteValue(4 * 1024 * 1024);
+        QByteArray down = allByteValues().repeated(16 * 1024);
         const QByteArray up = down.repeated(4);
         std::reverse(down.begin(), down.end());
 
-        qsizetype upWritten = 0;
-        qsizetype downWritten = 0;
-        QByteArray upGot;
-        QByteArray downGot;
+        qsizetype upWritten = 0, downWritten = 0;
+        QByteArray upGot, downGot;
         qint64 largestSendQueue = 0;
         const auto step = [&](bool reading) {
             QCoreApplication::processEvents();
@@ -93,47 +71,42 @@ protected:
     }
 
     TestPty dev;
-    std::vector<std::unique_ptr<QTcpSocket>> clients;
 };
 
-TEST_F(DataPathTest, ServerSendsToAllOrToTheFirstClient) {
-    serverWithClientsAtOneAndThree();
-    const QByteArray both = fromDevice("to both");
-    EXPECT_EQ(readUntil(*clients[0], both.size()), both);
-    EXPECT_EQ(readUntil(*clients[2], both.size()), both);
-
-    doc->options.ServerSerialOptions = 2;
-    fromDevice("first only");
-    EXPECT_EQ(readUntil(*clients[0], 10), QByteArray("first only"));
-    clients[0]->abort();
-    ASSERT_TRUE(waitUntil([&] { return socket(1).State() == 0; }));
-    fromDevice("now third");
-    EXPECT_EQ(readUntil(*clients[2], 9), QByteArray("now third"));
-    EXPECT_EQ(clients[2]->bytesAvailable(), 0) << "the first-only data never reached the third";
-
-    doc->options.ServerSerialOptions = 1; // ignored
-    fromDevice("nobody");
-    clients[2]->waitForReadyRead(200);
-    EXPECT_TRUE(clients[2]->readAll().isEmpty());
-    EXPECT_TRUE(doc->MyBuffer.isEmpty());
-}
-
-TEST_F(DataPathTest, ServerTakesFromAllOrFromTheFirstClient) {
-    serverWithClientsAtOneAndThree();
+// Serial data goes to all clients or to the first only, network data comes from all or from
+// the first only, and the next one takes the first's place when it leaves; 1 ignores both.
+TEST_F(DataPathTest, ServerOptionsChooseTheClientsOfEachDirection) {
+    serverOnDevice(5);
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int i = 1; i <= 3; ++i) {
+        clients.push_back(connectedPeer(listeningPort()));
+        ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == i; }));
+    }
+    clients[1]->abort(); // clients at indexes 1 and 3
+    ASSERT_TRUE(waitUntil([&] { return socket(2).State() == 0; }));
+    fromDevice("to both");
+    EXPECT_EQ(readUntil(*clients[0], 7), QByteArray("to both"));
+    EXPECT_EQ(readUntil(*clients[2], 7), QByteArray("to both"));
     clients[0]->write("one,");
     ASSERT_EQ(readExactly(dev.master.get(), 4), QByteArray("one,"));
     clients[2]->write("three");
     ASSERT_EQ(readExactly(dev.master.get(), 5), QByteArray("three"));
 
+    doc->options.ServerSerialOptions = 2;
     doc->options.ServerTCPOptions = 2;
+    fromDevice("first only");
+    EXPECT_EQ(readUntil(*clients[0], 10), QByteArray("first only"));
     clients[2]->write("dropped");
     clients[0]->write("kept");
     EXPECT_EQ(readExactly(dev.master.get(), 4), QByteArray("kept"));
     clients[0]->abort();
     ASSERT_TRUE(waitUntil([&] { return socket(1).State() == 0; }));
+    fromDevice("now third");
+    EXPECT_EQ(readUntil(*clients[2], 9), QByteArray("now third"));
     clients[2]->write("passes");
     EXPECT_EQ(readExactly(dev.master.get(), 6), QByteArray("passes"));
 
+    doc->options.ServerSerialOptions = 1;
     doc->options.ServerTCPOptions = 1;
     globals().PingEnabled = 1;
     globals().PingFrequency = 0; // a pass every 9 quiet ticks
@@ -141,9 +114,11 @@ TEST_F(DataPathTest, ServerTakesFromAllOrFromTheFirstClient) {
     ASSERT_EQ(doc->PingTicks(), 3);
     globals().PingEnabled = 0;
     clients[2]->write("ignored");
-    ASSERT_TRUE(waitUntil([&] { return doc->PingTicks() == 0; }));
-    EXPECT_EQ(doc->Shape1[1]->fillColor(), kRed);
-    EXPECT_TRUE(doc->SerialOutBuffer.isEmpty());
+    ASSERT_TRUE(waitUntil([&] { return doc->PingTicks() == 0; })) << "yet it restarts the count";
+    fromDevice("nobody");
+    ASSERT_TRUE(waitUntil([&] { return doc->Shape1[0]->fillColor() == kRed; }));
+    EXPECT_FALSE(clients[2]->waitForReadyRead(200));
+    EXPECT_TRUE(doc->MyBuffer.isEmpty() && doc->SerialOutBuffer.isEmpty());
     EXPECT_TRUE(readExactly(dev.master.get(), 1, std::chrono::milliseconds(100)).isEmpty());
 }
 
@@ -151,21 +126,22 @@ TEST_F(DataPathTest, WaitingSendsWholePacketsThenTheRestAfterTheTimeout) {
     globals().PacketSize = 100;
     doc->WaitForCr->setValue(1);
     doc->txtTimeoutValue->setText(QStringLiteral("120"));
-    serverWithClientsAtOneAndThree();
-    QByteArray bytes(250, 'x');
-    fromDevice(bytes);
-    EXPECT_EQ(readUntil(*clients[0], 200).size(), 200);
+    serverOnDevice(5);
+    auto peer = connectedPeer(listeningPort());
+    ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == 1; }));
+    fromDevice(QByteArray(250, 'x'));
+    EXPECT_EQ(readUntil(*peer, 200).size(), 200);
     EXPECT_EQ(doc->MyBuffer.count(), 50);
     ticks(2); // 100 ms: not yet
-    EXPECT_FALSE(clients[0]->waitForReadyRead(100));
+    EXPECT_FALSE(peer->waitForReadyRead(100));
     ticks(1); // 150 ms > 120 ms
-    EXPECT_EQ(readUntil(*clients[0], 50).size(), 50);
+    EXPECT_EQ(readUntil(*peer, 50).size(), 50);
     EXPECT_TRUE(doc->MyBuffer.isEmpty());
-    globals().PacketSize = 2000;
 }
 
-// A client keeps serial data while it is not connected and sends it all once it is.
-TEST_F(DataPathTest, BufferingWhileDisconnectedThenOneSendOnConnect) {
+// A client holds serial data while disconnected and sends it once connected; its one-way
+// options drop a direction; without buffering, serial input is dropped while disconnected.
+TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
     dev = device(6);
     serialPort(6);
     const int port = unusedTcpPort();
@@ -178,17 +154,28 @@ TEST_F(DataPathTest, BufferingWhileDisconnectedThenOneSendOnConnect) {
     ASSERT_TRUE(waitUntil([&] { return doc->MyBuffer.count() == 10; }));
     ticks(10);
     EXPECT_EQ(doc->MyBuffer.count(), 10) << "nobody connected: the flush keeps them";
-
     QTcpServer peer;
     ASSERT_TRUE(peer.listen(QHostAddress::LocalHost, quint16(port)));
     doc->Timer1_Timer();
     ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> connection(peer.nextPendingConnection());
-    ASSERT_TRUE(waitUntil([&] { return status(1) == QStringLiteral("TCP/IP Status: Connected"); }));
+    ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 7; }));
     ticks(4);
     EXPECT_EQ(readUntil(*connection, 10), QByteArray("held bytes"));
 
-    // Without buffering, serial input is discarded while nobody is connected.
+    doc->options.ClientOptions = 2; // no output to the network
+    fromDevice("stays here");
+    connection->write("goes out");
+    EXPECT_EQ(readExactly(dev.master.get(), 8), QByteArray("goes out"));
+    EXPECT_FALSE(connection->waitForReadyRead(100));
+    EXPECT_TRUE(doc->MyBuffer.isEmpty());
+    doc->options.ClientOptions = 1; // no output to the serial port
+    connection->write("dropped");
+    fromDevice("now sent");
+    EXPECT_EQ(readUntil(*connection, 8), QByteArray("now sent"));
+    EXPECT_TRUE(readExactly(dev.master.get(), 1, std::chrono::milliseconds(100)).isEmpty());
+
+    doc->options.ClientOptions = 0;
     connection->abort();
     ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 0; }));
     doc->BufferSerData->setValue(0);
@@ -197,61 +184,28 @@ TEST_F(DataPathTest, BufferingWhileDisconnectedThenOneSendOnConnect) {
     EXPECT_TRUE(doc->MyBuffer.isEmpty());
 }
 
-TEST_F(DataPathTest, ClientOneWayOptionsDropTheirDirection) {
-    dev = device(7);
-    serialPort(7);
-    PeerServer peer;
-    client(peer.port());
-    doc->options.ClientOptions = 2; // no output to the network
-    activate();
-    QTcpSocket* connection = peer.nextConnection();
-    ASSERT_TRUE(connection);
-    fromDevice("stays here");
-    connection->write("goes out");
-    EXPECT_EQ(readExactly(dev.master.get(), 8), QByteArray("goes out"));
-    EXPECT_FALSE(connection->waitForReadyRead(100));
-    EXPECT_TRUE(doc->MyBuffer.isEmpty());
-
-    doc->options.ClientOptions = 1; // no output to the serial port
-    connection->write("dropped");
-    fromDevice("now sent");
-    EXPECT_EQ(readUntil(*connection, 8), QByteArray("now sent"));
-    EXPECT_TRUE(readExactly(dev.master.get(), 1, std::chrono::milliseconds(100)).isEmpty());
-}
-
 TEST_F(DataPathTest, UdpServerAnswersThePeerThatSpokeLast) {
-    dev = device(8);
-    serialPort(8);
     doc->chkUDP->setValue(1);
-    server();
-    activate();
-    ASSERT_TRUE(doc->isActive());
+    serverOnDevice(8);
     QUdpSocket peer;
     ASSERT_TRUE(peer.bind(QHostAddress::LocalHost, 0));
     peer.writeDatagram("request", QHostAddress::LocalHost, quint16(listeningPort()));
     EXPECT_EQ(readExactly(dev.master.get(), 7), QByteArray("request"));
     fromDevice("answer");
     ASSERT_TRUE(waitUntil([&] { return peer.hasPendingDatagrams(); }));
-    QByteArray datagram(int(peer.pendingDatagramSize()), Qt::Uninitialized);
-    peer.readDatagram(datagram.data(), datagram.size());
-    EXPECT_EQ(datagram, QByteArray("answer"));
+    EXPECT_EQ(peer.receiveDatagram().data(), QByteArray("answer"));
 }
 
-// A device that goes away leaves the session active; the same name coming back is reopened.
+// A device that goes away leaves the session active; the same name coming back is reopened
+// and gets what the network sent meanwhile.
 TEST_F(DataPathTest, DeviceThatVanishesIsReopenedWhenItComesBack) {
-    dev = device(9);
-    serialPort(9);
-    server();
-    activate();
-    ASSERT_TRUE(doc->isActive());
+    serverOnDevice(9);
     auto peer = connectedPeer(listeningPort());
-    dev.master.reset();
-    dev.slave.reset();
+    dev = TestPty();
     ASSERT_TRUE(waitUntil([&] { return !doc->MSComm1().portOpen(); }));
     EXPECT_TRUE(status(0).startsWith(QStringLiteral("COM Status: Error - ")))
         << status(0).toStdString();
-    EXPECT_TRUE(doc->isActive());
-    EXPECT_TRUE(doc->SerialReopenTimer.isActive());
+    EXPECT_TRUE(doc->isActive() && doc->SerialReopenTimer.isActive());
     QFile::remove(comLinkPath(9));
     doc->SerialReopenTimer_Timer();
     EXPECT_FALSE(doc->MSComm1().portOpen());
@@ -259,25 +213,19 @@ TEST_F(DataPathTest, DeviceThatVanishesIsReopenedWhenItComesBack) {
     peer->write("waits for the device");
     dev = device(9);
     doc->SerialReopenTimer_Timer();
-    EXPECT_EQ(status(0), QStringLiteral("COM Status: Open"));
-    EXPECT_FALSE(doc->SerialReopenTimer.isActive());
+    EXPECT_TRUE(doc->MSComm1().portOpen() && !doc->SerialReopenTimer.isActive());
     EXPECT_EQ(readExactly(dev.master.get(), 20), QByteArray("waits for the device"));
     fromDevice("back");
     EXPECT_EQ(readUntil(*peer, 4), QByteArray("back"));
 }
 
 TEST_F(DataPathTest, MegabytesBothWaysThroughSlowReadersLoseNothing) {
-    virtualPort(40);
-    server();
-    activate();
+    virtualServer(40);
     UniqueFd app = openApplication(40);
     transferBothWays(app.get());
 
     doc = std::make_unique<frmDocument>(host); // the same through a real port
-    dev = device(41);
-    serialPort(41);
-    server();
-    activate();
+    serverOnDevice(41);
     transferBothWays(dev.master.get());
 }
 
@@ -285,15 +233,12 @@ TEST_F(DataPathTest, MegabytesBothWaysThroughSlowReadersLoseNothing) {
 // get every byte.
 TEST_F(DataPathTest, AStalledClientMissesBytesWhileTheOthersGoOn) {
     globals().LogErrors = 1;
-    dev = device(42);
-    serialPort(42);
-    server();
-    activate();
+    serverOnDevice(42);
     auto fast = connectedPeer(listeningPort());
     auto stalled = connectedPeer(listeningPort());
     stalled->setReadBufferSize(4096);
     ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients == 2; }));
-    const QByteArray sent = everyByteValue(16 * 1024 * 1024);
+    const QByteArray sent = allByteValues().repeated(64 * 1024);
     qsizetype written = 0;
     QByteArray got;
     QDeadlineTimer deadline(std::chrono::seconds(60));
@@ -306,7 +251,6 @@ TEST_F(DataPathTest, AStalledClientMissesBytesWhileTheOthersGoOn) {
     EXPECT_GT(doc->drops().slowClientBytes, 0);
     EXPECT_LE(socket(2).bytesToSend(), 8192);
     EXPECT_EQ(readWholeFile(home.path("home/errorlog.txt")).count("is not taking data"), 1);
-    globals().LogErrors = 0;
 }
 
 } // namespace

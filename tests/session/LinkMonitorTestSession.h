@@ -1,5 +1,6 @@
 #pragma once
-// Session stand-ins for the link monitor tests, over a real socket array on 127.0.0.1.
+// A server session for the link monitor: a real socket array on 127.0.0.1 that accepts clients
+// into the first free element from 1 up; it records what the monitor closes and logs.
 
 #include "platform/SocketArray.h"
 #include "session/LinkMonitor.h"
@@ -7,14 +8,22 @@
 
 #include <QHostAddress>
 #include <QStringList>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <memory>
 #include <vector>
 
-// Records what the monitor closes and logs.
-class ArrayTestSession : public LinkMonitorSession {
+class ServerTestSession : public LinkMonitorSession {
 public:
+    ServerTestSession() {
+        QObject::connect(&array, &SocketArray::connectionRequest, [this](int, int requestId) {
+            int free = 1;
+            while (free <= array.maxIndex() && array.at(free).State() != 0)
+                ++free;
+            array.load(free).Accept(requestId);
+        });
+        array.at(0).Bind(0, QStringLiteral("127.0.0.1"));
+        array.at(0).Listen();
+    }
     bool monitorActive() const override { return active; }
     int maxSocketIndex() const override { return array.maxIndex(); }
     Socket& socket(int index) override { return array.at(index); }
@@ -24,22 +33,6 @@ public:
     }
     void logError(const QString& description) override { log << description; }
 
-    SocketArray array;
-    bool active = true;
-    std::vector<int> closed;
-    QStringList log;
-};
-
-// A TCP server whose array accepts real loopback clients into elements 1 and up, as the
-// session does.
-class ServerTestSession : public ArrayTestSession {
-public:
-    ServerTestSession() {
-        QObject::connect(&array, &SocketArray::connectionRequest,
-                         [this](int, int requestId) { array.load(freeIndex()).Accept(requestId); });
-        array.at(0).Bind(0, QStringLiteral("127.0.0.1"));
-        array.at(0).Listen();
-    }
     // Connects one more loopback client and waits until the array holds it.
     QTcpSocket* connectClient() {
         const int before = connectedCount();
@@ -54,12 +47,10 @@ public:
             n += array.at(i).State() == 7 ? 1 : 0;
         return n;
     }
-    int freeIndex() const {
-        int i = 1;
-        while (i <= array.maxIndex() && array.at(i).State() != 0)
-            ++i;
-        return i;
-    }
 
+    SocketArray array;
+    bool active = true;
+    std::vector<int> closed;
+    QStringList log;
     std::vector<std::unique_ptr<QTcpSocket>> clients;
 };

@@ -1,8 +1,8 @@
 #pragma once
-// A session window over real components in an isolated home: test-made pty pairs as serial
-// devices mapped as COMn, applications opening virtual port links, loopback TCP and UDP peers.
-// The heartbeat and reconnect ticks are called by the tests, never waited for.
+// A session window over real components in an isolated home (pty devices as COMn, virtual
+// ports, loopback peers); tests call the heartbeat and reconnect ticks, never wait for them.
 
+#include "model/GlobalSettings.h"
 #include "platform/ComPortNames.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketArray.h"
@@ -22,12 +22,14 @@
 class SessionFixture : public ::testing::Test {
 protected:
     SessionFixture() {
-        QDir().mkpath(portsFolder());
+        QDir().mkpath(qEnvironmentVariable("LUMIVEX_PORTS"));
         SessionHeartbeat::instance().hold(true);
     }
-    ~SessionFixture() override { SessionHeartbeat::instance().hold(false); }
+    ~SessionFixture() override {
+        SessionHeartbeat::instance().hold(false);
+        globals() = GlobalSettings{};
+    }
 
-    static QString portsFolder() { return qEnvironmentVariable("LUMIVEX_PORTS"); }
     QString status(int index) const { return doc->StatusBar1[index]->caption(); }
     Socket& socket(int index) const { return doc->Winsock1().at(index); }
 
@@ -55,6 +57,18 @@ protected:
         doc->PortNumber->setText(QString::number(port));
     }
     void activate() { doc->Command1_Click(); }
+    // Active on the virtual port COMn: a server, or a client that connects at once.
+    void virtualServer(int n) {
+        virtualPort(n);
+        server();
+        activate();
+    }
+    void virtualClient(int n, int port) {
+        virtualPort(n);
+        doc->options.ConnectOnVirtualOpen = 0;
+        client(port);
+        activate();
+    }
     int listeningPort() const { return socket(0).LocalPort(); }
     void ticks(int n) {
         for (int i = 0; i < n; ++i)
