@@ -1,6 +1,5 @@
 #pragma once
-// A main window model over real files in an isolated home, with a scripted host and a tray
-// that can be told whether the desktop has one.
+// A main window model over real files in an isolated home, a scripted host and a fake tray.
 
 #include "app/frmMain.h"
 #include "model/TrayIcon.h"
@@ -33,6 +32,11 @@ protected:
             return true;
         }; // no real unit
         return std::make_unique<frmMain>(services);
+    }
+    std::unique_ptr<frmMain> started(const QString& commandLine = {}) {
+        auto main = makeMain(commandLine);
+        main->Timer1_Timer();
+        return main;
     }
     QString defaultFile() const { return home.path(QStringLiteral("home/default.lvx")); }
 

@@ -20,18 +20,19 @@ protected:
     ScriptedHost host;
 };
 
-TEST_F(OptionsTest, PacketSizeOutOfRangeOrNotANumberBecomes2000) {
+// Each row starts from the one before; Val's own table covers how text reads as a number.
+TEST_F(OptionsTest, PacketSizeOutOfRangeBecomes2000AndIsRoundedToEven) {
     const std::pair<const char*, int> rows[] = {
-        {"0", 2000},   {"abc", 2000}, {"10001", 2000}, {"1", 1},   {"10000", 10000},
-        {"300x", 300}, {" 5 0", 50},  {"2.5", 2},      {"3.5", 4}, {"99999999999999999999", 2000},
+        {"1", 1},        {"0", 2000}, {"10000", 10000},
+        {"10001", 2000}, {"2.5", 2},  {"99999999999999999999", 2000},
+        {"3.5", 4},
     };
     for (const auto& [typed, stored] : rows) {
-        globals().PacketSize = 777;
         frmOptions dialog(host);
         dialog.Combo1->setText(QString::fromLatin1(typed));
         dialog.Command2->click();
-        EXPECT_TRUE(dialog.isUnloaded());
-        EXPECT_EQ(globals().PacketSize, stored) << typed;
+        EXPECT_EQ(std::pair(dialog.isUnloaded(), globals().PacketSize), std::pair(true, stored))
+            << typed;
     }
 }
 
@@ -45,9 +46,8 @@ TEST_F(OptionsTest, LoadShowsTheSettingsAndOkStoresWhatWasChanged) {
     g.PingTimeout = 0;
     frmOptions dialog(host);
     EXPECT_EQ(QStringList({dialog.Text1->text(), dialog.Combo1->text(), dialog.Combo2->text(),
-                           dialog.Combo3->text()}),
-              QStringList({g.OnErrorRunApp, "1460", "60 Seconds", "100 ms"}));
-    EXPECT_EQ(dialog.Check1->value(), 1);
+                           dialog.Combo3->text(), QString::number(dialog.Check1->value())}),
+              QStringList({g.OnErrorRunApp, "1460", "60 Seconds", "100 ms", "1"}));
 
     dialog.Text1->setText(QStringLiteral(" /opt/alarm "));
     dialog.Check1->setValue(0);
@@ -78,10 +78,9 @@ TEST_F(OptionsTest, CancelChangesNothingAndOkKeepsAStoredIndexBeyondTheList) {
         (ok ? dialog.Command2 : dialog.Command3)->click();
         EXPECT_TRUE(dialog.isUnloaded());
         const GlobalSettings& g = globals();
-        EXPECT_EQ(
-            QList<int>({g.PacketSize, g.PingFrequency, g.PingTimeout, g.LoadWithWindows}),
-            QList<int>({GlobalSettings{}.PacketSize, 40, -3, GlobalSettings{}.LoadWithWindows}));
-        EXPECT_EQ(g.OnErrorRunApp, QString());
+        EXPECT_EQ(QList<int>({g.PacketSize, g.PingFrequency, g.PingTimeout, g.LoadWithWindows,
+                              int(g.OnErrorRunApp.size())}),
+                  QList<int>({GlobalSettings{}.PacketSize, 40, -3, 0, 0}));
     }
 }
 
@@ -95,20 +94,20 @@ TEST_F(OptionsTest, BrowseReplacesTheCommandLineUnlessCancelled) {
     EXPECT_EQ(dialog.Text1->text(), QStringLiteral("/usr/local/bin/page-operator"));
 }
 
-TEST(HelpFiles, InstalledPagesComeFirstThenTheSourceTree) {
+// The pages beside the program come first, then the installed ones, then the source tree's.
+TEST(HelpFiles, TheFirstFolderHoldingAnIndexWins) {
     QTemporaryDir dir;
-    const QString root = dir.path(), bin = root + QStringLiteral("/prefix/bin"),
-                  installed = root + QStringLiteral("/prefix/share/lumivex/help"),
-                  source = root + QStringLiteral("/src/docs/help");
-    for (const QString& folder : {bin, installed, source})
+    const QString bin = dir.filePath(QStringLiteral("prefix/bin")),
+                  source = dir.filePath(QStringLiteral("src/docs/help"));
+    const QString folders[] = {source, dir.filePath(QStringLiteral("prefix/share/lumivex/help")),
+                               bin + QStringLiteral("/help")};
+    for (const QString& folder : folders)
         QDir().mkpath(folder);
-    // Folders without an index.html do not count.
     EXPECT_EQ(findHelpFolder(bin, source), QString());
-    ASSERT_TRUE(writeWholeFile(source + QStringLiteral("/index.html"), "<html></html>"));
-    EXPECT_EQ(findHelpFolder(bin, source), source);
-    ASSERT_TRUE(writeWholeFile(installed + QStringLiteral("/index.html"), "<html></html>"));
-    EXPECT_EQ(findHelpFolder(bin, source), installed);
-    EXPECT_EQ(findHelpFolder(root, source), source);
+    for (const QString& folder : folders) {
+        ASSERT_TRUE(writeWholeFile(folder + QStringLiteral("/index.html"), "<html></html>"));
+        EXPECT_EQ(findHelpFolder(bin, source), folder);
+    }
 }
 
 TEST_F(OptionsTest, AboutBoxStartsTheSystemInformationToolWhenThereIsOne) {

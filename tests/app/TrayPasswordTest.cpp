@@ -1,5 +1,4 @@
-// Minimizing to the tray, the tray icon's messages, and the password checks on restoring and
-// on exiting from the tray.
+// The tray icon, and the password checks on restoring and on exiting from the tray.
 
 #include "app/Form1.h"
 #include "app/Form2.h"
@@ -8,6 +7,7 @@
 
 #include <QSignalSpy>
 #include <optional>
+#include <string_view>
 
 namespace {
 
@@ -19,10 +19,7 @@ protected:
         globals() = GlobalSettings{};
         tray.available = true;
     }
-    void start() {
-        main = makeMain();
-        main->Timer1_Timer();
-    }
+    void start() { main = started(); }
     // Answers the password entry dialog with text, or with Cancel when there is none.
     void answerPassword(std::optional<QString> text) {
         host.onModal = [this, text](Form& dialog) {
@@ -45,75 +42,52 @@ TEST_F(TrayPasswordTest, AWindowStoredMinimizedStartsInTheTray) {
     EXPECT_TRUE(main->isShown() && !main->Visible && main->RestoreLocked);
 }
 
-TEST_F(TrayPasswordTest, TrayMessagesActOnlyWhileMinimized) {
+// A double click restoring the window is driven through the tray view's test.
+TEST_F(TrayPasswordTest, TheTrayMenuComesOnlyWhileMinimized) {
     start();
-    main->changeWindowState(1);
     QSignalSpy menu(main.get(), &frmMain::trayMenuRequested);
     main->Picture1_MouseMove(517 * kTwips); // right button up
-    EXPECT_EQ(menu.count(), 1);
-    EXPECT_EQ(main->WindowState, 1);
-    main->Picture1_MouseMove(515 * kTwips); // left double click
-    EXPECT_TRUE(main->WindowState == 0 && main->Visible);
+    main->changeWindowState(1);
     main->Picture1_MouseMove(517 * kTwips);
-    EXPECT_EQ(menu.count(), 1);
+    EXPECT_EQ(std::pair(int(menu.count()), main->WindowState), std::pair(1, 1));
 }
 
-TEST_F(TrayPasswordTest, RestoringAsksForThePasswordWhenThereIsOne) {
+// Restoring from the tray, with or without a tray on the desktop, and exiting from it.
+TEST_F(TrayPasswordTest, RestoringAndExitingAskForThePasswordWhenThereIsOne) {
     const struct {
-        QString password;
+        const char* password;
         std::optional<QString> answer;
-        bool restored;
+        bool allowed;
         int messages;
     } rows[] = {
-        {QString(), QStringLiteral("x"), true, 0}, // never asks
-        {QStringLiteral("s3cret"), QStringLiteral("s3cret"), true, 0},
-        {QStringLiteral("s3cret"), QStringLiteral("S3cret"), false, 1}, // case counts
-        {QStringLiteral("s3cret"), std::nullopt, false, 0},             // Cancel: no message
+        {"", QStringLiteral("x"), true, 0}, // never asks
+        {"s3cret", QStringLiteral("s3cret"), true, 0},
+        {"s3cret", QStringLiteral("S3cret"), false, 1}, // case counts
+        {"s3cret", std::nullopt, false, 0},             // Cancel: no message
     };
     for (const auto& row : rows) {
-        for (const bool available : {true, false}) {
-            SCOPED_TRACE(row.answer.value_or("(cancel)").toStdString() +
-                         (available ? "" : " no tray"));
-            tray.available = available;
+        for (const char* how : {"restore", "restore without a tray", "exit"}) {
+            SCOPED_TRACE(row.answer.value_or("(cancel)").toStdString() + " " + how);
+            const bool exiting = how == std::string_view("exit");
+            tray.available = how != std::string_view("restore without a tray");
             host.messages.clear();
             passwordQuestions = 0;
             start();
-            globals().Password = row.password;
+            globals().Password = QString::fromUtf8(row.password);
             answerPassword(row.answer);
-            main->changeWindowState(1);
-            main->mnuOpen->click();
+            QSignalSpy ended(main.get(), &frmMain::ended);
+            if (!exiting)
+                main->changeWindowState(1);
+            (exiting ? main->mnuExit : main->mnuOpen)->click();
+            const bool asked = *row.password != 0;
+            EXPECT_EQ(std::tuple(passwordQuestions, int(host.messages.size()), ended.count()),
+                      std::tuple(asked ? 1 : 0, row.messages, exiting && row.allowed ? 1 : 0));
             // A refused program is back in the tray, or minimized where there is none.
-            EXPECT_EQ(std::tuple(passwordQuestions, main->WindowState, main->RestoreLocked,
-                                 main->Visible, int(host.messages.size())),
-                      std::tuple(row.password.isEmpty() ? 0 : 1, row.restored ? 0 : 1,
-                                 !row.restored || row.password.isEmpty(),
-                                 row.restored || !available, row.messages));
+            if (!exiting)
+                EXPECT_EQ(std::tuple(main->WindowState, main->RestoreLocked, main->Visible),
+                          std::tuple(row.allowed ? 0 : 1, !row.allowed || !asked,
+                                     row.allowed || !tray.available));
         }
-    }
-}
-
-TEST_F(TrayPasswordTest, ExitFromTheTrayAsksForThePassword) {
-    const struct {
-        QString password;
-        std::optional<QString> answer;
-        bool ends;
-        int questions;
-        int messages;
-    } rows[] = {
-        {QString(), std::nullopt, true, 0, 0},
-        {QStringLiteral("pw"), QStringLiteral("nope"), false, 1, 1},
-        {QStringLiteral("pw"), std::nullopt, false, 1, 0},
-    };
-    for (const auto& row : rows) {
-        host.messages.clear();
-        start();
-        globals().Password = row.password;
-        answerPassword(row.answer);
-        QSignalSpy ended(main.get(), &frmMain::ended);
-        main->mnuExit->click();
-        EXPECT_EQ(std::tuple(ended.count(), passwordQuestions, int(host.messages.size())),
-                  std::tuple(row.ends ? 1 : 0, row.questions, row.messages));
-        passwordQuestions = 0;
     }
 }
 

@@ -1,15 +1,15 @@
-// Writing: in-place changes, appends, line ends, keeping what is not ours, saving safely.
+// The INI reader and writer: values, in-place edits, and saving safely.
 
 #include "app/IniFile.h"
 #include "tests/support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <functional>
 #include <grp.h>
 #include <sys/stat.h>
@@ -31,14 +31,13 @@ bool chmodPath(const QString& path, mode_t mode) {
     return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
 }
 
-// Sets S/k=2 in `file` and saves it.
 bool saveChanged(const QString& file, bool privateMode = false) {
     IniFile ini(file);
     ini.writeInt("S", "k", 2);
     return ini.save(privateMode);
 }
 
-class IniFileWrite : public ::testing::Test {
+class IniFileTest : public ::testing::Test {
 protected:
     QString path(const char* name = "set.lvx") const {
         return dir.filePath(QString::fromUtf8(name));
@@ -50,17 +49,80 @@ protected:
     QTemporaryDir dir;
 };
 
-// A file as a Windows program writes it: CRLF, its own key case, keys we do not know,
-// comments, odd lines, a byte that is not UTF-8, and a last line without a line end.
-TEST_F(IniFileWrite, WindowsFileReadAndWrittenBackIsByteForByteTheSame) {
-    const QByteArray windowsFile = "[lumivex]\r\nmainleft=1200\r\n; kept comment\r\n"
-                                   "UnknownKey=keep me\r\n\r\n[Session1]\r\nconnector=3\r\n"
-                                   "SessionDescription=caf\xE9\r\njust some text\r\n\r\n"
-                                   "[Session2]\r\nConnector=4";
+// Numbers are read as Val reads them (its own table covers the rules), cut to int.
+TEST_F(IniFileTest, NumbersReadAsValCutToInt) {
+    const IniFile ini(fileWith("[S]\na=12abc\nc=99999999999999999999\nd=\n"));
+    EXPECT_EQ(QList<int>({ini.readInt("S", "a", 7), ini.readInt("S", "c", 7),
+                          ini.readInt("S", "d", 7), ini.readInt("S", "missing", 7)}),
+              QList<int>({12, INT_MAX, 0, 7}));
+}
+
+TEST_F(IniFileTest, StringsKeepAtMost199BytesOnACharacterBoundary) {
+    const std::pair<QByteArray, qsizetype> rows[] = {
+        {QByteArray(250, 'a'), 199},
+        {QByteArray(198, 'a') + "\xC3\xA9xyz", 198},
+        {QByteArray(197, 'a') + "\xC3\xA9xyz", 199},
+        {QByteArray(196, 'a') + "\xF0\x9F\x98\x80!", 196},
+    };
+    for (const auto& [value, bytes] : rows) {
+        const QByteArray read =
+            IniFile(fileWith("[S]\nK=" + value + "\n")).readString("S", "K", {}).toUtf8();
+        EXPECT_EQ(read, value.left(bytes));
+    }
+}
+
+struct ReadRow {
+    const char* name;
+    QByteArray file;
+    const char* section;
+    const char* key;
+    const char* expected; // nullptr: the key is missing and the default comes back
+};
+
+const ReadRow kReads[] = {
+    {"missing section", "[Lumivex]\nPacketSize=100\n", "Session1", "PacketSize", nullptr},
+    {"empty value", "[S]\nT=\n", "S", "T", ""},
+    {"names without case or blanks", "  [ lumivex ]  \n  numsessions  =  3 4  \n", "Lumivex",
+     "NumSessions", "3 4"},
+    {"non-ASCII names without case", "[Größe]\nÄrger=1\n", "GRÖßE", "ärger", "1"},
+    {"CRLF and BOM", "\xEF\xBB\xBF[Lumivex]\r\nPassword=secret\r\n", "Lumivex", "Password",
+     "secret"},
+    {"first of duplicate keys", "[A]\nk=1\nk=2\n", "A", "k", "1"},
+    {"first of duplicate sections", "[A]\nk=1\n[B]\n[a]\nonly=4\n", "A", "only", nullptr},
+    {"a comment is no key", "[S]\n;k=1\n", "S", "k", nullptr},
+    {"a line without '=' is no key", "[S]\nno equals\n", "S", "no equals", nullptr},
+    {"no empty key", "[S]\n=orphan\n", "S", "", nullptr},
+    {"a broken header is no header", "[S]\n[broken\nv=2\n", "S", "v", "2"},
+    {"keys before any section belong to none", "k=1\n[S]\n", "S", "k", nullptr},
+    {"all after the first '='", "[S]\nRun=a --l=2 \"a b\"\n", "S", "Run", "a --l=2 \"a b\""},
+};
+
+TEST_F(IniFileTest, KeysReadFromFilesOfEveryShape) {
+    for (const ReadRow& row : kReads) {
+        SCOPED_TRACE(row.name);
+        const IniFile ini(fileWith(row.file));
+        const QString section = QString::fromUtf8(row.section);
+        const QString key = QString::fromUtf8(row.key);
+        EXPECT_EQ(ini.hasKey(section, key), row.expected != nullptr);
+        EXPECT_EQ(ini.readString(section, key, QStringLiteral("default")),
+                  QString::fromUtf8(row.expected ? row.expected : "default"));
+    }
+}
+
+TEST_F(IniFileTest, AbsentFileFolderOrFifoReadsAsEmptyWithoutHanging) {
+    const QString fifo = path("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& file : {dir.path(), fifo, path("absent.lvx")})
+        EXPECT_EQ(IniFile(file).readInt("S", "K", 9), 9) << file.toStdString();
+}
+
+// A Windows program's file written back as read: CRLF, its own key case, lines we do not
+// know, a byte that is not UTF-8, and no line end after the last line.
+TEST_F(IniFileTest, WindowsFileWrittenBackAsReadIsByteForByteTheSame) {
+    const QByteArray windowsFile = "[lumivex]\r\nmainleft=1200\r\n; kept\r\nUnknown=keep\r\n"
+                                   "just some text\r\n\r\n[Session1]\r\nSessionDescription=caf\xE9";
     IniFile ini(fileWith(windowsFile));
-    ini.writeInt("Lumivex", "MainLeft", ini.readInt("Lumivex", "MainLeft", 1000));
-    for (const char* session : {"Session1", "Session2"})
-        ini.writeInt(session, "Connector", ini.readInt(session, "Connector", 0));
+    ini.writeInt("Lumivex", "MainLeft", ini.readInt("Lumivex", "MainLeft", 0));
     ini.writeString("Session1", "SessionDescription",
                     ini.readString("Session1", "SessionDescription", {}));
     ASSERT_TRUE(ini.save());
@@ -73,10 +135,8 @@ struct EditRow {
     QByteArray after;
 };
 
-// New files get LF and sections in the order of writes; new keys go after a section's last
-// key, not after blanks or comments; a key keeps its spelling and blanks; the first of
-// duplicates is changed; a last line without line end keeps it until a line follows; BOM and
-// CRLF are kept; names that cannot be stored are ignored; line breaks in values become blanks.
+// One row per rule: new files, where new keys go, spelling kept, duplicates, the last line,
+// BOM and CRLF, names that cannot be stored, line breaks in values.
 // clang-format off
 const EditRow kEdits[] = {
     {"", {{"L", "MainLeft", "1000"}, {"S1", "Connector", "0"}, {"L", "P", ""}, {"S1", "D", "Ü 東"}},
@@ -96,7 +156,7 @@ const EditRow kEdits[] = {
 };
 // clang-format on
 
-TEST_F(IniFileWrite, EditsChangeOnlyWhatTheyMust) {
+TEST_F(IniFileTest, EditsChangeOnlyWhatTheyMust) {
     for (const EditRow& row : kEdits) {
         SCOPED_TRACE(row.after.toStdString());
         IniFile ini(fileWith(row.before));
@@ -108,7 +168,7 @@ TEST_F(IniFileWrite, EditsChangeOnlyWhatTheyMust) {
     }
 }
 
-TEST_F(IniFileWrite, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
+TEST_F(IniFileTest, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
     const QString shared = fileWith("[S]\nk=1\n");
     ASSERT_TRUE(chmodPath(shared, 0640));
     ASSERT_TRUE(saveChanged(shared));
@@ -116,16 +176,14 @@ TEST_F(IniFileWrite, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
 
     // Root saving a user's file (a service editing it) leaves it the user's own.
     const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), nobodyId, nobodyId), 0);
-    }
+    ASSERT_TRUE(!root || ::chown(QFile::encodeName(shared).constData(), nobodyId, nobodyId) == 0);
     ASSERT_TRUE(saveChanged(shared, true));
     EXPECT_EQ(statOf(shared).st_mode & 07777, 0600u);
     EXPECT_EQ(statOf(shared).st_uid, root ? nobodyId : ::geteuid());
 }
 
 // The longest name a folder takes: a temporary file beside it must not need a longer one.
-TEST_F(IniFileWrite, LongestNameIsWrittenThroughALinkAndNoTemporaryFileStays) {
+TEST_F(IniFileTest, LongestNameIsWrittenThroughALinkAndNoTemporaryFileStays) {
     const QString name = QString(255 - 4, QLatin1Char('n')) + QStringLiteral(".lvx");
     ASSERT_TRUE(writeWholeFile(dir.filePath(name), "[S]\nk=1\n"));
     ASSERT_TRUE(QFile::link(dir.filePath(name), path("link.lvx")));
@@ -136,7 +194,7 @@ TEST_F(IniFileWrite, LongestNameIsWrittenThroughALinkAndNoTemporaryFileStays) {
               (QStringList{QStringLiteral("link.lvx"), name}));
 }
 
-TEST_F(IniFileWrite, UnwritablePlacesFailAndLeaveTheOldFile) {
+TEST_F(IniFileTest, UnwritablePlacesFailAndLeaveTheOldFile) {
     // Root ignores mode bits, so the failures are made by what the path is.
     const QString folderAsFile = fileWith("[S]\nk=1\n");
     EXPECT_FALSE(saveChanged(folderAsFile + QStringLiteral("/inner.lvx")));
@@ -167,7 +225,7 @@ bool withoutRoot(const std::function<bool()>& check) {
            WEXITSTATUS(status) == 0;
 }
 
-TEST_F(IniFileWrite, ReadOnlyFolderOrFileFailsAndLeavesTheOldFile) {
+TEST_F(IniFileTest, ReadOnlyFolderOrFileFailsAndLeavesTheOldFile) {
     ASSERT_TRUE(chmodPath(dir.path(), 0777));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("ro")));
     const QString inReadOnlyFolder = fileWith("[S]\nk=1\n", "ro/set.lvx");
