@@ -4,12 +4,7 @@
 #include "session/ErrorLog.h"
 #include "tests/app/MainFixture.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
-#include <QPointer>
-#include <QSignalSpy>
-#include <QTimer>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,36 +76,6 @@ TEST_F(StartupTest, OnlyTheFirstInstanceClearsStaleVirtualPorts) {
     started();
     EXPECT_FALSE(QFileInfo(comLinkPath(9)).isSymLink());
     EXPECT_FALSE(QFile::exists(comMarkerPath(9)));
-}
-
-// The exit signal arrives while a session shows a message box of the set-file reading.
-TEST_F(StartupTest, ASessionClosedInsideItsOwnMessageBoxOutlivesTheBox) {
-    ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nNumSessions=1\n"
-                                              "[Session1]\nPortNumber=70000\n"));
-    auto main = makeMain();
-    QPointer<frmDocument> first;
-    QObject::connect(main.get(), &frmMain::documentAdded, [&](frmDocument* doc) { first = doc; });
-    bool aliveAfterBox = false;
-    host.onMessage = [&] {
-        QEventLoop box; // the message box's own event loop
-        QTimer::singleShot(0, &box, [&] {
-            main->unloadMainWindow();
-            QCoreApplication::processEvents(); // all the box's loop may do, deletes included
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            box.quit();
-        });
-        box.exec();
-        aliveAfterBox = !first.isNull();
-    };
-    QEventLoop program; // the start-up tick runs in the application's loop
-    QTimer::singleShot(0, &program, [&] {
-        main->Timer1_Timer();
-        program.quit();
-    });
-    program.exec();
-    ASSERT_EQ(host.messages.size(), 1u);
-    EXPECT_TRUE(aliveAfterBox);
-    EXPECT_TRUE(waitUntil([&] { return main->documents().empty() && first.isNull(); }));
 }
 
 TEST_F(StartupTest, ARelativeDataFolderKeepsTheUsersSet) {
