@@ -7,12 +7,7 @@ namespace {
 using Action = StartupCommand::Action;
 
 TEST(CommandLine, SwitchesOrElseTheWholeLineAsAFileName) {
-    const struct {
-        const char* commandLine;
-        Action action;
-        bool silent;
-        const char* fileName;
-    } rows[] = {
+    const std::tuple<const char*, Action, bool, const char*> rows[] = {
         {"", Action::None, false, ""},
         {"/I", Action::Install, false, ""},
         {"-I S", Action::Install, true, ""},
@@ -25,11 +20,11 @@ TEST(CommandLine, SwitchesOrElseTheWholeLineAsAFileName) {
         {"-i -u", Action::None, false, "-i -u"},
         {" my set.lvx ", Action::None, false, " my set.lvx "},
     };
-    for (const auto& row : rows) {
-        const StartupCommand command = parseCommandLine(QString::fromUtf8(row.commandLine));
+    for (const auto& [line, action, silent, fileName] : rows) {
+        const StartupCommand command = parseCommandLine(QString::fromUtf8(line));
         EXPECT_EQ(std::tuple(command.action, command.silent, command.fileName),
-                  std::tuple(row.action, row.silent, QString::fromUtf8(row.fileName)))
-            << row.commandLine;
+                  std::tuple(action, silent, QString::fromUtf8(fileName)))
+            << line;
     }
 }
 

@@ -5,7 +5,6 @@
 #include "platform/SerialPort.h"
 #include "tests/app/MainFixture.h"
 
-
 namespace {
 
 class CommandTopicsTest : public MainFixture {

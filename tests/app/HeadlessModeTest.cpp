@@ -21,16 +21,9 @@ UniqueFd listenOn(const QByteArray& name) {
     return fd;
 }
 
-struct DisplayCase {
-    const char* name;
-    const char* headless;
-    const char* platform;
-    const char* display; // "LIVE" is an X display the test serves
-    const char* wayland; // "LIVE" is a Wayland socket the test serves
-    bool expected;
-};
-
-const DisplayCase kCases[] = {
+// The case, LUMIVEX_HEADLESS, QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY ("LIVE": one the
+// test serves), and whether the mode is headless.
+const std::tuple<const char*, const char*, const char*, const char*, const char*, bool> kCases[] = {
     {"asked for", "1", "", "LIVE", "", true},
     {"no display at all", "", "", "", "", true},
     {"an X display no one serves", "", "", ":DEAD", "", true},
@@ -56,14 +49,14 @@ TEST(HeadlessMode, FollowsTheVariablesAndWhatAnswers) {
         return v == "LIVE" ? liveValue : v.replace("DEAD", dead);
     };
     const ScopedEnv runtimeDir("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    for (const DisplayCase& c : kCases) {
+    for (const auto& [name, headless, platform, display, wayland, expected] : kCases) {
         const ScopedEnv vars[] = {
-            {"LUMIVEX_HEADLESS", c.headless},
-            {"QT_QPA_PLATFORM", c.platform},
-            {"DISPLAY", value(c.display, ":" + live)},
-            {"WAYLAND_DISPLAY", value(c.wayland, "wayland-live")},
+            {"LUMIVEX_HEADLESS", headless},
+            {"QT_QPA_PLATFORM", platform},
+            {"DISPLAY", value(display, ":" + live)},
+            {"WAYLAND_DISPLAY", value(wayland, "wayland-live")},
         };
-        EXPECT_EQ(headlessMode(), c.expected) << c.name;
+        EXPECT_EQ(headlessMode(), expected) << name;
     }
 }
 

@@ -71,15 +71,8 @@ TEST_F(IniFileTest, StringsKeepAtMost199BytesOnACharacterBoundary) {
     }
 }
 
-struct ReadRow {
-    const char* name;
-    QByteArray file;
-    const char* section;
-    const char* key;
-    const char* expected; // nullptr: the key is missing and the default comes back
-};
-
-const ReadRow kReads[] = {
+// The case, the file, the section and key, and the value (nullptr: missing, the default comes).
+const std::tuple<const char*, QByteArray, const char*, const char*, const char*> kReads[] = {
     {"missing section", "[Lumivex]\nPacketSize=100\n", "Session1", "PacketSize", nullptr},
     {"empty value", "[S]\nT=\n", "S", "T", ""},
     {"names without case or blanks", "  [ lumivex ]  \n  numsessions  =  3 4  \n", "Lumivex",
@@ -98,14 +91,12 @@ const ReadRow kReads[] = {
 };
 
 TEST_F(IniFileTest, KeysReadFromFilesOfEveryShape) {
-    for (const ReadRow& row : kReads) {
-        SCOPED_TRACE(row.name);
-        const IniFile ini(fileWith(row.file));
-        const QString section = QString::fromUtf8(row.section);
-        const QString key = QString::fromUtf8(row.key);
-        EXPECT_EQ(ini.hasKey(section, key), row.expected != nullptr);
-        EXPECT_EQ(ini.readString(section, key, QStringLiteral("default")),
-                  QString::fromUtf8(row.expected ? row.expected : "default"));
+    for (const auto& [name, file, section, key, expected] : kReads) {
+        SCOPED_TRACE(name);
+        const IniFile ini(fileWith(file));
+        EXPECT_EQ(
+            std::pair(ini.hasKey(section, key), ini.readString(section, key, "default")),
+            std::pair(expected != nullptr, QString::fromUtf8(expected ? expected : "default")));
     }
 }
 
@@ -129,16 +120,11 @@ TEST_F(IniFileTest, WindowsFileWrittenBackAsReadIsByteForByteTheSame) {
     EXPECT_EQ(readWholeFile(path()), windowsFile);
 }
 
-struct EditRow {
-    QByteArray before;
-    std::vector<std::array<const char*, 3>> writes; // section, key, value
-    QByteArray after;
-};
-
 // One row per rule: new files, where new keys go, spelling kept, duplicates, the last line,
 // BOM and CRLF, names that cannot be stored, line breaks in values.
 // clang-format off
-const EditRow kEdits[] = {
+// The file before, the writes (section, key, value), the file after.
+const std::tuple<QByteArray, std::vector<std::array<const char*, 3>>, QByteArray> kEdits[] = {
     {"", {{"L", "MainLeft", "1000"}, {"S1", "Connector", "0"}, {"L", "P", ""}, {"S1", "D", "Ü 東"}},
      "[L]\nMainLeft=1000\nP=\n\n[S1]\nConnector=0\nD=Ü 東\n"},
     {"[A]\na=1\n\n\n; about B\n[B]\n; nothing yet\n\n[C]\n",
@@ -157,14 +143,13 @@ const EditRow kEdits[] = {
 // clang-format on
 
 TEST_F(IniFileTest, EditsChangeOnlyWhatTheyMust) {
-    for (const EditRow& row : kEdits) {
-        SCOPED_TRACE(row.after.toStdString());
-        IniFile ini(fileWith(row.before));
-        for (const auto& [section, key, value] : row.writes)
-            ini.writeString(QString::fromUtf8(section), QString::fromUtf8(key),
-                            QString::fromUtf8(value));
+    for (const auto& [before, writes, after] : kEdits) {
+        SCOPED_TRACE(after.toStdString());
+        IniFile ini(fileWith(before));
+        for (const auto& [section, key, value] : writes)
+            ini.writeString(section, key, QString::fromUtf8(value));
         ASSERT_TRUE(ini.save());
-        EXPECT_EQ(readWholeFile(path()), row.after);
+        EXPECT_EQ(readWholeFile(path()), after);
     }
 }
 
