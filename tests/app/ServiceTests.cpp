@@ -17,7 +17,7 @@
 
 namespace {
 
-class ServiceControlTest : public ::testing::Test {
+class ServiceTest : public ::testing::Test {
 protected:
     // A control whose systemctl commands are recorded instead of run.
     ServiceControl control(const QString& program = QStringLiteral("/opt/lumivex/lumivex")) {
@@ -28,12 +28,17 @@ protected:
     QString unit() const { return dir.filePath(QStringLiteral("lumivex.service")); }
     QByteArray unitText() const { return readWholeFile(unit()); }
 
+    QString userEntry() const {
+        return dir.filePath(QStringLiteral("config/autostart/Lumivex.desktop"));
+    }
+
     QTemporaryDir dir;
     ScopedEnv folder_{"LUMIVEX_SYSTEMD_DIR", QFile::encodeName(dir.path())};
+    ScopedEnv config_{"XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config")))};
     QList<QStringList> commands;
 };
 
-TEST_F(ServiceControlTest, InstallWritesTheUnitWithTheProgramQuotedAndTheNetworkIfAsked) {
+TEST_F(ServiceTest, InstallWritesTheUnitWithTheProgramQuotedAndTheNetworkIfAsked) {
     const std::tuple<const char*, QByteArray, bool> rows[] = {
         {"/opt/lumivex/lumivex", R"("/opt/lumivex/lumivex")", true},
         {"/opt/My Apps/a\"b/lumivex", R"("/opt/My Apps/a\"b/lumivex")", false},
@@ -58,7 +63,7 @@ TEST_F(ServiceControlTest, InstallWritesTheUnitWithTheProgramQuotedAndTheNetwork
     }
 }
 
-TEST_F(ServiceControlTest, DescriptionIsTheOnlySettingAndCannotBreakTheUnit) {
+TEST_F(ServiceTest, DescriptionIsTheOnlySettingAndCannotBreakTheUnit) {
     ServiceControl service = control();
     EXPECT_TRUE(service.saveSetting(QString(), "description", "Early"));
     EXPECT_FALSE(service.saveSetting("Parameters", "Description", "x"));
@@ -69,7 +74,7 @@ TEST_F(ServiceControlTest, DescriptionIsTheOnlySettingAndCannotBreakTheUnit) {
     EXPECT_TRUE(unitText().startsWith("[Unit]\nDescription=100%% up ExecStartPre=/bin/evil\n\n"));
 }
 
-TEST_F(ServiceControlTest, InstallFailsWhereNoUnitCanBeWritten) {
+TEST_F(ServiceTest, InstallFailsWhereNoUnitCanBeWritten) {
     // Root ignores mode bits: the failures come from what the paths are.
     EXPECT_FALSE(control(QStringLiteral("relative/lumivex")).install());
     EXPECT_FALSE(control(QStringLiteral("/opt/a\nExecStartPre=/bin/evil")).install());
@@ -85,7 +90,7 @@ TEST_F(ServiceControlTest, InstallFailsWhereNoUnitCanBeWritten) {
     EXPECT_TRUE(commands.isEmpty());
 }
 
-TEST_F(ServiceControlTest, UninstallRemovesTheUnitAndItsEnablementOnly) {
+TEST_F(ServiceTest, UninstallRemovesTheUnitAndItsEnablementOnly) {
     ASSERT_TRUE(control().install());
     const QString wants = dir.filePath(QStringLiteral("multi-user.target.wants/"));
     ASSERT_TRUE(QDir().mkpath(wants));
@@ -98,7 +103,7 @@ TEST_F(ServiceControlTest, UninstallRemovesTheUnitAndItsEnablementOnly) {
     EXPECT_TRUE(commands.isEmpty()); // not the system's folder: systemctl is left alone
 }
 
-TEST_F(ServiceControlTest, SystemctlReloadsAndEnablesWhenSystemdManagesTheFolder) {
+TEST_F(ServiceTest, SystemctlReloadsAndEnablesWhenSystemdManagesTheFolder) {
     ServiceControl service = control();
     service.setManagedBySystemd(true);
     ASSERT_TRUE(service.install());
@@ -111,13 +116,7 @@ TEST_F(ServiceControlTest, SystemctlReloadsAndEnablesWhenSystemdManagesTheFolder
                                             {"daemon-reload"}}));
 }
 
-QByteArray take(const UniqueFd& fd) {
-    char buffer[256];
-    const ssize_t n = ::recv(fd.get(), buffer, sizeof buffer, MSG_DONTWAIT);
-    return n > 0 ? QByteArray(buffer, n) : QByteArray();
-}
-
-TEST_F(ServiceControlTest, NotifySendsToAPathOrAbstractSocketAndIsQuietWithoutOne) {
+TEST_F(ServiceTest, NotifySendsToAPathOrAbstractSocketAndIsQuietWithoutOne) {
     const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("notify")));
     for (const QByteArray& name : {path, "@lumivex-notify-test-" + QByteArray::number(getpid())}) {
         const UniqueFd manager(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
@@ -125,9 +124,12 @@ TEST_F(ServiceControlTest, NotifySendsToAPathOrAbstractSocketAndIsQuietWithoutOn
         ASSERT_EQ(::bind(manager.get(), address->get(), address->length), 0);
         const ScopedEnv socket("NOTIFY_SOCKET", name);
         reportServiceRunning();
-        EXPECT_EQ(take(manager), "READY=1");
         reportServiceStopping();
-        EXPECT_EQ(take(manager), "STOPPING=1");
+        QByteArrayList got;
+        char buffer[32];
+        for (ssize_t n; (n = ::recv(manager.get(), buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+            got << QByteArray(buffer, n);
+        EXPECT_EQ(got, QByteArrayList({"READY=1", "STOPPING=1"}));
     }
     const QByteArray nobody = QFile::encodeName(dir.filePath(QStringLiteral("nobody")));
     for (const QByteArray& name : {QByteArray(), QByteArray("relative"), QByteArray("@"), nobody,
@@ -153,33 +155,20 @@ TEST(AutoStartEntry, ExecQuotesAndEscapesTheProgramPath) {
                       "\n");
 }
 
-class AutoStartFiles : public ::testing::Test {
-protected:
-    QString userEntry() const {
-        return dir.filePath(QStringLiteral("config/autostart/Lumivex.desktop"));
-    }
-    QTemporaryDir dir;
-    ScopedEnv config_{"XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config")))};
-};
-
-TEST_F(AutoStartFiles, EnableWritesTheEntryForTheUserOrForAllAndDisableRemovesIt) {
-    const QString program = QStringLiteral("/opt/My Apps/lumivex");
-    const QString system = dir.filePath(QStringLiteral("xdg"));
+// The user's own entry is checked at the program's saves.
+TEST_F(ServiceTest, AutoStartForAllIsReadableByAllAndRemovedOnItsOwn) {
+    const QString program = QStringLiteral("/opt/My Apps/lumivex"), system = dir.filePath("xdg");
     const QString systemEntry = system + QStringLiteral("/autostart/Lumivex.desktop");
-    EXPECT_TRUE(SetAutoStart(true, "Lumivex", program, true, false));
-    EXPECT_EQ(readWholeFile(userEntry()), autoStartEntry(program));
     EXPECT_TRUE(SetAutoStart(true, "Lumivex", program, false, false, system));
+    EXPECT_EQ(readWholeFile(systemEntry), autoStartEntry(program));
     EXPECT_TRUE(QFileInfo(systemEntry).permissions() & QFile::ReadOther);
-
-    EXPECT_TRUE(SetAutoStart(false, "Lumivex", program, true, false));
-    EXPECT_FALSE(QFileInfo::exists(userEntry()));
+    EXPECT_TRUE(SetAutoStart(false, "Lumivex", program, true, false)); // the user has none: fine
     EXPECT_TRUE(QFileInfo::exists(systemEntry));
-    EXPECT_TRUE(SetAutoStart(false, "Lumivex", program, true, false)); // nothing left: fine
     EXPECT_TRUE(SetAutoStart(false, "Lumivex", program, false, false, system));
     EXPECT_FALSE(QFileInfo::exists(systemEntry));
 }
 
-TEST_F(AutoStartFiles, BadNamesAndPlacesThatCannotHoldTheEntryFail) {
+TEST_F(ServiceTest, AutoStartBadNamesAndPlacesThatCannotHoldTheEntryFail) {
     for (const char* name : {"", ".", "..", "../Lumivex", "a/b"}) {
         EXPECT_FALSE(SetAutoStart(true, name, "/usr/bin/lumivex", true, false)) << name;
         EXPECT_FALSE(SetAutoStart(false, name, "/usr/bin/lumivex", true, false)) << name;
