@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QTcpServer>
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -15,35 +14,31 @@
 
 namespace {
 
-// One running program with its own data folder: "None", a virtual port COM7 serving on a free
-// loopback port, and a real-port session on COM<connector>.
+// One running program with its own data folder: "None", a virtual port COM7 serving on any
+// free loopback port, and a real-port session on COM<connector>.
 class Program {
 public:
     Program(const IsolatedHome& home, const char* name, int connector)
-        : folder_(home.path(QString::fromLatin1(name)))
-        , runtime_(home.path(QStringLiteral("runtime/lumivex"))) {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost);
+        : folder_(home.path(QString::fromLatin1(name))) {
         QDir().mkpath(folder_);
         writeWholeFile(
             folder_ + QStringLiteral("/default.lvx"),
             "[Lumivex]\nNumSessions=3\n[Session1]\nConnector=0\n[Session2]\nConnector=7\n"
-            "CreateVirtualPort=1\nTCPOption=1\nLocalIP=127.0.0.1\nPortNumber=" +
-                QByteArray::number(probe.serverPort()) +
-                "\n[Session3]\nConnector=" + QByteArray::number(connector) + "\n");
+            "CreateVirtualPort=1\nTCPOption=1\nLocalIP=127.0.0.1\nPortNumber=0\n"
+            "[Session3]\nConnector=" +
+                QByteArray::number(connector) + "\n");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("LUMIVEX_HEADLESS"), QStringLiteral("1"));
         env.insert(QStringLiteral("LUMIVEX_HOME"), folder_);
         env.insert(QStringLiteral("LUMIVEX_PORTS"), folder_ + QStringLiteral("/ports"));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(LUMIVEX_PROGRAM), {});
-        pid_ = process.processId();
+        pid = process.processId();
     }
     ~Program() {
         process.kill();
         process.waitForFinished();
     }
-    QString socketPath() const { return runtime_ + QStringLiteral("/lumivex.%1.dde").arg(pid_); }
     bool ended() {
         return waitUntil([&] { return process.state() == QProcess::NotRunning; });
     }
@@ -56,10 +51,10 @@ public:
         return values;
     }
     QProcess process;
+    qint64 pid = 0; // kept: a program that has ended has no process id
 
 private:
-    QString folder_, runtime_;
-    qint64 pid_ = 0; // kept: a program that has ended has no process id
+    QString folder_;
 };
 
 struct ClientRun {
@@ -94,8 +89,8 @@ TEST(CommandProgram, CommandsReachTheProgramWithTheTopicAndAppExitSaves) {
     ASSERT_TRUE(ready("None"));
     Program second(home, "b", 4);
     ASSERT_TRUE(ready("COM4"));
-    // The socket it left, which nobody listens on.
-    const QString stale = home.path(QStringLiteral("runtime/lumivex/lumivex.%1.dde")).arg(gone);
+    const QString socket = home.path(QStringLiteral("runtime/lumivex/lumivex.%1.dde"));
+    const QString stale = socket.arg(gone); // its socket, which nobody listens on
     const UniqueFd staleSocket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const auto address = unixSocketAddress(QFile::encodeName(stale));
     ASSERT_EQ(::bind(staleSocket.get(), address->get(), address->length), 0);
@@ -126,7 +121,7 @@ TEST(CommandProgram, CommandsReachTheProgramWithTheTopicAndAppExitSaves) {
     EXPECT_EQ(dde("System", "[APPEXIT]").exitCode, 0);
     ASSERT_TRUE(first.ended());
     EXPECT_EQ(first.process.exitCode(), 0);
-    EXPECT_FALSE(QFile::exists(first.socketPath()));
+    EXPECT_FALSE(QFile::exists(socket.arg(first.pid)));
     EXPECT_EQ(second.process.state(), QProcess::Running);
     EXPECT_EQ(dde("System", "[APPEXIT]").exitCode, 0);
     ASSERT_TRUE(second.ended());

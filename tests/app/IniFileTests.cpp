@@ -39,9 +39,7 @@ bool saveChanged(const QString& file, bool privateMode = false) {
 
 class IniFileTest : public ::testing::Test {
 protected:
-    QString path(const char* name = "set.lvx") const {
-        return dir.filePath(QString::fromUtf8(name));
-    }
+    QString path(const char* name = "set.lvx") const { return dir.filePath(name); }
     QString fileWith(const QByteArray& bytes, const char* name = "set.lvx") {
         EXPECT_TRUE(writeWholeFile(path(name), bytes));
         return path(name);

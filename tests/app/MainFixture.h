@@ -12,13 +12,9 @@
 class FakeTray : public TrayIcon {
 public:
     bool available = false;
-    bool shown = false;
     int removals = 0;
-    bool add() override { return shown = available; }
-    void remove() override {
-        shown = false;
-        ++removals;
-    }
+    bool add() override { return available; }
+    void remove() override { ++removals; }
 };
 
 class MainFixture : public ::testing::Test {
@@ -28,9 +24,6 @@ protected:
         services.commandLine = commandLine;
         services.startDirectory = home.path();
         services.anotherInstanceRunning = anotherInstance;
-        services.serviceAction = [](const StartupCommand&) {
-            return true;
-        }; // no real unit
         return std::make_unique<frmMain>(services);
     }
     std::unique_ptr<frmMain> started(const QString& commandLine = {}) {
