@@ -22,7 +22,7 @@ protected:
     frmDocument* com3 = nullptr;
 };
 
-TEST_F(CommandTopicsTest, ASessionIsAddressedByItsConnectorAndTheOlderWindowAnswersForTwo) {
+TEST_F(CommandTopicsTest, SessionsByTheirConnectorWithTheOlderWindowForTwoAndSystemForAppExit) {
     EXPECT_EQ(run("com3", "[comsettings=300,n,8,2]"), CommandReply::Accepted);
     EXPECT_EQ(com3->MSComm1().settings(), QStringLiteral("300,N,8,2"));
     EXPECT_EQ(main->documents()[0]->Combo1[0]->text(), QStringLiteral("9600"));
@@ -38,10 +38,7 @@ TEST_F(CommandTopicsTest, ASessionIsAddressedByItsConnectorAndTheOlderWindowAnsw
     main->closeDocument(com3);
     EXPECT_EQ(run("COM5", "[COMSETTINGS=2400,E,8,1]"), CommandReply::Accepted);
     EXPECT_EQ(second->Combo1[0]->text(), QStringLiteral("2400"));
-}
-
-// The exit that follows, with the set saved, is checked through the program.
-TEST_F(CommandTopicsTest, SystemTakesOnlyAppExit) {
+    // "System" takes only "[APPEXIT]"; the exit that follows is checked through the program.
     EXPECT_EQ(run("System", "[ACTIVATE]"), CommandReply::Refused);
     EXPECT_EQ(run("system", "  [appexit] "), CommandReply::Accepted);
 }
