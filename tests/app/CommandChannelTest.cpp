@@ -25,7 +25,6 @@ public:
         return waitUntil([&] { return socket.state() == QLocalSocket::ConnectedState; });
     }
     void send(const QByteArray& bytes) { socket.write(bytes); }
-    // The next answer line without its line feed, or "(none)" when none came in time.
     QByteArray answer() {
         return waitUntil([&] { return socket.canReadLine(); }) ? socket.readLine().chopped(1)
                                                                : QByteArray("(none)");
@@ -37,7 +36,6 @@ public:
     QLocalSocket socket;
 };
 
-// For clients that cannot be a QLocalSocket in this process.
 UniqueFd connectUnix(const QString& path) {
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     const auto address = unixSocketAddress(QFile::encodeName(path));

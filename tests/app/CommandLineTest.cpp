@@ -28,10 +28,4 @@ TEST(CommandLine, SwitchesOrElseTheWholeLineAsAFileName) {
     }
 }
 
-TEST(CommandLine, ArgumentsJoinWithSingleBlanks) {
-    EXPECT_EQ(commandLineFromArguments({"lumivex"}), QString());
-    EXPECT_EQ(commandLineFromArguments({"lumivex", "my", "set.lvx"}), QStringLiteral("my set.lvx"));
-    EXPECT_EQ(commandLineFromArguments({"lumivex", "a  b"}), QStringLiteral("a  b"));
-}
-
 } // namespace

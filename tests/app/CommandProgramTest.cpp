@@ -102,7 +102,6 @@ TEST(CommandProgram, CommandsReachTheProgramWithTheTopicAndAppExitSaves) {
     EXPECT_EQ(dde("COM4", "[COMSETTINGS=4800,E,8,1]").exitCode, 0); // the second one has it
     EXPECT_FALSE(QFile::exists(stale));
 
-    // The virtual port opens on activation and goes on deactivation.
     EXPECT_EQ(dde("COM7", "[ACTIVATE]").exitCode, 0);
     const QString link = home.path(QStringLiteral("a/ports/COM7"));
     EXPECT_TRUE(waitUntil([&] { return QFileInfo(link).isSymLink(); }));

@@ -105,8 +105,7 @@ TEST_F(IniFileTest, AbsentFileFolderOrFifoReadsAsEmptyWithoutHanging) {
         EXPECT_EQ(IniFile(file).readInt("S", "K", 9), 9) << file.toStdString();
 }
 
-// A Windows program's file written back as read: CRLF, its own key case, lines we do not
-// know, a byte that is not UTF-8, and no line end after the last line.
+// CRLF, its own key case, lines we do not know, a byte that is not UTF-8, no last line end.
 TEST_F(IniFileTest, WindowsFileWrittenBackAsReadIsByteForByteTheSame) {
     const QByteArray windowsFile = "[lumivex]\r\nmainleft=1200\r\n; kept\r\nUnknown=keep\r\n"
                                    "just some text\r\n\r\n[Session1]\r\nSessionDescription=caf\xE9";
@@ -118,10 +117,8 @@ TEST_F(IniFileTest, WindowsFileWrittenBackAsReadIsByteForByteTheSame) {
     EXPECT_EQ(readWholeFile(path()), windowsFile);
 }
 
-// One row per rule: new files, where new keys go, spelling kept, duplicates, the last line,
-// BOM and CRLF, names that cannot be stored, line breaks in values.
+// The file before, the writes (section, key, value), the file after; one row per rule.
 // clang-format off
-// The file before, the writes (section, key, value), the file after.
 const std::tuple<QByteArray, std::vector<std::array<const char*, 3>>, QByteArray> kEdits[] = {
     {"", {{"L", "MainLeft", "1000"}, {"S1", "Connector", "0"}, {"L", "P", ""}, {"S1", "D", "Ü 東"}},
      "[L]\nMainLeft=1000\nP=\n\n[S1]\nConnector=0\nD=Ü 東\n"},
@@ -192,8 +189,7 @@ TEST_F(IniFileTest, UnwritablePlacesFailAndLeaveTheOldFile) {
     EXPECT_TRUE(S_ISFIFO(statOf(path("fifo.lvx")).st_mode));
 }
 
-// Runs `check` with an ordinary user's rights, so that mode bits count: as root, in a child
-// process that gives root up first. Returns what the check returned.
+// What `check` returns when run with an ordinary user's rights (as root: in a child that drops).
 bool withoutRoot(const std::function<bool()>& check) {
     if (::geteuid() != 0)
         return check();

@@ -18,7 +18,6 @@ protected:
     std::unique_ptr<frmMain> main;
 };
 
-// Whether Close is offered is checked on the menus' view.
 TEST_F(MainMenuTest, CloseClosesTheActiveSessionWindowNotTheLast) {
     main->mnuFileNew->click();
     ASSERT_EQ(main->documents().size(), 2u);

@@ -47,8 +47,7 @@ protected:
     QStringList unset; // variables the program runs without
 };
 
-// Without LUMIVEX_HOME an installed program keeps its data in the user's config folder, even
-// when it could write into its installation prefix (root can).
+// Installed, the program keeps its data in the config folder even if it may write its prefix.
 TEST_F(ProgramTest, InstalledHeadlessRunReportsReadyAndSavesOnSigterm) {
     const QString bin = home.path(QStringLiteral("prefix/bin"));
     ASSERT_TRUE(QDir().mkpath(bin));
@@ -91,8 +90,7 @@ TEST_F(ProgramTest, ServiceSwitchesInstallAndRemoveTheUnit) {
     EXPECT_TRUE(process.readAllStandardError().contains("service did not uninstall successfully."));
 }
 
-// An active virtual port session between an application on the port and a TCP client, its log
-// on stderr, and after SIGTERM the set saved with the session still marked active.
+// A virtual port session between an application and a TCP client, saved active at SIGTERM.
 TEST_F(ProgramTest, HeadlessBridgeCarriesBytesBothWaysAndComesBackActive) {
     const int port = unusedTcpPort();
     const QString set = QStringLiteral("[Lumivex]\nNumSessions=1\n[Session1]\nConnector=15\n"

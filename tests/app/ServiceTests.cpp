@@ -19,7 +19,6 @@ namespace {
 
 class ServiceTest : public ::testing::Test {
 protected:
-    // A control whose systemctl commands are recorded instead of run.
     ServiceControl control(const QString& program = QStringLiteral("/opt/lumivex/lumivex")) {
         ServiceControl service(program);
         service.setSystemctlRunner([this](const QStringList& args) { commands << args; });
@@ -139,8 +138,7 @@ TEST_F(ServiceTest, NotifySendsToAPathOrAbstractSocketAndIsQuietWithoutOne) {
     }
 }
 
-// Exec holds one quoted argument: '"', '`', '$' and '\' escaped, '%' doubled, and then the
-// string escapes of a desktop entry on top (every backslash doubled, control characters).
+// One quoted argument ('"', '`', '$', '\' escaped, '%' doubled) under the entry's own escapes.
 TEST(AutoStartEntry, ExecQuotesAndEscapesTheProgramPath) {
     const std::pair<const char*, const char*> rows[] = {
         {"/opt/My Apps/Prüfstand/lumivex", R"("/opt/My Apps/Prüfstand/lumivex")"},

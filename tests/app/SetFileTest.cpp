@@ -85,7 +85,6 @@ TEST_F(SetFileTest, ReadingReplacesEveryWindowAndTheCountIsBounded) {
     EXPECT_EQ(main->documents().size(), 1024u);
 }
 
-// A minimized window keeps the stored place; a file with a password is private.
 TEST_F(SetFileTest, MinimizedWindowKeepsTheStoredPlaceAndAPasswordMakesTheFilePrivate) {
     load("[Lumivex]\nMainLeft=1234\nMainTop=99\n");
     main->setGeometry(0, 0, 150, 150);

@@ -87,7 +87,6 @@ TEST_F(StartupTest, ARelativeDataFolderKeepsTheUsersSet) {
     EXPECT_TRUE(readWholeFile(defaultFile()).contains("NumSessions=3\n"));
 }
 
-// Each save renews or removes the autostart entry, as the option says.
 TEST_F(StartupTest, SavesKeepTheAutostartEntryAndReportFailure) {
     ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nLoadWithWindows=1\n"));
     const QString entry = home.path(QStringLiteral("config/autostart/Lumivex.desktop"));

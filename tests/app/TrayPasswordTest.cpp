@@ -20,7 +20,6 @@ protected:
         tray.available = true;
     }
     void start() { main = started(); }
-    // Answers the password entry dialog with text, or with Cancel when there is none.
     void answerPassword(std::optional<QString> text) {
         host.onModal = [this, text](Form& dialog) {
             ++passwordQuestions;
@@ -48,7 +47,6 @@ TEST_F(TrayPasswordTest, AWindowStoredMinimizedStartsInTheTrayWithItsMenuOnlyWhi
     EXPECT_EQ(menu.count(), 1);
 }
 
-// Restoring from the tray, with or without a tray on the desktop, and exiting from it.
 TEST_F(TrayPasswordTest, RestoringAndExitingAskForThePasswordWhenThereIsOne) {
     // The password, the answer (none: Cancel), whether it is let through, messages shown.
     const std::tuple<const char*, std::optional<QString>, bool, int> rows[] = {
