@@ -15,10 +15,9 @@ namespace {
 UniqueFd listenOn(const QByteArray& name) {
     const auto address = unixSocketAddress(name);
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!address || ::bind(fd.get(), address->get(), address->length) != 0 ||
-        ::listen(fd.get(), 1) != 0)
-        return {};
-    return fd;
+    const bool listening = address && ::bind(fd.get(), address->get(), address->length) == 0 &&
+                           ::listen(fd.get(), 1) == 0;
+    return listening ? std::move(fd) : UniqueFd();
 }
 
 // The case, LUMIVEX_HEADLESS, QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY ("LIVE": one the

@@ -92,9 +92,9 @@ TEST_F(SetFileTest, MinimizedWindowKeepsTheStoredPlaceAndAPasswordMakesTheFilePr
     globals().Password = QStringLiteral("s3cret");
     const QByteArray text = written();
     globals().Password.clear();
-    EXPECT_TRUE(text.contains("MainLeft=1234\nMainTop=99\n")) << text.constData();
-    EXPECT_FALSE(text.contains("MainWidth"));
-    EXPECT_TRUE(text.contains("WindowState=1\n"));
+    EXPECT_TRUE(
+        text.startsWith("[Lumivex]\nMainLeft=1234\nMainTop=99\nNumSessions=1\nWindowState=1\n"))
+        << text.constData();
     EXPECT_TRUE(text.contains("Password=s3cret\n"));
     EXPECT_EQ(QFile(file).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
 }
