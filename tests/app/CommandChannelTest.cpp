@@ -21,16 +21,15 @@ namespace {
 class Client {
 public:
     explicit Client(const QString& path) { socket.connectToServer(path); }
-    bool connected() {
-        return waitUntil([&] { return socket.state() == QLocalSocket::ConnectedState; });
+    bool reaches(QLocalSocket::LocalSocketState state) {
+        return waitUntil([&] { return socket.state() == state; });
     }
+    bool connected() { return reaches(QLocalSocket::ConnectedState); }
+    bool closedByProgram() { return reaches(QLocalSocket::UnconnectedState); }
     void send(const QByteArray& bytes) { socket.write(bytes); }
     QByteArray answer() {
         return waitUntil([&] { return socket.canReadLine(); }) ? socket.readLine().chopped(1)
                                                                : QByteArray("(none)");
-    }
-    bool closedByProgram() {
-        return waitUntil([&] { return socket.state() == QLocalSocket::UnconnectedState; });
     }
 
     QLocalSocket socket;

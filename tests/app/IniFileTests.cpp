@@ -205,8 +205,7 @@ bool withoutRoot(const std::function<bool()>& check) {
 }
 
 TEST_F(IniFileTest, ReadOnlyFolderOrFileFailsAndLeavesTheOldFile) {
-    ASSERT_TRUE(chmodPath(dir.path(), 0777));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("ro")));
+    ASSERT_TRUE(chmodPath(dir.path(), 0777) && QDir(dir.path()).mkdir(QStringLiteral("ro")));
     const QString inReadOnlyFolder = fileWith("[S]\nk=1\n", "ro/set.lvx");
     ASSERT_TRUE(chmodPath(inReadOnlyFolder, 0666)); // only the folder stops the write
     ASSERT_TRUE(chmodPath(path("ro"), 0555));

@@ -50,8 +50,8 @@ protected:
 // Installed, the program keeps its data in the config folder even if it may write its prefix.
 TEST_F(ProgramTest, InstalledHeadlessRunReportsReadyAndSavesOnSigterm) {
     const QString bin = home.path(QStringLiteral("prefix/bin"));
-    ASSERT_TRUE(QDir().mkpath(bin));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(LUMIVEX_PROGRAM), bin + QStringLiteral("/lumivex")));
+    ASSERT_TRUE(QDir().mkpath(bin) &&
+                QFile::copy(QStringLiteral(LUMIVEX_PROGRAM), bin + QStringLiteral("/lumivex")));
     const UniqueFd notify(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     const auto address = unixSocketAddress(QFile::encodeName(home.path(QStringLiteral("notify"))));
     ASSERT_EQ(::bind(notify.get(), address->get(), address->length), 0);

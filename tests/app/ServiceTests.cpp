@@ -92,9 +92,9 @@ TEST_F(ServiceTest, InstallFailsWhereNoUnitCanBeWritten) {
 TEST_F(ServiceTest, UninstallRemovesTheUnitAndItsEnablementOnly) {
     ASSERT_TRUE(control().install());
     const QString wants = dir.filePath(QStringLiteral("multi-user.target.wants/"));
-    ASSERT_TRUE(QDir().mkpath(wants));
-    ASSERT_TRUE(QFile::link(unit(), wants + QStringLiteral("lumivex.service")));
-    ASSERT_TRUE(QFile::link(unit(), wants + QStringLiteral("other.service")));
+    ASSERT_TRUE(QDir().mkpath(wants) &&
+                QFile::link(unit(), wants + QStringLiteral("lumivex.service")) &&
+                QFile::link(unit(), wants + QStringLiteral("other.service")));
     EXPECT_TRUE(control().uninstall());
     EXPECT_FALSE(QFileInfo::exists(unit()));
     EXPECT_FALSE(QFileInfo(wants + QStringLiteral("lumivex.service")).isSymLink());

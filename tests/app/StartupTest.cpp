@@ -61,8 +61,8 @@ TEST_F(StartupTest, OnlyTheFirstInstanceClearsStaleVirtualPorts) {
     if (child == 0)
         ::_exit(0);
     ::waitpid(child, nullptr, 0); // the owner is gone
-    QDir().mkpath(QFileInfo(comLinkPath(9)).absolutePath());
-    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/pts/4242"), comLinkPath(9)));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(comLinkPath(9)).absolutePath()) &&
+                QFile::link(QStringLiteral("/dev/pts/4242"), comLinkPath(9)));
     ASSERT_TRUE((PortMarker{child, 0, QStringLiteral("/dev/pts/4242")}.write(comMarkerPath(9))));
 
     anotherInstance = true;

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr int kTwips = 15;
-
 class TrayPasswordTest : public MainFixture {
 protected:
     TrayPasswordTest() {
@@ -41,9 +39,9 @@ TEST_F(TrayPasswordTest, AWindowStoredMinimizedStartsInTheTrayWithItsMenuOnlyWhi
     start();
     EXPECT_TRUE(main->isShown() && !main->Visible && main->RestoreLocked);
     QSignalSpy menu(main.get(), &frmMain::trayMenuRequested);
-    main->Picture1_MouseMove(517 * kTwips); // right button up
+    main->Picture1_MouseMove(517 * 15); // right button up, in twips
     main->changeWindowState(0);
-    main->Picture1_MouseMove(517 * kTwips);
+    main->Picture1_MouseMove(517 * 15);
     EXPECT_EQ(menu.count(), 1);
 }
 
