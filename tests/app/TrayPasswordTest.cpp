@@ -17,26 +17,14 @@ protected:
         globals() = GlobalSettings{};
         tray.available = true;
     }
-    void start() { main = started(); }
-    void answerPassword(std::optional<QString> text) {
-        host.onModal = [this, text](Form& dialog) {
-            ++passwordQuestions;
-            auto* entry = qobject_cast<Form2*>(&dialog);
-            ASSERT_NE(entry, nullptr);
-            if (text)
-                entry->Text1->setText(*text);
-            (text ? entry->Command1 : entry->Command2)->click();
-        };
-    }
 
     std::unique_ptr<frmMain> main;
-    int passwordQuestions = 0;
 };
 
 // A double click restoring the window is driven through the tray view's test.
 TEST_F(TrayPasswordTest, AWindowStoredMinimizedStartsInTheTrayWithItsMenuOnlyWhileMinimized) {
     ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nWindowState=1\n"));
-    start();
+    main = started();
     EXPECT_TRUE(main->isShown() && !main->Visible && main->RestoreLocked);
     QSignalSpy menu(main.get(), &frmMain::trayMenuRequested);
     main->Picture1_MouseMove(517 * 15); // right button up, in twips
@@ -59,16 +47,23 @@ TEST_F(TrayPasswordTest, RestoringAndExitingAskForThePasswordWhenThereIsOne) {
             const bool exiting = how == std::string_view("exit");
             tray.available = how != std::string_view("restore without a tray");
             host.messages.clear();
-            passwordQuestions = 0;
-            start();
+            main = started();
             globals().Password = QString::fromUtf8(password);
-            answerPassword(answer);
+            int questions = 0;
+            host.onModal = [&](Form& dialog) {
+                ++questions;
+                auto* entry = qobject_cast<Form2*>(&dialog);
+                ASSERT_NE(entry, nullptr);
+                if (answer)
+                    entry->Text1->setText(*answer);
+                (answer ? entry->Command1 : entry->Command2)->click();
+            };
             QSignalSpy ended(main.get(), &frmMain::ended);
             if (!exiting)
                 main->changeWindowState(1);
             (exiting ? main->mnuExit : main->mnuOpen)->click();
             const bool asked = *password != 0;
-            EXPECT_EQ(std::tuple(passwordQuestions, int(host.messages.size()), ended.count()),
+            EXPECT_EQ(std::tuple(questions, int(host.messages.size()), ended.count()),
                       std::tuple(asked ? 1 : 0, messages, exiting && allowed ? 1 : 0));
             if (exiting)
                 continue;
@@ -87,7 +82,7 @@ TEST_F(TrayPasswordTest, SettingThePassword) {
         {"", "", true, "", false}, // removes the protection
         {"abc", "abc", false, "old", false},
     };
-    start();
+    main = started();
     for (const auto& [first, second, clickOk, stored, mismatch] : rows) {
         SCOPED_TRACE(first);
         globals().Password = QStringLiteral("old");
