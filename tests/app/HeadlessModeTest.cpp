@@ -1,5 +1,4 @@
-// The choice between the windows and the headless mode, against real sockets standing in for
-// display servers.
+// The choice of the headless mode, against real sockets standing in for display servers.
 
 #include "app/Display.h"
 #include "platform/linux/UniqueFd.h"
@@ -13,26 +12,17 @@
 
 namespace {
 
-// A listening Unix-domain socket: a display server as far as a connect can tell.
 UniqueFd listenOn(const QByteArray& name) {
     const auto address = unixSocketAddress(name);
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!address || ::bind(fd.get(), address->get(), address->length) != 0 ||
-        ::listen(fd.get(), 1) != 0)
-        return {};
-    return fd;
+    const bool listening = address && ::bind(fd.get(), address->get(), address->length) == 0 &&
+                           ::listen(fd.get(), 1) == 0;
+    return listening ? std::move(fd) : UniqueFd();
 }
 
-struct DisplayCase {
-    const char* name;
-    const char* headless;
-    const char* platform;
-    const char* display; // "LIVE" is an X display the test serves
-    const char* wayland; // "LIVE" is a Wayland socket the test serves
-    bool expected;
-};
-
-const DisplayCase kCases[] = {
+// The case, LUMIVEX_HEADLESS, QT_QPA_PLATFORM, DISPLAY and WAYLAND_DISPLAY ("LIVE": one the
+// test serves), and whether the mode is headless.
+const std::tuple<const char*, const char*, const char*, const char*, const char*, bool> kCases[] = {
     {"asked for", "1", "", "LIVE", "", true},
     {"no display at all", "", "", "", "", true},
     {"an X display no one serves", "", "", ":DEAD", "", true},
@@ -44,10 +34,7 @@ const DisplayCase kCases[] = {
     {"the xcb platform without X", "", "xcb", ":DEAD", "", true},
 };
 
-class HeadlessMode : public ::testing::TestWithParam<DisplayCase> {};
-
-TEST_P(HeadlessMode, FollowsTheVariablesAndWhatAnswers) {
-    const DisplayCase& c = GetParam();
+TEST(HeadlessMode, FollowsTheVariablesAndWhatAnswers) {
     QTemporaryDir runtime;
     // Display numbers far above any real server's; the live one is served, the dead one not.
     const QByteArray live = QByteArray::number(900 + ::getpid() % 50);
@@ -60,16 +47,16 @@ TEST_P(HeadlessMode, FollowsTheVariablesAndWhatAnswers) {
         QByteArray v(text);
         return v == "LIVE" ? liveValue : v.replace("DEAD", dead);
     };
-    const ScopedEnv vars[] = {
-        {"LUMIVEX_HEADLESS", c.headless},
-        {"QT_QPA_PLATFORM", c.platform},
-        {"DISPLAY", value(c.display, ":" + live)},
-        {"WAYLAND_DISPLAY", value(c.wayland, "wayland-live")},
-        {"XDG_RUNTIME_DIR", QFile::encodeName(runtime.path())},
-    };
-    EXPECT_EQ(headlessMode(), c.expected) << c.name;
+    const ScopedEnv runtimeDir("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    for (const auto& [name, headless, platform, display, wayland, expected] : kCases) {
+        const ScopedEnv vars[] = {
+            {"LUMIVEX_HEADLESS", headless},
+            {"QT_QPA_PLATFORM", platform},
+            {"DISPLAY", value(display, ":" + live)},
+            {"WAYLAND_DISPLAY", value(wayland, "wayland-live")},
+        };
+        EXPECT_EQ(headlessMode(), expected) << name;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, HeadlessMode, ::testing::ValuesIn(kCases));
 
 } // namespace

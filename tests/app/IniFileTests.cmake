@@ -1,4 +1,1 @@
-# The INI reader and writer.
-lumivex_add_test(test_ini_file
-    IniFileValueTests.cpp
-    IniFileWriteTests.cpp)
+lumivex_add_test(test_ini_file IniFileTests.cpp)

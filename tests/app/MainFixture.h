@@ -1,6 +1,5 @@
 #pragma once
-// A main window model over real files in an isolated home, with a scripted host and a tray
-// that can be told whether the desktop has one.
+// A main window model over real files in an isolated home, a scripted host and a fake tray.
 
 #include "app/frmMain.h"
 #include "model/TrayIcon.h"
@@ -13,13 +12,9 @@
 class FakeTray : public TrayIcon {
 public:
     bool available = false;
-    bool shown = false;
     int removals = 0;
-    bool add() override { return shown = available; }
-    void remove() override {
-        shown = false;
-        ++removals;
-    }
+    bool add() override { return available; }
+    void remove() override { ++removals; }
 };
 
 class MainFixture : public ::testing::Test {
@@ -29,10 +24,12 @@ protected:
         services.commandLine = commandLine;
         services.startDirectory = home.path();
         services.anotherInstanceRunning = anotherInstance;
-        services.serviceAction = [](const StartupCommand&) {
-            return true;
-        }; // no real unit
         return std::make_unique<frmMain>(services);
+    }
+    std::unique_ptr<frmMain> started(const QString& commandLine = {}) {
+        auto main = makeMain(commandLine);
+        main->Timer1_Timer();
+        return main;
     }
     QString defaultFile() const { return home.path(QStringLiteral("home/default.lvx")); }
 

@@ -1,8 +1,9 @@
-// The built program as a user or systemd runs it: headless, stopped by SIGTERM, and the
-// service switches.
+// The built program as a user or systemd runs it.
 
-#include "platform/linux/UniqueFd.h"
+#include "platform/ComPortNames.h"
 #include "platform/linux/UnixSocketAddress.h"
+#include "tests/platform/PortTestSupport.h"
+#include "tests/platform/SocketTestPeers.h"
 #include "tests/support/IsolatedHome.h"
 
 #include <QDir>
@@ -10,8 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -27,24 +26,32 @@ protected:
         process.setProcessEnvironment(env);
         process.start(program, arguments);
     }
-    // Waits for the program's end and returns its exit code (-1 when it did not end).
     int finished() {
         const bool ended = waitUntil([&] { return process.state() == QProcess::NotRunning; });
         return ended && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
+    int terminated() {
+        ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
+        return finished();
+    }
+    bool logged(const char* text) {
+        return waitUntil([&] {
+            log += process.readAllStandardError();
+            return log.contains(text);
+        });
+    }
 
     IsolatedHome home;
     QProcess process;
+    QByteArray log;
     QStringList unset; // variables the program runs without
 };
 
-// Without LUMIVEX_HOME an installed program keeps its data in the user's config folder, even
-// when it could write into its installation prefix (root can).
+// Installed, the program keeps its data in the config folder even if it may write its prefix.
 TEST_F(ProgramTest, InstalledHeadlessRunReportsReadyAndSavesOnSigterm) {
     const QString bin = home.path(QStringLiteral("prefix/bin"));
-    ASSERT_TRUE(QDir().mkpath(bin));
-    ASSERT_TRUE(QFile::copy(QStringLiteral(LUMIVEX_PROGRAM), bin + QStringLiteral("/lumivex")));
-    // A datagram socket standing in for systemd's notification socket.
+    ASSERT_TRUE(QDir().mkpath(bin) &&
+                QFile::copy(QStringLiteral(LUMIVEX_PROGRAM), bin + QStringLiteral("/lumivex")));
     const UniqueFd notify(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     const auto address = unixSocketAddress(QFile::encodeName(home.path(QStringLiteral("notify"))));
     ASSERT_EQ(::bind(notify.get(), address->get(), address->length), 0);
@@ -55,8 +62,7 @@ TEST_F(ProgramTest, InstalledHeadlessRunReportsReadyAndSavesOnSigterm) {
     ASSERT_TRUE(
         waitUntil([&] { return (got = ::recv(notify.get(), buffer, sizeof buffer, 0)) > 0; }));
     EXPECT_EQ(QByteArray(buffer, static_cast<int>(got)), "READY=1");
-    ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
-    EXPECT_EQ(finished(), 0);
+    EXPECT_EQ(terminated(), 0);
     EXPECT_TRUE(readWholeFile(home.path(QStringLiteral("config/lumivex/default.lvx")))
                     .contains("[Session1]\nConnector=0\n"));
     EXPECT_EQ(QDir(bin).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -82,6 +88,37 @@ TEST_F(ProgramTest, ServiceSwitchesInstallAndRemoveTheUnit) {
     start({QStringLiteral("-us")}); // nothing left to remove: reported even when silent
     EXPECT_EQ(finished(), 1);
     EXPECT_TRUE(process.readAllStandardError().contains("service did not uninstall successfully."));
+}
+
+// A virtual port session between an application and a TCP client, saved active at SIGTERM.
+TEST_F(ProgramTest, HeadlessBridgeCarriesBytesBothWaysAndComesBackActive) {
+    const int port = unusedTcpPort();
+    const QString set = QStringLiteral("[Lumivex]\nNumSessions=1\n[Session1]\nConnector=15\n"
+                                       "CreateVirtualPort=1\nTCPOption=1\nLocalIP=127.0.0.1\n"
+                                       "PortNumber=%1\nAutoActivate=1\n")
+                            .arg(port);
+    ASSERT_TRUE(writeWholeFile(home.path(QStringLiteral("home/default.lvx")), set.toUtf8()));
+    start({});
+    ASSERT_TRUE(logged("TCP/IP Status: Listening..."));
+    EXPECT_TRUE(log.contains("Lumivex Error: Virtual Port COM15 created, "));
+
+    UniqueFd app = openTerminal(comLinkPath(15));
+    ASSERT_TRUE(app.valid());
+    auto peer = connectedPeer(port);
+    ASSERT_EQ(peer->state(), QAbstractSocket::ConnectedState);
+    // Bytes from the port before the session has taken the client are dropped (no buffering).
+    ASSERT_TRUE(logged("TCP/IP Status: (1)Connected"));
+    const QByteArray toPeer = allByteValues().repeated(64);
+    ASSERT_TRUE(writeAll(app.get(), toPeer));
+    EXPECT_EQ(readUntil(*peer, toPeer.size()), toPeer);
+    const QByteArray toApp = patternBytes(100 * 1000);
+    peer->write(toApp);
+    EXPECT_EQ(readExactly(app.get(), toApp.size()), toApp);
+
+    EXPECT_EQ(terminated(), 0);
+    EXPECT_TRUE(
+        readWholeFile(home.path(QStringLiteral("home/default.lvx"))).contains("AutoActivate=1"));
+    EXPECT_FALSE(QFileInfo(comLinkPath(15)).isSymLink()) << "the port goes with the program";
 }
 
 } // namespace

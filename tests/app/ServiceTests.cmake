@@ -1,5 +1,2 @@
 # The service unit, the service manager notification and the autostart entry.
-lumivex_add_test(test_service
-    AutoStartTests.cpp
-    ServiceControlTests.cpp
-    ServiceNotifyTests.cpp)
+lumivex_add_test(test_service ServiceTests.cpp)

@@ -6,7 +6,6 @@ lumivex_add_test(test_shell
     MainFixture.h)
 
 lumivex_add_test(test_program ProgramTest.cpp
-    HeadlessBridgeTest.cpp
     ${PROJECT_SOURCE_DIR}/tests/platform/PortTestSupport.h
     ${PROJECT_SOURCE_DIR}/tests/platform/PortTestSupport.cpp)
 target_compile_definitions(test_program PRIVATE LUMIVEX_PROGRAM="$<TARGET_FILE:lumivex>")

@@ -1,5 +1,4 @@
-// Minimizing to the tray, the tray icon's messages, and the password checks on restoring and
-// on exiting from the tray.
+// The tray icon, and the password checks on restoring and on exiting from the tray.
 
 #include "app/Form1.h"
 #include "app/Form2.h"
@@ -8,10 +7,9 @@
 
 #include <QSignalSpy>
 #include <optional>
+#include <string_view>
 
 namespace {
-
-constexpr int kTwips = 15;
 
 class TrayPasswordTest : public MainFixture {
 protected:
@@ -19,120 +17,74 @@ protected:
         globals() = GlobalSettings{};
         tray.available = true;
     }
-    void start() {
-        main = makeMain();
-        main->Timer1_Timer();
-    }
-    // Answers the password entry dialog with text, or with Cancel when there is none.
-    void answerPassword(std::optional<QString> text) {
-        host.onModal = [this, text](Form& dialog) {
-            ++passwordQuestions;
-            auto* entry = qobject_cast<Form2*>(&dialog);
-            ASSERT_NE(entry, nullptr);
-            if (text)
-                entry->Text1->setText(*text);
-            (text ? entry->Command1 : entry->Command2)->click();
-        };
-    }
 
     std::unique_ptr<frmMain> main;
-    int passwordQuestions = 0;
 };
 
-TEST_F(TrayPasswordTest, AWindowStoredMinimizedStartsInTheTray) {
+// A double click restoring the window is driven through the tray view's test.
+TEST_F(TrayPasswordTest, AWindowStoredMinimizedStartsInTheTrayWithItsMenuOnlyWhileMinimized) {
     ASSERT_TRUE(writeWholeFile(defaultFile(), "[Lumivex]\nWindowState=1\n"));
-    start();
+    main = started();
     EXPECT_TRUE(main->isShown() && !main->Visible && main->RestoreLocked);
-}
-
-TEST_F(TrayPasswordTest, TrayMessagesActOnlyWhileMinimized) {
-    start();
-    main->changeWindowState(1);
     QSignalSpy menu(main.get(), &frmMain::trayMenuRequested);
-    main->Picture1_MouseMove(517 * kTwips); // right button up
-    EXPECT_EQ(menu.count(), 1);
-    EXPECT_EQ(main->WindowState, 1);
-    main->Picture1_MouseMove(515 * kTwips); // left double click
-    EXPECT_TRUE(main->WindowState == 0 && main->Visible);
-    main->Picture1_MouseMove(517 * kTwips);
+    main->Picture1_MouseMove(517 * 15); // right button up, in twips
+    main->changeWindowState(0);
+    main->Picture1_MouseMove(517 * 15);
     EXPECT_EQ(menu.count(), 1);
 }
 
-TEST_F(TrayPasswordTest, RestoringAsksForThePasswordWhenThereIsOne) {
-    const struct {
-        QString password;
-        std::optional<QString> answer;
-        bool restored;
-        int messages;
-    } rows[] = {
-        {QString(), QStringLiteral("x"), true, 0}, // never asks
-        {QStringLiteral("s3cret"), QStringLiteral("s3cret"), true, 0},
-        {QStringLiteral("s3cret"), QStringLiteral("S3cret"), false, 1}, // case counts
-        {QStringLiteral("s3cret"), std::nullopt, false, 0},             // Cancel: no message
+TEST_F(TrayPasswordTest, RestoringAndExitingAskForThePasswordWhenThereIsOne) {
+    // The password, the answer (none: Cancel), whether it is let through, messages shown.
+    const std::tuple<const char*, std::optional<QString>, bool, int> rows[] = {
+        {"", QStringLiteral("x"), true, 0}, // never asks
+        {"s3cret", QStringLiteral("s3cret"), true, 0},
+        {"s3cret", QStringLiteral("S3cret"), false, 1}, // case counts
+        {"s3cret", std::nullopt, false, 0},             // Cancel: no message
     };
-    for (const auto& row : rows) {
-        for (const bool available : {true, false}) {
-            SCOPED_TRACE(row.answer.value_or("(cancel)").toStdString() +
-                         (available ? "" : " no tray"));
-            tray.available = available;
+    for (const auto& [password, answer, allowed, messages] : rows) {
+        for (const char* how : {"restore", "restore without a tray", "exit"}) {
+            SCOPED_TRACE(answer.value_or("(cancel)").toStdString() + " " + how);
+            const bool exiting = how == std::string_view("exit");
+            tray.available = how != std::string_view("restore without a tray");
             host.messages.clear();
-            passwordQuestions = 0;
-            start();
-            globals().Password = row.password;
-            answerPassword(row.answer);
-            main->changeWindowState(1);
-            main->mnuOpen->click();
+            main = started();
+            globals().Password = QString::fromUtf8(password);
+            int questions = 0;
+            host.onModal = [&](Form& dialog) {
+                ++questions;
+                auto* entry = qobject_cast<Form2*>(&dialog);
+                ASSERT_NE(entry, nullptr);
+                if (answer)
+                    entry->Text1->setText(*answer);
+                (answer ? entry->Command1 : entry->Command2)->click();
+            };
+            QSignalSpy ended(main.get(), &frmMain::ended);
+            if (!exiting)
+                main->changeWindowState(1);
+            (exiting ? main->mnuExit : main->mnuOpen)->click();
+            const bool asked = *password != 0;
+            EXPECT_EQ(std::tuple(questions, int(host.messages.size()), ended.count()),
+                      std::tuple(asked ? 1 : 0, messages, exiting && allowed ? 1 : 0));
+            if (exiting)
+                continue;
             // A refused program is back in the tray, or minimized where there is none.
-            EXPECT_EQ(std::tuple(passwordQuestions, main->WindowState, main->RestoreLocked,
-                                 main->Visible, int(host.messages.size())),
-                      std::tuple(row.password.isEmpty() ? 0 : 1, row.restored ? 0 : 1,
-                                 !row.restored || row.password.isEmpty(),
-                                 row.restored || !available, row.messages));
+            EXPECT_EQ(std::tuple(main->WindowState, main->RestoreLocked, main->Visible),
+                      std::tuple(allowed ? 0 : 1, !allowed || !asked, allowed || !tray.available));
         }
     }
 }
 
-TEST_F(TrayPasswordTest, ExitFromTheTrayAsksForThePassword) {
-    const struct {
-        QString password;
-        std::optional<QString> answer;
-        bool ends;
-        int questions;
-        int messages;
-    } rows[] = {
-        {QString(), std::nullopt, true, 0, 0},
-        {QStringLiteral("pw"), QStringLiteral("nope"), false, 1, 1},
-        {QStringLiteral("pw"), std::nullopt, false, 1, 0},
-    };
-    for (const auto& row : rows) {
-        host.messages.clear();
-        start();
-        globals().Password = row.password;
-        answerPassword(row.answer);
-        QSignalSpy ended(main.get(), &frmMain::ended);
-        main->mnuExit->click();
-        EXPECT_EQ(std::tuple(ended.count(), passwordQuestions, int(host.messages.size())),
-                  std::tuple(row.ends ? 1 : 0, row.questions, row.messages));
-        passwordQuestions = 0;
-    }
-}
-
 TEST_F(TrayPasswordTest, SettingThePassword) {
-    const struct {
-        QString first;
-        QString second;
-        bool clickOk;
-        QString stored;
-        bool mismatch;
-    } rows[] = {
-        {QStringLiteral("abc"), QStringLiteral("abc"), true, QStringLiteral("abc"), false},
-        {QStringLiteral("abc "), QStringLiteral("abc"), true, QStringLiteral("old"), true},
-        {QString(), QString(), true, QString(), false}, // removes the protection
-        {QStringLiteral("abc"), QStringLiteral("abc"), false, QStringLiteral("old"), false},
+    // Typed twice, OK or Cancel, the password then, whether the dialog stays with a message.
+    const std::tuple<const char*, const char*, bool, const char*, bool> rows[] = {
+        {"abc", "abc", true, "abc", false},
+        {"abc ", "abc", true, "old", true},
+        {"", "", true, "", false}, // removes the protection
+        {"abc", "abc", false, "old", false},
     };
-    start();
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.first.toStdString());
+    main = started();
+    for (const auto& [first, second, clickOk, stored, mismatch] : rows) {
+        SCOPED_TRACE(first);
         globals().Password = QStringLiteral("old");
         host.messages.clear();
         bool stayedOpen = false;
@@ -140,14 +92,14 @@ TEST_F(TrayPasswordTest, SettingThePassword) {
             auto* set = qobject_cast<Form1*>(&dialog);
             ASSERT_NE(set, nullptr);
             EXPECT_EQ(set->Text2->text(), QStringLiteral("old"));
-            set->Text1->setText(row.first);
-            set->Text2->setText(row.second);
-            (row.clickOk ? set->Command1 : set->Command2)->click();
+            set->Text1->setText(QString::fromUtf8(first));
+            set->Text2->setText(QString::fromUtf8(second));
+            (clickOk ? set->Command1 : set->Command2)->click();
             stayedOpen = !set->isUnloaded();
         };
         main->mPassword->click();
         EXPECT_EQ(std::tuple(globals().Password, stayedOpen, host.messages.size()),
-                  std::tuple(row.stored, row.mismatch, row.mismatch ? 1u : 0u));
+                  std::tuple(QString::fromUtf8(stored), mismatch, mismatch ? 1u : 0u));
     }
 }
 

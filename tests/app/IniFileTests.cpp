@@ -1,15 +1,15 @@
-// Writing: in-place changes, appends, line ends, keeping what is not ours, saving safely.
+// The INI reader and writer: values, in-place edits, and saving safely.
 
 #include "app/IniFile.h"
 #include "tests/support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <functional>
 #include <grp.h>
 #include <sys/stat.h>
@@ -31,18 +31,15 @@ bool chmodPath(const QString& path, mode_t mode) {
     return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
 }
 
-// Sets S/k=2 in `file` and saves it.
 bool saveChanged(const QString& file, bool privateMode = false) {
     IniFile ini(file);
     ini.writeInt("S", "k", 2);
     return ini.save(privateMode);
 }
 
-class IniFileWrite : public ::testing::Test {
+class IniFileTest : public ::testing::Test {
 protected:
-    QString path(const char* name = "set.lvx") const {
-        return dir.filePath(QString::fromUtf8(name));
-    }
+    QString path(const char* name = "set.lvx") const { return dir.filePath(name); }
     QString fileWith(const QByteArray& bytes, const char* name = "set.lvx") {
         EXPECT_TRUE(writeWholeFile(path(name), bytes));
         return path(name);
@@ -50,35 +47,79 @@ protected:
     QTemporaryDir dir;
 };
 
-// A file as a Windows program writes it: CRLF, its own key case, keys we do not know,
-// comments, odd lines, a byte that is not UTF-8, and a last line without a line end.
-TEST_F(IniFileWrite, WindowsFileReadAndWrittenBackIsByteForByteTheSame) {
-    const QByteArray windowsFile = "[lumivex]\r\nmainleft=1200\r\n; kept comment\r\n"
-                                   "UnknownKey=keep me\r\n\r\n[Session1]\r\nconnector=3\r\n"
-                                   "SessionDescription=caf\xE9\r\njust some text\r\n\r\n"
-                                   "[Session2]\r\nConnector=4";
+// Numbers are read as Val reads them (its own table covers the rules), cut to int.
+TEST_F(IniFileTest, NumbersReadAsValCutToInt) {
+    const IniFile ini(fileWith("[S]\na=12abc\nc=99999999999999999999\nd=\n"));
+    EXPECT_EQ(QList<int>({ini.readInt("S", "a", 7), ini.readInt("S", "c", 7),
+                          ini.readInt("S", "d", 7), ini.readInt("S", "missing", 7)}),
+              QList<int>({12, INT_MAX, 0, 7}));
+}
+
+TEST_F(IniFileTest, StringsKeepAtMost199BytesOnACharacterBoundary) {
+    const std::pair<QByteArray, qsizetype> rows[] = {
+        {QByteArray(250, 'a'), 199},
+        {QByteArray(198, 'a') + "\xC3\xA9xyz", 198},
+        {QByteArray(197, 'a') + "\xC3\xA9xyz", 199},
+        {QByteArray(196, 'a') + "\xF0\x9F\x98\x80!", 196},
+    };
+    for (const auto& [value, bytes] : rows) {
+        const QByteArray read =
+            IniFile(fileWith("[S]\nK=" + value + "\n")).readString("S", "K", {}).toUtf8();
+        EXPECT_EQ(read, value.left(bytes));
+    }
+}
+
+// The case, the file, the section and key, and the value (nullptr: missing, the default comes).
+const std::tuple<const char*, QByteArray, const char*, const char*, const char*> kReads[] = {
+    {"missing section", "[Lumivex]\nPacketSize=100\n", "Session1", "PacketSize", nullptr},
+    {"empty value", "[S]\nT=\n", "S", "T", ""},
+    {"names without case or blanks", "  [ lumivex ]  \n  numsessions  =  3 4  \n", "Lumivex",
+     "NumSessions", "3 4"},
+    {"non-ASCII names without case", "[Größe]\nÄrger=1\n", "GRÖßE", "ärger", "1"},
+    {"CRLF and BOM", "\xEF\xBB\xBF[Lumivex]\r\nPassword=secret\r\n", "Lumivex", "Password",
+     "secret"},
+    {"first of duplicate keys", "[A]\nk=1\nk=2\n", "A", "k", "1"},
+    {"first of duplicate sections", "[A]\nk=1\n[B]\n[a]\nonly=4\n", "A", "only", nullptr},
+    {"a comment is no key", "[S]\n;k=1\n", "S", "k", nullptr},
+    {"a line without '=' is no key", "[S]\nno equals\n", "S", "no equals", nullptr},
+    {"no empty key", "[S]\n=orphan\n", "S", "", nullptr},
+    {"a broken header is no header", "[S]\n[broken\nv=2\n", "S", "v", "2"},
+    {"keys before any section belong to none", "k=1\n[S]\n", "S", "k", nullptr},
+    {"all after the first '='", "[S]\nRun=a --l=2 \"a b\"\n", "S", "Run", "a --l=2 \"a b\""},
+};
+
+TEST_F(IniFileTest, KeysReadFromFilesOfEveryShape) {
+    for (const auto& [name, file, section, key, expected] : kReads) {
+        SCOPED_TRACE(name);
+        const IniFile ini(fileWith(file));
+        EXPECT_EQ(
+            std::pair(ini.hasKey(section, key), ini.readString(section, key, "default")),
+            std::pair(expected != nullptr, QString::fromUtf8(expected ? expected : "default")));
+    }
+}
+
+TEST_F(IniFileTest, AbsentFileFolderOrFifoReadsAsEmptyWithoutHanging) {
+    const QString fifo = path("fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& file : {dir.path(), fifo, path("absent.lvx")})
+        EXPECT_EQ(IniFile(file).readInt("S", "K", 9), 9) << file.toStdString();
+}
+
+// CRLF, its own key case, lines we do not know, a byte that is not UTF-8, no last line end.
+TEST_F(IniFileTest, WindowsFileWrittenBackAsReadIsByteForByteTheSame) {
+    const QByteArray windowsFile = "[lumivex]\r\nmainleft=1200\r\n; kept\r\nUnknown=keep\r\n"
+                                   "just some text\r\n\r\n[Session1]\r\nSessionDescription=caf\xE9";
     IniFile ini(fileWith(windowsFile));
-    ini.writeInt("Lumivex", "MainLeft", ini.readInt("Lumivex", "MainLeft", 1000));
-    for (const char* session : {"Session1", "Session2"})
-        ini.writeInt(session, "Connector", ini.readInt(session, "Connector", 0));
+    ini.writeInt("Lumivex", "MainLeft", ini.readInt("Lumivex", "MainLeft", 0));
     ini.writeString("Session1", "SessionDescription",
                     ini.readString("Session1", "SessionDescription", {}));
     ASSERT_TRUE(ini.save());
     EXPECT_EQ(readWholeFile(path()), windowsFile);
 }
 
-struct EditRow {
-    QByteArray before;
-    std::vector<std::array<const char*, 3>> writes; // section, key, value
-    QByteArray after;
-};
-
-// New files get LF and sections in the order of writes; new keys go after a section's last
-// key, not after blanks or comments; a key keeps its spelling and blanks; the first of
-// duplicates is changed; a last line without line end keeps it until a line follows; BOM and
-// CRLF are kept; names that cannot be stored are ignored; line breaks in values become blanks.
+// The file before, the writes (section, key, value), the file after; one row per rule.
 // clang-format off
-const EditRow kEdits[] = {
+const std::tuple<QByteArray, std::vector<std::array<const char*, 3>>, QByteArray> kEdits[] = {
     {"", {{"L", "MainLeft", "1000"}, {"S1", "Connector", "0"}, {"L", "P", ""}, {"S1", "D", "Ü 東"}},
      "[L]\nMainLeft=1000\nP=\n\n[S1]\nConnector=0\nD=Ü 東\n"},
     {"[A]\na=1\n\n\n; about B\n[B]\n; nothing yet\n\n[C]\n",
@@ -96,19 +137,18 @@ const EditRow kEdits[] = {
 };
 // clang-format on
 
-TEST_F(IniFileWrite, EditsChangeOnlyWhatTheyMust) {
-    for (const EditRow& row : kEdits) {
-        SCOPED_TRACE(row.after.toStdString());
-        IniFile ini(fileWith(row.before));
-        for (const auto& [section, key, value] : row.writes)
-            ini.writeString(QString::fromUtf8(section), QString::fromUtf8(key),
-                            QString::fromUtf8(value));
+TEST_F(IniFileTest, EditsChangeOnlyWhatTheyMust) {
+    for (const auto& [before, writes, after] : kEdits) {
+        SCOPED_TRACE(after.toStdString());
+        IniFile ini(fileWith(before));
+        for (const auto& [section, key, value] : writes)
+            ini.writeString(section, key, QString::fromUtf8(value));
         ASSERT_TRUE(ini.save());
-        EXPECT_EQ(readWholeFile(path()), row.after);
+        EXPECT_EQ(readWholeFile(path()), after);
     }
 }
 
-TEST_F(IniFileWrite, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
+TEST_F(IniFileTest, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
     const QString shared = fileWith("[S]\nk=1\n");
     ASSERT_TRUE(chmodPath(shared, 0640));
     ASSERT_TRUE(saveChanged(shared));
@@ -116,16 +156,14 @@ TEST_F(IniFileWrite, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
 
     // Root saving a user's file (a service editing it) leaves it the user's own.
     const bool root = ::geteuid() == 0;
-    if (root) {
-        ASSERT_EQ(::chown(QFile::encodeName(shared).constData(), nobodyId, nobodyId), 0);
-    }
+    ASSERT_TRUE(!root || ::chown(QFile::encodeName(shared).constData(), nobodyId, nobodyId) == 0);
     ASSERT_TRUE(saveChanged(shared, true));
     EXPECT_EQ(statOf(shared).st_mode & 07777, 0600u);
     EXPECT_EQ(statOf(shared).st_uid, root ? nobodyId : ::geteuid());
 }
 
 // The longest name a folder takes: a temporary file beside it must not need a longer one.
-TEST_F(IniFileWrite, LongestNameIsWrittenThroughALinkAndNoTemporaryFileStays) {
+TEST_F(IniFileTest, LongestNameIsWrittenThroughALinkAndNoTemporaryFileStays) {
     const QString name = QString(255 - 4, QLatin1Char('n')) + QStringLiteral(".lvx");
     ASSERT_TRUE(writeWholeFile(dir.filePath(name), "[S]\nk=1\n"));
     ASSERT_TRUE(QFile::link(dir.filePath(name), path("link.lvx")));
@@ -136,7 +174,7 @@ TEST_F(IniFileWrite, LongestNameIsWrittenThroughALinkAndNoTemporaryFileStays) {
               (QStringList{QStringLiteral("link.lvx"), name}));
 }
 
-TEST_F(IniFileWrite, UnwritablePlacesFailAndLeaveTheOldFile) {
+TEST_F(IniFileTest, UnwritablePlacesFailAndLeaveTheOldFile) {
     // Root ignores mode bits, so the failures are made by what the path is.
     const QString folderAsFile = fileWith("[S]\nk=1\n");
     EXPECT_FALSE(saveChanged(folderAsFile + QStringLiteral("/inner.lvx")));
@@ -151,8 +189,7 @@ TEST_F(IniFileWrite, UnwritablePlacesFailAndLeaveTheOldFile) {
     EXPECT_TRUE(S_ISFIFO(statOf(path("fifo.lvx")).st_mode));
 }
 
-// Runs `check` with an ordinary user's rights, so that mode bits count: as root, in a child
-// process that gives root up first. Returns what the check returned.
+// What `check` returns when run with an ordinary user's rights (as root: in a child that drops).
 bool withoutRoot(const std::function<bool()>& check) {
     if (::geteuid() != 0)
         return check();
@@ -167,9 +204,8 @@ bool withoutRoot(const std::function<bool()>& check) {
            WEXITSTATUS(status) == 0;
 }
 
-TEST_F(IniFileWrite, ReadOnlyFolderOrFileFailsAndLeavesTheOldFile) {
-    ASSERT_TRUE(chmodPath(dir.path(), 0777));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("ro")));
+TEST_F(IniFileTest, ReadOnlyFolderOrFileFailsAndLeavesTheOldFile) {
+    ASSERT_TRUE(chmodPath(dir.path(), 0777) && QDir(dir.path()).mkdir(QStringLiteral("ro")));
     const QString inReadOnlyFolder = fileWith("[S]\nk=1\n", "ro/set.lvx");
     ASSERT_TRUE(chmodPath(inReadOnlyFolder, 0666)); // only the folder stops the write
     ASSERT_TRUE(chmodPath(path("ro"), 0555));
