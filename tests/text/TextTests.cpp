@@ -1,0 +1,163 @@
+// The language choice, the string table and the loading of a window's texts.
+#include "model/Form.h"
+#include "tests/support/TestSupport.h"
+#include "text/LoadResource.h"
+#include "text/StringTable.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+// No override, and LC_ALL, LC_MESSAGES and LANG as given (empty counts as unset).
+struct LanguageGuard {
+    explicit LanguageGuard(const char* lang, const char* lcMessages = "", const char* lcAll = "")
+        : lcAll_("LC_ALL", lcAll)
+        , lcMessages_("LC_MESSAGES", lcMessages)
+        , lang_("LANG", lang) {
+        setLanguageOverride(std::nullopt);
+    }
+    ~LanguageGuard() { setLanguageOverride(std::nullopt); }
+    ScopedEnv lcAll_;
+    ScopedEnv lcMessages_;
+    ScopedEnv lang_;
+};
+
+// LC_ALL before LC_MESSAGES before LANG; the first non-empty one decides.
+TEST(LanguageChoice, FollowsTheFirstNonEmptyLocaleVariable) {
+    const std::tuple<const char*, const char*, const char*, Language> rows[] = {
+        {"", "", "", Language::English},
+        {"", "", "ja", Language::Japanese},
+        {"", "", "japanese", Language::Japanese},
+        {"", "", "jam_JM.UTF-8", Language::English}, // Jamaican Creole is not Japanese
+        {"", "ja_JP.UTF-8", "en_US.UTF-8", Language::Japanese},
+        {"C", "ja_JP.UTF-8", "ja_JP.UTF-8", Language::English},
+        {"ja_JP.SJIS", "en_GB.UTF-8", "en_GB.UTF-8", Language::Japanese},
+    };
+    for (const auto& [lcAll, lcMessages, lang, expected] : rows) {
+        SCOPED_TRACE(std::string(lcAll) + "|" + lcMessages + "|" + lang);
+        LanguageGuard guard(lang, lcMessages, lcAll);
+        EXPECT_EQ(std::pair(languageFromEnvironment(), uiLanguage()),
+                  std::pair(expected, expected));
+    }
+}
+
+// The override beats the environment until cleared; each fetch follows the language of then.
+TEST(StringTable, LanguageChangeShowsAtTheNextFetch) {
+    LanguageGuard guard("ja_JP.UTF-8");
+    QStringList fetched{LoadResString(5100)};
+    setLanguageOverride(Language::English);
+    fetched << LoadResString(5100);
+    setLanguageOverride(std::nullopt);
+    fetched << LoadResString(5100);
+    EXPECT_EQ(fetched, QStringList({"閉じています", "Closed", "閉じています"}));
+}
+
+// Every id has text in both languages. A "&" marks the next character as the accelerator;
+// one before ")" or at the end marks nothing, and "&&" is a literal ampersand.
+TEST(StringTable, EveryIdHasTextAndNoAcceleratorMarkerDangles) {
+    ASSERT_FALSE(stringIds().isEmpty());
+    const QRegularExpression dangling(QStringLiteral("&(?![\\w])"),
+                                      QRegularExpression::UseUnicodePropertiesOption);
+    for (const int id : stringIds()) {
+        for (const Language language : {Language::English, Language::Japanese}) {
+            const QString text = LoadResString(id, language);
+            EXPECT_FALSE(text.isEmpty()) << id;
+            EXPECT_FALSE(QString(text).remove(QStringLiteral("&&")).contains(dangling))
+                << id << ": " << text.toStdString();
+        }
+    }
+}
+
+// Below the first id, between two and beyond the last.
+TEST(StringTable, UnknownIdsGiveNoText) {
+    LanguageGuard guard("ja_JP.UTF-8");
+    for (const int id : {0, 5040, 100000})
+        EXPECT_TRUE(LoadResString(id).isEmpty() && !findResString(id, Language::English)) << id;
+}
+
+const FontSpec kDesignFont{QStringLiteral("Designed Face"), 1, 12, true};
+const FontSpec kEnglishFont{QStringLiteral("Ms Sans Serif"), 0, 8, false};
+const FontSpec kJapaneseFont{QStringLiteral("ＭＳ Ｐゴシック"), 128, 8, false};
+const QString kDesigned = QStringLiteral("designed");
+
+// A window as its designer left it: ids in tags, tool tip texts and menu captions.
+class DesignedForm : public Form {
+public:
+    explicit DesignedForm(const QString& tag = QString())
+        : Form(QStringLiteral("frmTest")) {
+        setTag(tag);
+        setCaption(kDesigned);
+        setFont(kDesignFont);
+    }
+    // A menu entry's caption is its text's id.
+    template <class C> C* place(const QString& tag, const QString& caption = kDesigned) {
+        C* control = add<C>(QStringLiteral("Control%1").arg(controls().size()));
+        control->setTag(tag);
+        control->setFont(kDesignFont);
+        if constexpr (std::is_base_of_v<CaptionControl, C>)
+            control->setCaption(caption);
+        return control;
+    }
+};
+
+// A tag names a text only when it is a number above 0 that fits a 16-bit id; the language's
+// font comes with any id, even one without a text.
+TEST(LoadResource, TagsDecideCaptionAndFont) {
+    const LanguageGuard guard("en_US.UTF-8");
+    const struct {
+        const char* tag;
+        bool loads;
+        int caption; // 0: the designed caption stays
+    } rows[] = {{"5090abc", true, 5090}, {"0", false, 0},     {"-5090", false, 0},
+                {"32768", false, 0},     {"70626", false, 0}, // not wrapped to 5090
+                {"5040", true, 0}};
+    for (const auto& row : rows) {
+        DesignedForm form(QString::fromLatin1(row.tag));
+        Label* label = form.place<Label>(QString::fromLatin1(row.tag));
+        LoadResource(form);
+        SCOPED_TRACE(row.tag);
+        const QString caption = row.caption ? LoadResString(row.caption) : kDesigned;
+        EXPECT_EQ(QStringList({label->caption(), form.caption()}), QStringList({caption, caption}));
+        EXPECT_EQ(label->font(), row.loads ? kEnglishFont : kDesignFont);
+        EXPECT_EQ(form.font(), kEnglishFont); // the window takes the font whatever its tag
+    }
+}
+
+TEST(LoadResource, EachKindOfControlTakesWhatItHasInEitherLanguage) {
+    const LanguageGuard guard("en_US.UTF-8");
+    DesignedForm form;
+    auto* label = form.place<Label>(QStringLiteral("5041"));
+    label->setToolTipText(QStringLiteral("5122")); // labels take no tool tip
+    auto* check = form.place<CheckBox>(QStringLiteral("5003"));
+    check->setToolTipText(QStringLiteral("5123"));
+    auto* box = form.place<TextBox>(QString());
+    box->setText(QStringLiteral("typed"));
+    box->setToolTipText(QStringLiteral("5122")); // a tool tip loads without a tag
+    auto* combo = form.place<ComboBox>(QStringLiteral("5041"));
+    combo->setItems({QStringLiteral("5090"), QStringLiteral("b")});
+    // A menu's tag plays no part; a caption without a text is left as it was.
+    auto* file = form.place<MenuEntry>(QStringLiteral("5090"), QStringLiteral("2102"));
+    auto* separator = form.place<MenuEntry>(QString(), QStringLiteral("-"));
+    auto* gap = form.place<MenuEntry>(QString(), QStringLiteral("2115"));
+    LoadResource(form);
+
+    EXPECT_EQ(
+        QStringList({label->caption(), label->toolTipText(), check->caption(), check->toolTipText(),
+                     box->toolTipText(), box->text(), file->caption(), gap->caption()}),
+        QStringList({LoadResString(5041), "5122", LoadResString(5003), LoadResString(5123),
+                     LoadResString(5122), "typed", LoadResString(2102), "2115"}));
+    EXPECT_EQ(combo->items(), QStringList({QStringLiteral("5090"), QStringLiteral("b")}));
+    EXPECT_TRUE(separator->isSeparator());
+    for (const Control* control : {static_cast<Control*>(box), file, separator, gap})
+        EXPECT_EQ(control->font(), kDesignFont) << control->name().toStdString();
+
+    // Tags keep their ids, so loading again after a change of language shows the new language.
+    setLanguageOverride(Language::Japanese);
+    LoadResource(form);
+    EXPECT_EQ(label->caption(), LoadResString(5041, Language::Japanese));
+    for (const FontSpec& font : {form.font(), label->font(), combo->font()})
+        EXPECT_EQ(font, kJapaneseFont);
+}
+
+} // namespace
