@@ -23,17 +23,17 @@ struct LanguageGuard {
     ScopedEnv lang_;
 };
 
-// LC_ALL before LC_MESSAGES before LANG; the first non-empty one decides.
+// LC_ALL before LC_MESSAGES before LANG; the first non-empty one decides. Jamaican Creole
+// (jam) is not Japanese.
 TEST(LanguageChoice, FollowsTheFirstNonEmptyLocaleVariable) {
+    const auto en = Language::English;
+    const auto ja = Language::Japanese;
+    // clang-format off
     const std::tuple<const char*, const char*, const char*, Language> rows[] = {
-        {"", "", "", Language::English},
-        {"", "", "ja", Language::Japanese},
-        {"", "", "japanese", Language::Japanese},
-        {"", "", "jam_JM.UTF-8", Language::English}, // Jamaican Creole is not Japanese
-        {"", "ja_JP.UTF-8", "en_US.UTF-8", Language::Japanese},
-        {"C", "ja_JP.UTF-8", "ja_JP.UTF-8", Language::English},
-        {"ja_JP.SJIS", "en_GB.UTF-8", "en_GB.UTF-8", Language::Japanese},
-    };
+        {"", "", "", en}, {"", "", "ja", ja}, {"", "", "japanese", ja}, {"", "", "jam_JM.UTF-8", en},
+        {"", "ja_JP.UTF-8", "en_US.UTF-8", ja}, {"C", "ja_JP.UTF-8", "ja_JP.UTF-8", en},
+        {"ja_JP.SJIS", "en_GB.UTF-8", "en_GB.UTF-8", ja}};
+    // clang-format on
     for (const auto& [lcAll, lcMessages, lang, expected] : rows) {
         SCOPED_TRACE(std::string(lcAll) + "|" + lcMessages + "|" + lang);
         LanguageGuard guard(lang, lcMessages, lcAll);
@@ -43,7 +43,8 @@ TEST(LanguageChoice, FollowsTheFirstNonEmptyLocaleVariable) {
 }
 
 // The override beats the environment until cleared; each fetch follows the language of then.
-TEST(StringTable, LanguageChangeShowsAtTheNextFetch) {
+// Ids below the first, between two and beyond the last give no text.
+TEST(StringTable, LanguageChangeShowsAtTheNextFetchAndUnknownIdsGiveNoText) {
     LanguageGuard guard("ja_JP.UTF-8");
     QStringList fetched{LoadResString(5100)};
     setLanguageOverride(Language::English);
@@ -51,6 +52,8 @@ TEST(StringTable, LanguageChangeShowsAtTheNextFetch) {
     setLanguageOverride(std::nullopt);
     fetched << LoadResString(5100);
     EXPECT_EQ(fetched, QStringList({"閉じています", "Closed", "閉じています"}));
+    for (const int id : {0, 5040, 100000})
+        EXPECT_TRUE(LoadResString(id).isEmpty() && !findResString(id, Language::English)) << id;
 }
 
 // Every id has text in both languages. A "&" marks the next character as the accelerator;
@@ -67,13 +70,6 @@ TEST(StringTable, EveryIdHasTextAndNoAcceleratorMarkerDangles) {
                 << id << ": " << text.toStdString();
         }
     }
-}
-
-// Below the first id, between two and beyond the last.
-TEST(StringTable, UnknownIdsGiveNoText) {
-    LanguageGuard guard("ja_JP.UTF-8");
-    for (const int id : {0, 5040, 100000})
-        EXPECT_TRUE(LoadResString(id).isEmpty() && !findResString(id, Language::English)) << id;
 }
 
 const FontSpec kDesignFont{QStringLiteral("Designed Face"), 1, 12, true};
@@ -149,7 +145,7 @@ TEST(LoadResource, EachKindOfControlTakesWhatItHasInEitherLanguage) {
                      LoadResString(5122), "typed", LoadResString(2102), "2115"}));
     EXPECT_EQ(combo->items(), QStringList({QStringLiteral("5090"), QStringLiteral("b")}));
     EXPECT_TRUE(separator->isSeparator());
-    for (const Control* control : {static_cast<Control*>(box), file, separator, gap})
+    for (const Control* control : std::initializer_list<Control*>{box, file, separator, gap})
         EXPECT_EQ(control->font(), kDesignFont) << control->name().toStdString();
 
     // Tags keep their ids, so loading again after a change of language shows the new language.
