@@ -10,7 +10,6 @@
 #include "tests/support/TestSupport.h"
 
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -46,13 +45,6 @@ QStringList results(const frmPing& window) {
     return shown;
 }
 
-QPushButton* buttonShowing(QWidget& view, const QString& text) {
-    const auto buttons = view.findChildren<QPushButton*>();
-    const auto it = std::find_if(buttons.begin(), buttons.end(),
-                                 [&](QPushButton* b) { return b->text() == text; });
-    return it == buttons.end() ? nullptr : *it;
-}
-
 TEST(PingWindow, EmptyHostAsksForOneAndSendsNothing) {
     ScriptedHost host;
     frmPing window(host);
@@ -62,7 +54,7 @@ TEST(PingWindow, EmptyHostAsksForOneAndSendsNothing) {
     EXPECT_EQ(focus.value(0).value(0).value<Control*>(), window.Text1);
 }
 
-// Typed into the view and started by its button; the data goes out cut at a character
+// Typed into the view and started by Return; the data goes out cut at a character
 // boundary to what one echo takes, and the outcome shows in model and view.
 TEST(PingWindow, ShowsWhatThePingGave) {
     ScriptedHost host;
@@ -73,7 +65,7 @@ TEST(PingWindow, ShowsWhatThePingGave) {
     ASSERT_EQ(edits.size(), 7);
     QTest::keyClicks(edits[0], "localhost");
     window.Text2->setText(QString(200, QChar(0xe9))); // two bytes each in UTF-8
-    buttonShowing(view, "&Ping")->click();
+    QTest::keyClick(edits[0], Qt::Key_Return);
     EXPECT_FALSE(window.Command1->enabled()) << "no second ping while one is out";
     EXPECT_EQ(results(window), QStringList(5, QString())) << "boxes emptied first";
     ASSERT_TRUE(waitUntil([&] { return !window.busy(); }, std::chrono::seconds(20)));
@@ -98,11 +90,10 @@ TEST(ResolveWindow, ResolvesOrSaysWhichNameItCannotResolve) {
     const QList<QLineEdit*> edits = view.findChildren<QLineEdit*>();
     ASSERT_EQ(edits.size(), 2);
     QTest::keyClicks(edits[0], "localhost");
-    QPushButton* resolveButton = buttonShowing(view, "Resolve IP Address");
-    resolveButton->click();
+    QTest::keyClick(edits[0], Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return edits[1]->text() == "127.0.0.1"; }));
     window.txtHostName->setText("no-such-host.invalid");
-    resolveButton->click();
+    QTest::keyClick(edits[0], Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return !window.busy(); }, std::chrono::seconds(20)));
     EXPECT_EQ(edits[1]->text(), "127.0.0.1");
     ASSERT_EQ(host.messages.size(), 1u);

@@ -101,22 +101,18 @@ public:
 // font comes with any id, even one without a text.
 TEST(LoadResource, TagsDecideCaptionAndFont) {
     const LanguageGuard guard("en_US.UTF-8");
-    const struct {
-        const char* tag;
-        bool loads;
-        int caption; // 0: the designed caption stays
-    } rows[] = {{"5090abc", true, 5090}, {"0", false, 0},     {"-5090", false, 0},
-                {"32768", false, 0},     {"70626", false, 0}, // not wrapped to 5090
-                {"5040", true, 0}};
-    for (const auto& row : rows) {
-        DesignedForm form(QString::fromLatin1(row.tag));
-        Label* label = form.place<Label>(QString::fromLatin1(row.tag));
+    // tag, font loads, caption id (0: the designed caption stays)
+    const std::tuple<const char*, bool, int> rows[] = {
+        {"5090abc", true, 5090}, {"0", false, 0},     {"-5090", false, 0},
+        {"32768", false, 0},     {"70626", false, 0}, {"5040", true, 0}}; // 70626: no wrap to 5090
+    for (const auto& [tag, loads, id] : rows) {
+        SCOPED_TRACE(tag);
+        DesignedForm form(QString::fromLatin1(tag));
+        Label* label = form.place<Label>(QString::fromLatin1(tag));
         LoadResource(form);
-        SCOPED_TRACE(row.tag);
-        const QString caption = row.caption ? LoadResString(row.caption) : kDesigned;
-        EXPECT_EQ(QStringList({label->caption(), form.caption()}), QStringList({caption, caption}));
-        EXPECT_EQ(label->font(), row.loads ? kEnglishFont : kDesignFont);
-        EXPECT_EQ(form.font(), kEnglishFont); // the window takes the font whatever its tag
+        const QString caption = id ? LoadResString(id) : kDesigned;
+        EXPECT_EQ(std::tuple(label->caption(), form.caption(), label->font(), form.font()),
+                  std::tuple(caption, caption, loads ? kEnglishFont : kDesignFont, kEnglishFont));
     }
 }
 
