@@ -1,5 +1,4 @@
-// The help pages as a browser finds them: every local link leads to a page and a place that
-// exist, and every page can be reached from the contents.
+// The help pages as a browser finds them: local links lead to pages and places that exist.
 
 #include <QDir>
 #include <QFile>

@@ -36,13 +36,10 @@ void expectLocaleIndependent() {
 
 TEST(Val, ReadsAndWritesNumbersTheSameUnderEveryLocale) {
     expectLocaleIndependent();
-    // A locale whose decimal point is a comma, made here so that no machine needs it installed
-    // (localedef comes with Debian's locales package).
+    // A locale whose decimal point is a comma, made here as no machine need have it installed.
     QTemporaryDir dir;
     const ScopedEnv locpath("LOCPATH", QFile::encodeName(dir.path()));
-    QProcess::execute(QStringLiteral("localedef"),
-                      {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
-                       QStringLiteral("UTF-8"), dir.filePath(QStringLiteral("de_DE.UTF-8"))});
+    QProcess::execute("localedef", {"-i", "de_DE", "-f", "UTF-8", dir.filePath("de_DE.UTF-8")});
     ASSERT_TRUE(std::setlocale(LC_ALL, "de_DE.UTF-8") != nullptr &&
                 std::localeconv()->decimal_point == std::string(","));
     expectLocaleIndependent();

@@ -1,7 +1,5 @@
-// Status texts and echo packets; then real echo requests to 127.0.0.1 over each kind of ICMP
-// socket. Where a kind cannot be opened the request must end with "IP General Failure", never
-// with success. The runs in a network namespace of their own (in-own-network.sh) require both
-// kinds, and with --ignore-echo see real time-outs.
+// Status texts, echo packets, and real echoes to 127.0.0.1 over each kind of ICMP socket: where
+// a kind cannot be opened the request ends with "IP General Failure", never with success.
 #include "model/GlobalSettings.h"
 #include "net/EchoPacket.h"
 #include "net/EchoReply.h"
@@ -12,6 +10,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTimer>
 #include <climits>
 #include <gtest/gtest.h>
@@ -93,11 +92,9 @@ using namespace std::chrono_literals;
 using Kind = EchoSocket::Kind;
 constexpr quint32 kLoopbackAddress = 0x7f000001;
 
-bool echoRequired() {
-    return qEnvironmentVariableIntValue("LUMIVEX_REQUIRE_ECHO") == 1;
-}
+// Set by the runs in a network namespace of their own, where both kinds open.
+const bool kEchoRequired = qEnvironmentVariableIntValue("LUMIVEX_REQUIRE_ECHO") == 1;
 
-// Sends one request through service and waits (bounded) for its outcome.
 std::optional<EchoReply> echoAndWait(EchoService& service, quint32 address, const QByteArray& data,
                                      std::chrono::milliseconds timeout = 2000ms) {
     std::optional<EchoReply> outcome;
@@ -113,11 +110,9 @@ std::optional<EchoReply> echoAndWait(EchoService& service, quint32 address, cons
 void expectLoopbackOutcome(const EchoReply& reply, bool echoAvailable, const QByteArray& sent) {
     const auto got =
         std::tuple(reply.status, reply.echoUnavailable, reply.address, reply.dataSize, reply.data);
-    if (echoAvailable)
-        EXPECT_EQ(got, std::tuple(0, false, kLoopbackAddress, int(sent.size()),
-                                  sent.left(EchoReply::kDataCapacity)));
-    else
-        EXPECT_EQ(got, std::tuple(11050, true, 0u, 0, QByteArray()));
+    EXPECT_EQ(got, echoAvailable ? std::tuple(0, false, kLoopbackAddress, int(sent.size()),
+                                              sent.left(EchoReply::kDataCapacity))
+                                 : std::tuple(11050, true, 0u, 0, QByteArray()));
     EXPECT_LT(reply.roundTripTime, 2000u);
 }
 
@@ -127,7 +122,7 @@ TEST(EchoService, TwoSendersWithTheSameSequenceEachGetTheirOwnReply) {
     for (const Kind kind : {Kind::Datagram, Kind::Raw}) {
         SCOPED_TRACE(kind == Kind::Datagram ? "datagram" : "raw");
         const bool available = EchoSocket::open(kind).has_value();
-        ASSERT_TRUE(available || !echoRequired()) << "this run sets up both kinds";
+        ASSERT_TRUE(available || !kEchoRequired) << "this run sets up both kinds";
         EchoService first([kind] { return EchoSocket::open(kind); });
         EchoService second([kind] { return EchoSocket::open(kind); });
         std::optional<EchoReply> a;
@@ -152,7 +147,7 @@ TEST(EchoService, TwoSendersWithTheSameSequenceEachGetTheirOwnReply) {
 // Only a dotted address is pinged; the time-out follows the setting, whatever the address.
 TEST(PingHost, DottedAddressesOnlyAndTheTimeoutFollowsTheSetting) {
     const bool available = EchoService::instance().available();
-    ASSERT_TRUE(available || !echoRequired());
+    ASSERT_TRUE(available || !kEchoRequired);
     // address, time-out index, time-out, dotted
     // clang-format off
     const std::tuple<const char*, int, int, bool> rows[] = {
@@ -190,9 +185,8 @@ protected:
 TEST_F(SilentPeer, EachKindTimesOutNotBeforeItsTimeAndNoRouteFailsAtOnce) {
     for (const auto kind : {EchoSocket::Kind::Datagram, EchoSocket::Kind::Raw}) {
         EchoService service([kind] { return EchoSocket::open(kind); });
-        int loopTurns = 0;
         QTimer turns;
-        QObject::connect(&turns, &QTimer::timeout, [&] { ++loopTurns; });
+        QSignalSpy loopTurns(&turns, &QTimer::timeout);
         turns.start(5);
         QElapsedTimer clock;
         clock.start();
@@ -200,7 +194,7 @@ TEST_F(SilentPeer, EachKindTimesOutNotBeforeItsTimeAndNoRouteFailsAtOnce) {
         const qint64 waited = clock.restart();
         EXPECT_EQ(reply.value_or(EchoReply{}).status, EchoStatus::RequestTimedOut);
         EXPECT_TRUE(waited >= 295 && waited < 2000) << waited;
-        EXPECT_GT(loopTurns, 10) << "the event loop ran while the echo was out";
+        EXPECT_GT(loopTurns.size(), 10) << "the event loop ran while the echo was out";
 
         reply = echoAndWait(service, 0x0a090807, "x", 2000ms); // 10.9.8.7: no route
         EXPECT_EQ(reply.value_or(EchoReply{}).status, EchoStatus::DestNetUnreachable);
