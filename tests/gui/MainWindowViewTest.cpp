@@ -80,7 +80,6 @@ protected:
 };
 
 TEST_F(MainWindowViewTest, WidgetsAndModelsFollowEachOtherAndClosingSaves) {
-    EXPECT_TRUE(view->isVisible());
     ASSERT_EQ(subs().size(), 3);
     EXPECT_EQ(subs()[0]->windowTitle(), QStringLiteral("Scale"));
     EXPECT_EQ(view->width(), 12000 / MainWindowView::kTwipsPerPixel);
@@ -228,8 +227,7 @@ TEST_F(MainWindowViewTest, AnExitWhileADialogIsOpenWaitsForTheDialogToClose) {
         programLoop.quit();
     });
     programLoop.exec();
-    EXPECT_TRUE(sessionAliveAfterDialog);
-    EXPECT_EQ(ended.count(), 0);
+    EXPECT_TRUE(sessionAliveAfterDialog && ended.count() == 0);
     EXPECT_TRUE(waitUntil([&] { return ended.count() == 1; }));
     EXPECT_TRUE(main->documents().empty());
 }

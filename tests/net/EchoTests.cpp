@@ -33,6 +33,7 @@ TEST(StatusText, TimeoutTextFollowsTheCurrentTimeoutAndYieldsToKnownCodes) {
 }
 
 TEST(EchoPacket, RequestCarriesIdentifierSequenceDataAndAValidChecksum) {
+    EXPECT_EQ(wireOrderAddressValue(0xc0a801c8), -939415360); // as shown: signed, wire order
     const QByteArray packet = buildEchoRequest(0x1234, 0xabcd, "Testing 123");
     EXPECT_EQ(internetChecksum(packet), 0) << "a packet with its checksum sums to zero";
     const auto request = parseEchoRequest(packet).value_or(IcmpEchoMessage{});
@@ -56,11 +57,8 @@ TEST(EchoPacket, RepliesAndErrorReportsAreReadOurOwnRequestAndMalformedPacketsAr
     QByteArray reply = request;
     reply[0] = 0;
     const QByteArray quoted = ipHeader(1) + request.left(8);
-    const struct {
-        const char* name;
-        QByteArray ipPacket;
-        int status; // -2: not read
-    } rows[] = {
+    // name, IP packet, status (-2: not read)
+    const std::tuple<const char*, QByteArray, int> rows[] = {
         {"echo reply", ipHeader(1) + reply, 0},
         {"reply after IP options", ipHeader(1, 8) + reply, 0},
         {"our own request on loopback", ipHeader(1) + request, -2},
@@ -72,20 +70,14 @@ TEST(EchoPacket, RepliesAndErrorReportsAreReadOurOwnRequestAndMalformedPacketsAr
         {"not IPv4", QByteArray(1, '\x60') + QByteArray(40, '\0'), -2},
         {"header longer than packet", QByteArray(1, '\x4f') + QByteArray(30, '\0'), -2},
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const auto message = parseIpPacket(row.ipPacket);
-        ASSERT_EQ(message.has_value(), row.status != -2);
-        if (!message)
-            continue;
-        EXPECT_EQ(
-            std::tuple(message->identifier, message->sequence, message->status, message->data),
-            std::tuple(7, 9, row.status, row.status == 0 ? QByteArray("Hello") : QByteArray()));
+    for (const auto& [name, ipPacket, status] : rows) {
+        SCOPED_TRACE(name);
+        const auto message = parseIpPacket(ipPacket);
+        ASSERT_EQ(message.has_value(), status != -2);
+        const IcmpEchoMessage read = message.value_or(IcmpEchoMessage{7, 9, -2, {}});
+        EXPECT_EQ(std::tuple(read.identifier, read.sequence, read.status, read.data),
+                  std::tuple(7, 9, status, status == 0 ? QByteArray("Hello") : QByteArray()));
     }
-}
-
-TEST(EchoAddress, WireOrderAsSignedLittleEndian) {
-    EXPECT_EQ(wireOrderAddressValue(0xc0a801c8), -939415360);
 }
 
 using namespace std::chrono_literals;
