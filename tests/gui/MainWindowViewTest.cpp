@@ -1,39 +1,50 @@
-// The views over the models, under Qt's offscreen platform.
+// The main window's views over their models, under Qt's offscreen platform.
 
 #include "gui/MainWindowView.h"
 #include "app/frmMain.h"
+#include "gui/DialogViews.h"
 #include "gui/DocumentView.h"
 #include "gui/ProgramIcon.h"
 #include "gui/QtHost.h"
 #include "gui/QtTrayIcon.h"
+#include "model/GlobalSettings.h"
+#include "session/dialogs/SessionDialogs.h"
 #include "tests/support/IsolatedHome.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
 
-class MainWindowViewTest : public ::testing::Test {
+class ViewTest : public ::testing::Test {
 protected:
-    MainWindowViewTest() {
-        writeWholeFile(home.path(QStringLiteral("home/default.lvx")),
-                       "[Lumivex]\nNumSessions=2\nMainLeft=1500\nMainTop=1500\nMainWidth=12000\n"
-                       "MainHeight=9000\n[Session1]\nConnector=3\nSessionDescription=Scale\n"
-                       "[Session2]\nTCPOption=1\nPortNumber=4001\n");
+    ViewTest() {
+        globals() = GlobalSettings{};
+        registerDialogViews(host);
+    }
+    // Starts the program on set; without one on a new set, as at the first start.
+    void start(const QByteArray& set = {}) {
+        if (!set.isEmpty())
+            writeWholeFile(home.path(QStringLiteral("home/default.lvx")), set);
         main = std::make_unique<frmMain>(MainServices{host, tray});
         view = std::make_unique<MainWindowView>(*main, tray);
         host.setParentWidget(view.get());
         main->Timer1_Timer();
     }
-
-    DocumentView* documentView(int i) {
-        return qobject_cast<DocumentView*>(view->mdiArea()->subWindowList().at(i)->widget());
+    QList<QMdiSubWindow*> subs() const {
+        return view->mdiArea()->subWindowList(QMdiArea::CreationOrder);
     }
 
     IsolatedHome home;
@@ -43,33 +54,41 @@ protected:
     std::unique_ptr<MainWindowView> view;
 };
 
-TEST_F(MainWindowViewTest, ShowsOneSubwindowPerSessionAtTheStoredPlaceAndClosingSaves) {
-    EXPECT_TRUE(view->isVisible());
-    const auto subs = view->mdiArea()->subWindowList();
-    ASSERT_EQ(subs.size(), 2);
-    EXPECT_EQ(subs[0]->windowTitle(), QStringLiteral("Scale"));
-    EXPECT_EQ(view->width(), 12000 / MainWindowView::kTwipsPerPixel);
-    // New sessions and closed subwindows go through the model.
-    main->mnuFileNew->click();
-    ASSERT_EQ(view->mdiArea()->subWindowList().size(), 3);
-    view->mdiArea()->subWindowList().at(2)->close();
-    ASSERT_TRUE(waitUntil([&] { return main->documents().size() == 2; }));
-    EXPECT_EQ(view->mdiArea()->subWindowList().size(), 2);
-    QSignalSpy ended(main.get(), &frmMain::ended);
-    view->close();
-    ASSERT_EQ(ended.count(), 1);
-    const QByteArray saved = readWholeFile(home.path(QStringLiteral("home/default.lvx")));
-    EXPECT_TRUE(saved.contains("SessionDescription=Scale") && saved.contains("MainWidth=12000"));
-}
+class MainWindowViewTest : public ViewTest {
+protected:
+    MainWindowViewTest() {
+        start("[Lumivex]\nNumSessions=3\nMainLeft=1500\nMainTop=1500\nMainWidth=12000\n"
+              "MainHeight=9000\n[Session1]\nConnector=3\nSessionDescription=Scale\n[Session2]\n"
+              "SessionDescription=Printer & label\nTCPOption=1\nPortNumber=4001\n[Session3]\n");
+    }
 
-TEST_F(MainWindowViewTest, WidgetsAndModelsFollowEachOther) {
-    DocumentView* first = documentView(0);
+    QMenu* menu(int i) const { return view->menuBar()->actions().at(i)->menu(); }
+    static QStringList texts(const QMenu* m) {
+        QStringList list;
+        for (const QAction* action : m->actions()) {
+            if (action->isVisible())
+                list << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        return list;
+    }
+    static void onNextDialog(std::function<void(QDialog&)> act) {
+        QTimer::singleShot(0, [act] {
+            ASSERT_TRUE(waitUntil([] { return QApplication::activeModalWidget() != nullptr; }));
+            act(*qobject_cast<QDialog*>(QApplication::activeModalWidget()));
+        });
+    }
+};
+
+TEST_F(MainWindowViewTest, WidgetsAndModelsFollowEachOtherAndClosingSaves) {
+    ASSERT_EQ(subs().size(), 3);
+    EXPECT_EQ(subs()[0]->windowTitle(), QStringLiteral("Scale"));
+    EXPECT_EQ(view->width(), 12000 / MainWindowView::kTwipsPerPixel);
+    auto* first = qobject_cast<DocumentView*>(subs()[0]->widget());
     const auto combos = first->findChildren<QComboBox*>();
     EXPECT_TRUE(std::any_of(combos.begin(), combos.end(), [](QComboBox* c) {
         return c->count() == 1025 && c->currentText() == QStringLiteral("COM3");
     })) << "the connector list shows the stored connector";
 
-    // A user's click on the server button runs the model's handler.
     frmDocument& doc = first->model();
     auto radios = first->findChildren<QRadioButton*>();
     ASSERT_EQ(radios.size(), 2);
@@ -77,7 +96,6 @@ TEST_F(MainWindowViewTest, WidgetsAndModelsFollowEachOther) {
     EXPECT_TRUE(doc.TCPOption[1]->value());
     EXPECT_FALSE(radios[0]->isChecked());
 
-    // The model's text reaches the widget, and typing reaches the model.
     doc.PortNumber->setText(QStringLiteral("2101"));
     const auto edits = first->findChildren<QLineEdit*>();
     QLineEdit* port = *std::find_if(edits.begin(), edits.end(), [](QLineEdit* e) {
@@ -86,37 +104,133 @@ TEST_F(MainWindowViewTest, WidgetsAndModelsFollowEachOther) {
     port->clear();
     QTest::keyClicks(port, QStringLiteral("502"));
     EXPECT_EQ(doc.PortNumber->text(), QStringLiteral("502"));
+
+    // A closed subwindow closes its session; closing the window ends the program and saves.
+    subs()[2]->close();
+    ASSERT_TRUE(waitUntil([&] { return main->documents().size() == 2; }));
+    EXPECT_EQ(subs().size(), 2);
+    QSignalSpy ended(main.get(), &frmMain::ended);
+    view->close();
+    ASSERT_EQ(ended.count(), 1);
+    const QByteArray saved = readWholeFile(home.path(QStringLiteral("home/default.lvx")));
+    EXPECT_TRUE(saved.contains("PortNumber=502") && saved.contains("MainWidth=12000"));
 }
 
-// A new set, as at the first start: the whole first session window shows, in either language,
-// and the next one cascades below its title bar.
-class NewSetView : public ::testing::TestWithParam<const char*> {};
+// A new set: the whole first session window shows, in either language, and the next one
+// cascades below its title bar.
+class NewSetView : public ViewTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(NewSetView, ShowsTheWholeFirstSessionWindowAndCascadesTheNext) {
-    IsolatedHome home;
     ScopedEnv language("LC_ALL", GetParam());
-    QtHost host;
-    QtTrayIcon tray;
-    frmMain main(MainServices{host, tray});
-    MainWindowView view(main, tray);
-    main.Timer1_Timer();
-    QMdiSubWindow* first = view.mdiArea()->subWindowList().value(0);
+    start();
+    QMdiSubWindow* first = subs().value(0);
     ASSERT_NE(first, nullptr);
     EXPECT_EQ(first->pos(), QPoint(0, 0));
     // The area drops its scroll bars once it has handled the resize.
     EXPECT_TRUE(waitUntil([&] {
-        return view.mdiArea()->viewport()->rect().contains(first->geometry());
+        return view->mdiArea()->viewport()->rect().contains(first->geometry());
     })) << first->width()
         << "x" << first->height();
 
-    main.mnuFileNew->click();
-    const QMdiSubWindow* next = view.mdiArea()->subWindowList(QMdiArea::CreationOrder).value(1);
+    main->mnuFileNew->click();
+    const QMdiSubWindow* next = subs().value(1);
     ASSERT_NE(next, nullptr);
-    EXPECT_GT(next->x(), 0);
-    EXPECT_EQ(next->pos(), QPoint(next->x(), next->x()));
+    EXPECT_TRUE(next->x() > 0 && next->y() == next->x()) << next->x() << "," << next->y();
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, NewSetView, ::testing::Values("C", "ja_JP.UTF-8"));
+
+TEST_F(MainWindowViewTest, WindowListsTheSessionsAndFileAppliesTheCloseRule) {
+    emit menu(1)->aboutToShow();
+    emit menu(1)->aboutToShow(); // opening it again lists them once
+    EXPECT_EQ(texts(menu(1)).mid(4),
+              QStringList({"-", "&1 Scale", "&2 Printer && label", "&3 New - RS232 to TCP/IP"}));
+    menu(1)->actions().at(6)->trigger();
+    EXPECT_EQ(main->activeDocument(), main->documents()[1]);
+
+    QAction* close = menu(0)->actions().at(2);
+    emit menu(0)->aboutToShow();
+    EXPECT_TRUE(close->isEnabled());
+    for (int i = 0; i < 3; ++i) {
+        main->mnuFileClose->click();
+        QApplication::processEvents();
+    }
+    emit menu(0)->aboutToShow();
+    EXPECT_FALSE(close->isEnabled());
+}
+
+TEST_F(MainWindowViewTest, TilingPlacesTheSessionWindowsSideBySideOrStacked) {
+    view->resize(900, 700);
+    QApplication::processEvents();
+    const QRect area = view->mdiArea()->viewport()->rect();
+    main->mnuWindowTileHorizontal->click();
+    ASSERT_EQ(subs().size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(subs()[i]->width(), area.width());
+        EXPECT_NEAR(subs()[i]->y(), area.height() * i / 3, 1);
+    }
+    subs()[0]->showMinimized();
+    subs()[2]->showMinimized();
+    main->mnuWindowArrangeIcons->click();
+    EXPECT_EQ(std::tuple(subs()[0]->x(), subs()[0]->geometry().bottom(), subs()[2]->x()),
+              std::tuple(0, area.bottom(), subs()[0]->width()));
+}
+
+TEST_F(MainWindowViewTest, MinimizingHidesInTheTrayAndTheTrayBringsItBackBehindItsPassword) {
+    EXPECT_EQ(texts(view->trayMenu()),
+              QStringList({"&Open Lumivex", "E&xit Lumivex", "-", "&About..."}));
+    const QAction* byDefault = view->trayMenu()->defaultAction();
+    EXPECT_EQ(byDefault ? byDefault->text() : QString(), QStringLiteral("&About..."));
+    main->TrayIconAdded = 1; // the offscreen platform has no tray; act as if it had
+    globals().Password = QStringLiteral("pw");
+    view->showMinimized();
+    ASSERT_TRUE(waitUntil([&] { return !view->isVisible(); }));
+    emit tray.icon().activated(QSystemTrayIcon::Trigger); // a single click does nothing
+    EXPECT_FALSE(view->isVisible());
+    onNextDialog([](QDialog& dialog) {
+        QLineEdit* edit = dialog.findChild<QLineEdit*>();
+        EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(edit, QStringLiteral("pw"));
+        QTest::keyClick(edit, Qt::Key_Return); // OK is the default button
+    });
+    emit tray.icon().activated(QSystemTrayIcon::DoubleClick);
+    EXPECT_TRUE(view->isVisible() && !view->isMinimized());
+    EXPECT_FALSE(main->RestoreLocked) << "unlocked by the password";
+    main->TrayIconAdded = 0;
+}
+
+// A dialog closed by its frame ends its modal loop and changes nothing.
+TEST_F(MainWindowViewTest, ASessionDialogClosedByItsFrameChangesNothing) {
+    frmDocument& doc = *main->documents()[0];
+    doc.TCPOption[1]->click();
+    doc.options.ServerSerialOptions = 0;
+    onNextDialog([](QDialog& dialog) {
+        dialog.findChildren<QRadioButton*>().at(4)->click(); // "Ignore inbound serial data"
+        dialog.close();
+    });
+    showIoOptions(doc, host);
+    EXPECT_EQ(doc.options.ServerSerialOptions, 0);
+}
+
+TEST_F(MainWindowViewTest, AnExitWhileADialogIsOpenWaitsForTheDialogToClose) {
+    // Run as the program does: the program's loop is level 1, the dialog's level 2.
+    QEventLoop programLoop;
+    QSignalSpy ended(main.get(), &frmMain::ended);
+    bool sessionAliveAfterDialog = false;
+    QTimer::singleShot(0, [&] {
+        frmDocument& doc = *main->documents()[0];
+        QPointer<frmDocument> alive(&doc);
+        // The exit arrives (a stop signal, "[APPEXIT]") while the dialog is open.
+        onNextDialog([&](QDialog&) { main->unloadMainWindow(); });
+        showLoginOptions(doc, host);
+        sessionAliveAfterDialog = !alive.isNull();
+        programLoop.quit();
+    });
+    programLoop.exec();
+    EXPECT_TRUE(sessionAliveAfterDialog && ended.count() == 0);
+    EXPECT_TRUE(waitUntil([&] { return ended.count() == 1; }));
+    EXPECT_TRUE(main->documents().empty());
+}
 
 // The icon of the windows and the tray renders without any optional image plugin.
 TEST(ProgramIcon, RendersAtTheSizesInUse) {

@@ -1,106 +1,214 @@
-// Real echo requests to 127.0.0.1 over each kind of ICMP socket. Where a kind cannot be
-// opened (an ordinary user with Debian's ping_group_range), the request must end with
-// "IP General Failure", never with success. The namespace run requires both kinds to work.
+// Status texts, echo packets, and real echoes to 127.0.0.1 over each kind of ICMP socket: where
+// a kind cannot be opened the request ends with "IP General Failure", never with success.
 #include "model/GlobalSettings.h"
+#include "net/EchoPacket.h"
+#include "net/EchoReply.h"
+#include "net/EchoService.h"
 #include "net/EchoStatus.h"
 #include "net/PingCode.h"
-#include "tests/net/EchoTestSupport.h"
+#include "tests/session/LinkMonitorTestSession.h"
+#include "tests/support/TestSupport.h"
 
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTimer>
+#include <climits>
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace {
 
-using Kind = EchoSocket::Kind;
+TEST(StatusText, TimeoutTextFollowsTheCurrentTimeoutAndYieldsToKnownCodes) {
+    // current time-out, code, text
+    const std::tuple<int, int, const char*> rows[] = {
+        {11010, 11010, "11010   [IP Request Timed Out]"},
+        {1000, 1000, "1000   [Ping Timeout]"},
+        {2000, 1000, "1000   [Unknown Message Returned]"},
+        {1000, -1, "-1   [Bad IP Format]"}};
+    for (const auto& [timeout, code, text] : rows) {
+        setCurrentPingTimeout(timeout);
+        EXPECT_EQ(PingStatusText(code), QString::fromLatin1(text)) << timeout;
+    }
+    setCurrentPingTimeout(1000);
+}
 
-class EchoOverKind : public ::testing::TestWithParam<Kind> {
+TEST(EchoPacket, RequestCarriesIdentifierSequenceDataAndAValidChecksum) {
+    EXPECT_EQ(wireOrderAddressValue(0xc0a801c8), -939415360); // as shown: signed, wire order
+    const QByteArray packet = buildEchoRequest(0x1234, 0xabcd, "Testing 123");
+    EXPECT_EQ(internetChecksum(packet), 0) << "a packet with its checksum sums to zero";
+    const auto request = parseEchoRequest(packet).value_or(IcmpEchoMessage{});
+    EXPECT_EQ(std::tuple(request.identifier, request.sequence, request.data),
+              std::tuple(0x1234, 0xabcd, QByteArray("Testing 123")));
+    EXPECT_EQ(internetChecksum(buildEchoRequest(0xffff, 0xffff, QByteArray(999, '\xff'))), 0);
+}
+
+// IPv4: version and length in 32-bit words first, the protocol at offset 9.
+QByteArray ipHeader(int protocol, int optionBytes = 0) {
+    return char(0x45 + optionBytes / 4) + QByteArray(8, '\0') + char(protocol) +
+           QByteArray(10 + optionBytes, '\0');
+}
+
+QByteArray icmp(int type, int code, const QByteArray& rest) {
+    return char(type) + (char(code) + QByteArray(6, '\0')) + rest;
+}
+
+TEST(EchoPacket, RepliesAndErrorReportsAreReadOurOwnRequestAndMalformedPacketsAreNot) {
+    const QByteArray request = buildEchoRequest(7, 9, "Hello");
+    QByteArray reply = request;
+    reply[0] = 0;
+    const QByteArray quoted = ipHeader(1) + request.left(8);
+    // name, IP packet, status (-2: not read)
+    const std::tuple<const char*, QByteArray, int> rows[] = {
+        {"echo reply", ipHeader(1) + reply, 0},
+        {"reply after IP options", ipHeader(1, 8) + reply, 0},
+        {"our own request on loopback", ipHeader(1) + request, -2},
+        {"host unreachable", ipHeader(1) + icmp(3, 1, quoted), 11003},
+        {"TTL expired", ipHeader(1) + icmp(11, 0, quoted), 11013},
+        {"report about UDP", ipHeader(1) + icmp(3, 3, ipHeader(17) + request.left(8)), -2},
+        {"cut report", ipHeader(1) + icmp(3, 1, ipHeader(1) + request.left(6)), -2},
+        {"short ICMP", ipHeader(1) + request.left(7), -2},
+        {"not IPv4", QByteArray(1, '\x60') + QByteArray(40, '\0'), -2},
+        {"header longer than packet", QByteArray(1, '\x4f') + QByteArray(30, '\0'), -2},
+    };
+    for (const auto& [name, ipPacket, status] : rows) {
+        SCOPED_TRACE(name);
+        const auto message = parseIpPacket(ipPacket);
+        ASSERT_EQ(message.has_value(), status != -2);
+        const IcmpEchoMessage read = message.value_or(IcmpEchoMessage{7, 9, -2, {}});
+        EXPECT_EQ(std::tuple(read.identifier, read.sequence, read.status, read.data),
+                  std::tuple(7, 9, status, status == 0 ? QByteArray("Hello") : QByteArray()));
+    }
+}
+
+using namespace std::chrono_literals;
+using Kind = EchoSocket::Kind;
+constexpr quint32 kLoopbackAddress = 0x7f000001;
+
+// Set by the runs in a network namespace of their own, where both kinds open.
+const bool kEchoRequired = qEnvironmentVariableIntValue("LUMIVEX_REQUIRE_ECHO") == 1;
+
+std::optional<EchoReply> echoAndWait(EchoService& service, quint32 address, const QByteArray& data,
+                                     std::chrono::milliseconds timeout = 2000ms) {
+    std::optional<EchoReply> outcome;
+    QObject context;
+    service.send(address, data, timeout, &context,
+                 [&outcome](const EchoReply& reply) { outcome = reply; });
+    waitUntil([&] { return outcome.has_value(); }, timeout + 3s);
+    return outcome;
+}
+
+// Checks what one echo to loopback gave: the data back from 127.0.0.1 when the socket kind
+// can be opened, "IP General Failure" with nothing sent when it cannot.
+void expectLoopbackOutcome(const EchoReply& reply, bool echoAvailable, const QByteArray& sent) {
+    const auto got =
+        std::tuple(reply.status, reply.echoUnavailable, reply.address, reply.dataSize, reply.data);
+    EXPECT_EQ(got, echoAvailable ? std::tuple(0, false, kLoopbackAddress, int(sent.size()),
+                                              sent.left(EchoReply::kDataCapacity))
+                                 : std::tuple(11050, true, 0u, 0, QByteArray()));
+    EXPECT_LT(reply.roundTripTime, 2000u);
+}
+
+// Both services start at sequence 1; a raw socket sees the other's reply as well. The outcome
+// for a context that is gone before the reply is dropped.
+TEST(EchoService, TwoSendersWithTheSameSequenceEachGetTheirOwnReply) {
+    for (const Kind kind : {Kind::Datagram, Kind::Raw}) {
+        SCOPED_TRACE(kind == Kind::Datagram ? "datagram" : "raw");
+        const bool available = EchoSocket::open(kind).has_value();
+        ASSERT_TRUE(available || !kEchoRequired) << "this run sets up both kinds";
+        EchoService first([kind] { return EchoSocket::open(kind); });
+        EchoService second([kind] { return EchoSocket::open(kind); });
+        std::optional<EchoReply> a;
+        std::optional<EchoReply> b;
+        bool late = false;
+        QObject context;
+        auto gone = std::make_unique<QObject>();
+        const QByteArray long300(300, 'x'), withNul("with\0nul", 8);
+        first.send(kLoopbackAddress, long300, 2s, &context, [&](const EchoReply& r) { a = r; });
+        second.send(kLoopbackAddress, withNul, 2s, &context, [&](const EchoReply& r) { b = r; });
+        second.send(kLoopbackAddress, "x", 2s, gone.get(), [&](const EchoReply&) { late = true; });
+        EXPECT_FALSE(a || b || late) << "never inside the send";
+        gone.reset();
+        ASSERT_TRUE(
+            waitUntil([&] { return a && b && first.pendingCount() + second.pendingCount() == 0; }));
+        expectLoopbackOutcome(*a, available, long300);
+        expectLoopbackOutcome(*b, available, withNul);
+        EXPECT_FALSE(late);
+    }
+}
+
+// Only a dotted address is pinged; the time-out follows the setting, whatever the address.
+TEST(PingHost, DottedAddressesOnlyAndTheTimeoutFollowsTheSetting) {
+    const bool available = EchoService::instance().available();
+    ASSERT_TRUE(available || !kEchoRequired);
+    // address, time-out index, time-out, dotted
+    // clang-format off
+    const std::tuple<const char*, int, int, bool> rows[] = {
+        {"127.1", 0, 100, true}, {"127.0.0.1", 19, 2000, true}, {"localhost", -1, 500, false},
+        {"127.0.0.1x", INT_MAX, 500, false}, {"255.255.255.255", 4, 500, false}};
+    // clang-format on
+    for (const auto& [address, timeoutIndex, timeout, dotted] : rows) {
+        SCOPED_TRACE(address);
+        globals().PingTimeout = timeoutIndex;
+        std::optional<EchoReply> reply;
+        QObject context;
+        PingHost(QString::fromLatin1(address), "Testing 123", &context,
+                 [&](const EchoReply& r) { reply = r; });
+        EXPECT_FALSE(reply) << "never inside the call";
+        ASSERT_TRUE(waitUntil([&] { return reply.has_value(); }));
+        EXPECT_EQ(currentPingTimeout(), timeout);
+        if (dotted)
+            expectLoopbackOutcome(*reply, available, "Testing 123");
+        else
+            EXPECT_EQ(reply->status, -1);
+    }
+    globals() = GlobalSettings{};
+    setCurrentPingTimeout(1000);
+}
+
+class SilentPeer : public ::testing::Test {
 protected:
     void SetUp() override {
-        available = EchoSocket::open(GetParam()).has_value();
-        ASSERT_TRUE(available || !echoRequired()) << "this run sets up both kinds";
+        if (!qEnvironmentVariableIsSet("LUMIVEX_SILENT_PEER"))
+            GTEST_SKIP() << "for the run in a namespace that ignores echoes";
     }
-    EchoService::Opener opener() const {
-        return [kind = GetParam()] {
-            return EchoSocket::open(kind);
-        };
-    }
-    bool available = false;
+    void TearDown() override { globals() = GlobalSettings{}; }
 };
 
-TEST_P(EchoOverKind, TwoSendersWithTheSameSequenceEachGetTheirOwnReply) {
-    // Both start at sequence 1; a raw socket sees the other's reply as well.
-    EchoService first(opener());
-    EchoService second(opener());
-    std::optional<EchoReply> a;
-    std::optional<EchoReply> b;
-    QObject context;
-    const QByteArray long300(300, 'x'), withNul("with\0nul", 8);
-    first.send(kLoopbackAddress, long300, std::chrono::seconds(2), &context,
-               [&](const EchoReply& r) { a = r; });
-    second.send(kLoopbackAddress, withNul, std::chrono::seconds(2), &context,
-                [&](const EchoReply& r) { b = r; });
-    ASSERT_TRUE(waitUntil([&] { return a && b; }));
-    expectLoopbackOutcome(*a, available, long300);
-    expectLoopbackOutcome(*b, available, withNul);
-    EXPECT_EQ(first.pendingCount() + second.pendingCount(), 0);
-}
+TEST_F(SilentPeer, EachKindTimesOutNotBeforeItsTimeAndNoRouteFailsAtOnce) {
+    for (const auto kind : {EchoSocket::Kind::Datagram, EchoSocket::Kind::Raw}) {
+        EchoService service([kind] { return EchoSocket::open(kind); });
+        QTimer turns;
+        QSignalSpy loopTurns(&turns, &QTimer::timeout);
+        turns.start(5);
+        QElapsedTimer clock;
+        clock.start();
+        auto reply = echoAndWait(service, kLoopbackAddress, "Testing 123", 300ms);
+        const qint64 waited = clock.restart();
+        EXPECT_EQ(reply.value_or(EchoReply{}).status, EchoStatus::RequestTimedOut);
+        EXPECT_TRUE(waited >= 295 && waited < 2000) << waited;
+        EXPECT_GT(loopTurns.size(), 10) << "the event loop ran while the echo was out";
 
-TEST_P(EchoOverKind, OutcomeComesFromTheEventLoopAndNotAfterItsContextIsGone) {
-    EchoService service(opener());
-    bool called = false;
-    auto context = std::make_unique<QObject>();
-    service.send(kLoopbackAddress, "x", std::chrono::seconds(2), context.get(),
-                 [&](const EchoReply&) { called = true; });
-    EXPECT_FALSE(called) << "never inside the send";
-    context.reset();
-    ASSERT_TRUE(echoAndWait(service, kLoopbackAddress, "y")) << "a later request still ends";
-    waitUntil([&] { return service.pendingCount() == 0; });
-    EXPECT_FALSE(called);
-}
-
-INSTANTIATE_TEST_SUITE_P(Kinds, EchoOverKind, ::testing::Values(Kind::Datagram, Kind::Raw),
-                         [](const auto& info) {
-                             return info.param == Kind::Datagram ? "Datagram" : "Raw";
-                         });
-
-TEST(EchoService, WithoutAnyEchoSocketEveryRequestIsAGeneralFailure) {
-    EchoService service([] { return std::optional<EchoSocket>(); });
-    EXPECT_FALSE(service.available());
-    const auto reply = echoAndWait(service, kLoopbackAddress, "Testing 123");
-    ASSERT_TRUE(reply);
-    expectLoopbackOutcome(*reply, false, "Testing 123");
-}
-
-class PingHostTest : public ::testing::Test {
-protected:
-    void TearDown() override {
-        globals().PingTimeout = 9;
-        setCurrentPingTimeout(1000);
+        reply = echoAndWait(service, 0x0a090807, "x", 2000ms); // 10.9.8.7: no route
+        EXPECT_EQ(reply.value_or(EchoReply{}).status, EchoStatus::DestNetUnreachable);
+        EXPECT_LT(clock.elapsed(), 1000);
     }
-    static EchoReply ping(const QString& address, const QByteArray& data) {
-        std::optional<EchoReply> outcome;
-        QObject context;
-        PingHost(address, data, &context, [&](const EchoReply& r) { outcome = r; });
-        EXPECT_FALSE(outcome) << "never inside the call";
-        waitUntil([&] { return outcome.has_value(); });
-        return outcome.value_or(EchoReply{});
-    }
-};
-
-TEST_F(PingHostTest, AnythingButADottedAddressIsBadFormat) {
-    for (const char* address : {"localhost", "127.0.0.1x", "255.255.255.255", "1.2.3.4.5"})
-        EXPECT_EQ(ping(QString::fromLatin1(address), "Testing 123").status, -1) << address;
 }
 
-TEST_F(PingHostTest, LoopbackAnswersOrFailsAndTheTimeoutFollowsTheSetting) {
-    const bool available = EchoService::instance().available();
-    ASSERT_TRUE(available || !echoRequired());
-    const std::tuple<const char*, int, int> rows[] = {{"127.1", 0, 100}, {"127.0.0.1", 19, 2000}};
-    for (const auto& [address, timeoutIndex, timeout] : rows) {
-        globals().PingTimeout = timeoutIndex;
-        const EchoReply reply = ping(QString::fromLatin1(address), "Testing 123");
-        EXPECT_EQ(currentPingTimeout(), timeout);
-        expectLoopbackOutcome(reply, available, "Testing 123");
-    }
+TEST_F(SilentPeer, MonitorDropsTheSilentPeer) {
+    globals().PingEnabled = 1;
+    globals().PingFrequency = 0;
+    globals().PingTimeout = 4; // 500 ms
+    ServerTestSession session;
+    LinkMonitor monitor(session);
+    QTcpSocket* silent = session.connectClient();
+    for (int i = 0; i < 9; ++i)
+        monitor.tick();
+    ASSERT_EQ(monitor.pendingEchoes(), 1);
+    ASSERT_TRUE(waitUntil([&] { return !session.closed.empty(); }));
+    EXPECT_EQ(session.closed, std::vector<int>{1});
+    EXPECT_EQ(session.log,
+              QStringList{"Ping Failed - Ping Result = 11010   [IP Request Timed Out]"});
+    EXPECT_TRUE(waitUntil([&] { return silent->state() == QAbstractSocket::UnconnectedState; }));
 }
 
 } // namespace
