@@ -1,5 +1,6 @@
 #include "net/frmPing.h"
 
+#include "model/Designed.h"
 #include "model/Host.h"
 #include "net/EchoReply.h"
 #include "net/EchoStatus.h"
@@ -9,10 +10,6 @@
 #include "text/StringTable.h"
 
 namespace {
-
-QString idText(int id) {
-    return QString::number(id);
-}
 
 // The echo data as bytes, cut at a character boundary so that it fits one request.
 QByteArray echoData(const QString& text) {
@@ -38,34 +35,24 @@ frmPing::frmPing(Host& host, QObject* parent)
 }
 
 void frmPing::createControls() {
-    lblAddress = add<Label>(QStringLiteral("Label1"));
-    lblAddress->setCaption(QStringLiteral("IP Address:"));
-    lblAddress->setTag(idText(5041));
+    lblAddress =
+        designed(add<Label>(QStringLiteral("Label1")), QStringLiteral("IP Address:"), 5041);
     Text1 = add<TextBox>(QStringLiteral("Text1"));
-    lblData = add<Label>(QStringLiteral("Label2"));
-    lblData->setCaption(QStringLiteral("Echo Data:"));
-    lblData->setTag(idText(5042));
+    lblData = designed(add<Label>(QStringLiteral("Label2")), QStringLiteral("Echo Data:"), 5042);
     Text2 = add<TextBox>(QStringLiteral("Text2"));
     Text2->setMaxLength(kMaxEchoData);
     Text2->setText(QStringLiteral("Testing 123"));
-    Frame1 = add<Frame>(QStringLiteral("Frame1"));
-    Frame1->setCaption(QStringLiteral("Ping Results:"));
-    Frame1->setTag(idText(5043));
+    Frame1 = designed(add<Frame>(QStringLiteral("Frame1")), QStringLiteral("Ping Results:"), 5043);
     const std::array<const char*, 5> captions{
         "Return Status:", "Address (dec):", "Round Trip Time:", "Data Packet Size:",
         "Data Returned:"};
     for (int i = 0; i < 5; ++i) {
-        lblResult[i] = addArrayItem<Label>(QStringLiteral("Label3"), i);
-        lblResult[i]->setCaption(QString::fromLatin1(captions[i]));
-        lblResult[i]->setTag(idText(5044 + i));
+        lblResult[i] = designed(addArrayItem<Label>(QStringLiteral("Label3"), i),
+                                QString::fromLatin1(captions[i]), 5044 + i);
         Text4[i] = addArrayItem<TextBox>(QStringLiteral("Text4"), i);
     }
-    Command1 = add<Button>(QStringLiteral("Command1"));
-    Command1->setCaption(QStringLiteral("&Ping"));
-    Command1->setTag(idText(5049));
-    Command3 = add<Button>(QStringLiteral("Command3"));
-    Command3->setCaption(QStringLiteral("&Cancel"));
-    Command3->setTag(idText(5050));
+    Command1 = designed(add<Button>(QStringLiteral("Command1")), QStringLiteral("&Ping"), 5049);
+    Command3 = designed(add<Button>(QStringLiteral("Command3")), QStringLiteral("&Cancel"), 5050);
 }
 
 void frmPing::Form_Load() {

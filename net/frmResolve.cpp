@@ -1,5 +1,6 @@
 #include "net/frmResolve.h"
 
+#include "model/Designed.h"
 #include "model/Host.h"
 #include "net/HostResolve.h"
 #include "net/PingCode.h"
@@ -18,26 +19,18 @@ frmResolve::frmResolve(Host& host, QObject* parent)
 }
 
 void frmResolve::createControls() {
-    auto label = [this](const char* name, const char* caption, int id) {
-        Label* l = add<Label>(QString::fromLatin1(name));
-        l->setCaption(QString::fromLatin1(caption));
-        l->setTag(QString::number(id));
-        return l;
+    const auto caption = [this](auto* control, const char* text, int id) {
+        return designed(control, QString::fromLatin1(text), id);
     };
-    auto button = [this](const char* name, const char* caption, int id) {
-        Button* b = add<Button>(QString::fromLatin1(name));
-        b->setCaption(QString::fromLatin1(caption));
-        b->setTag(QString::number(id));
-        return b;
-    };
-    Label1 = label("Label1", "Resolve IP Address from Host Name:", 5051);
-    Label2 = label("Label2", "Host Name:", 5052);
+    Label1 =
+        caption(add<Label>(QStringLiteral("Label1")), "Resolve IP Address from Host Name:", 5051);
+    Label2 = caption(add<Label>(QStringLiteral("Label2")), "Host Name:", 5052);
     txtHostName = add<TextBox>(QStringLiteral("txtHostName"));
-    Label3 = label("Label3", "IP Address:", 5053);
+    Label3 = caption(add<Label>(QStringLiteral("Label3")), "IP Address:", 5053);
     txtIPAddress = add<TextBox>(QStringLiteral("txtIPAddress"));
-    Command1 = button("Command1", "&Resolve IP Address", 5055);
-    Command3 = button("Command3", "Help...", 5054);
-    Command4 = button("Command4", "Cancel", 5056);
+    Command1 = caption(add<Button>(QStringLiteral("Command1")), "&Resolve IP Address", 5055);
+    Command3 = caption(add<Button>(QStringLiteral("Command3")), "Help...", 5054);
+    Command4 = caption(add<Button>(QStringLiteral("Command4")), "Cancel", 5056);
 }
 
 void frmResolve::Form_Load() {

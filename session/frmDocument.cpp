@@ -1,5 +1,6 @@
 #include "session/frmDocument.h"
 
+#include "model/Designed.h"
 #include "model/GlobalSettings.h"
 #include "model/Host.h"
 #include "model/Val.h"
@@ -34,10 +35,6 @@ enum TextId {
     IdLocalPort = 5107,
     IdDeActivate = 5118,
 };
-
-QString tagOf(int id) {
-    return QString::number(id);
-}
 
 } // namespace
 
@@ -108,41 +105,33 @@ void frmDocument::connectComponents() {
 }
 
 void frmDocument::createControls() {
-    Frame1 = add<Frame>(QStringLiteral("Frame1"));
-    Frame1->setCaption(QStringLiteral("Serial Port:"));
-    Frame1->setTag(tagOf(5000));
+    Frame1 = designed(add<Frame>(QStringLiteral("Frame1")), QStringLiteral("Serial Port:"), 5000);
     const std::array<int, 7> serialLabelIds{2202, 2203, 2204, 2210, 2211, 2212, 2217};
     for (int i = 0; i < 7; ++i) {
-        SerialLabels[i] = addArrayItem<Label>(QStringLiteral("lblSerial"), i);
-        SerialLabels[i]->setTag(tagOf(serialLabelIds[i]));
+        SerialLabels[i] = designed(addArrayItem<Label>(QStringLiteral("lblSerial"), i), QString(),
+                                   serialLabelIds[i]);
     }
     Combo2 = add<ComboBox>(QStringLiteral("Combo2"));
     for (int i = 0; i < 6; ++i)
         Combo1[i] = addArrayItem<ComboBox>(QStringLiteral("Combo1"), i);
-    BufferSerData = add<CheckBox>(QStringLiteral("BufferSerData"));
-    BufferSerData->setCaption(QStringLiteral("Buffer Data If TCP/IP Port Closed"));
-    BufferSerData->setTag(tagOf(5003));
-    chkVPort = add<CheckBox>(QStringLiteral("chkVPort"));
-    chkVPort->setCaption(QStringLiteral("Create Virtual COM Port"));
-    chkVPort->setTag(tagOf(5002));
-    WaitForCr = add<CheckBox>(QStringLiteral("WaitForCr"));
-    WaitForCr->setCaption(QStringLiteral("Wait for timeout before transmit."));
-    WaitForCr->setTag(tagOf(5004));
-    lblTimeout = add<Label>(QStringLiteral("lblTimeout"));
-    lblTimeout->setCaption(QStringLiteral("Timeout value (ms):"));
-    lblTimeout->setTag(tagOf(5005));
+    BufferSerData = designed(add<CheckBox>(QStringLiteral("BufferSerData")),
+                             QStringLiteral("Buffer Data If TCP/IP Port Closed"), 5003);
+    chkVPort = designed(add<CheckBox>(QStringLiteral("chkVPort")),
+                        QStringLiteral("Create Virtual COM Port"), 5002);
+    WaitForCr = designed(add<CheckBox>(QStringLiteral("WaitForCr")),
+                         QStringLiteral("Wait for timeout before transmit."), 5004);
+    lblTimeout = designed(add<Label>(QStringLiteral("lblTimeout")),
+                          QStringLiteral("Timeout value (ms):"), 5005);
     txtTimeoutValue = add<TextBox>(QStringLiteral("txtTimeoutValue"));
     txtTimeoutValue->setText(QStringLiteral("150"));
 
-    Frame2 = add<Frame>(QStringLiteral("Frame2"));
-    Frame2->setCaption(QStringLiteral("TCP/IP Port:"));
-    Frame2->setTag(tagOf(5001));
+    Frame2 = designed(add<Frame>(QStringLiteral("Frame2")), QStringLiteral("TCP/IP Port:"), 5001);
+    const std::array<const char*, 2> roleCaptions{"This PC Will Act As TCP Client",
+                                                  "This PC Will Act As TCP Server"};
     for (int i = 0; i < 2; ++i) {
-        TCPOption[i] = addArrayItem<OptionButton>(QStringLiteral("TCPOption"), i);
-        TCPOption[i]->setTag(tagOf(5006 + i));
+        TCPOption[i] = designed(addArrayItem<OptionButton>(QStringLiteral("TCPOption"), i),
+                                QString::fromLatin1(roleCaptions[i]), 5006 + i);
     }
-    TCPOption[0]->setCaption(QStringLiteral("This PC Will Act As TCP Client"));
-    TCPOption[1]->setCaption(QStringLiteral("This PC Will Act As TCP Server"));
     OptionButton::group({TCPOption[0], TCPOption[1]});
     Label2 = add<Label>(QStringLiteral("Label2"));
     Label3 = add<Label>(QStringLiteral("Label3"));
@@ -153,26 +142,22 @@ void frmDocument::createControls() {
     PortNumber = add<TextBox>(QStringLiteral("PortNumber"));
     PortNumber->setMaxLength(5);
     PortNumber->setText(QStringLiteral("1000"));
-    chkUDP = add<CheckBox>(QStringLiteral("chkUDP"));
-    chkUDP->setCaption(QStringLiteral("Use UDP instead of TCP/IP"));
-    Command2 = add<Button>(QStringLiteral("Command2"));
-    Command2->setCaption(QStringLiteral("I/O Options..."));
-    Command2->setTag(tagOf(5008));
-    btnLogin = add<Button>(QStringLiteral("btnLogin"));
-    btnLogin->setCaption(QStringLiteral("Login Options..."));
+    chkUDP = designed(add<CheckBox>(QStringLiteral("chkUDP")),
+                      QStringLiteral("Use UDP instead of TCP/IP"));
+    Command2 =
+        designed(add<Button>(QStringLiteral("Command2")), QStringLiteral("I/O Options..."), 5008);
+    btnLogin =
+        designed(add<Button>(QStringLiteral("btnLogin")), QStringLiteral("Login Options..."));
 
-    Command1 = add<Button>(QStringLiteral("Command1"));
-    Command1->setCaption(QStringLiteral("Activate"));
-    Command1->setTag(tagOf(5009));
-    Command3 = add<Button>(QStringLiteral("Command3"));
-    Command3->setCaption(QStringLiteral("Set Window Name..."));
+    Command1 = designed(add<Button>(QStringLiteral("Command1")), QStringLiteral("Activate"), 5009);
+    Command3 =
+        designed(add<Button>(QStringLiteral("Command3")), QStringLiteral("Set Window Name..."));
+    const std::array<const char*, 2> statusCaptions{"COM Status:", "TCP/IP Status:"};
     for (int i = 0; i < 2; ++i) {
-        StatusBar1[i] = addArrayItem<Label>(QStringLiteral("StatusBar1"), i);
-        StatusBar1[i]->setTag(tagOf(5090 + i));
+        StatusBar1[i] = designed(addArrayItem<Label>(QStringLiteral("StatusBar1"), i),
+                                 QString::fromLatin1(statusCaptions[i]), 5090 + i);
         Shape1[i] = addArrayItem<Shape>(QStringLiteral("Shape1"), i);
     }
-    StatusBar1[0]->setCaption(QStringLiteral("COM Status:"));
-    StatusBar1[1]->setCaption(QStringLiteral("TCP/IP Status:"));
 }
 
 void frmDocument::connectHandlers() {
