@@ -11,3 +11,6 @@ void designOptionGroup(const std::array<OptionButton*, 3>& buttons, const std::a
 
 // Turns button value on; a value outside the group turns none on.
 void selectOption(const std::array<OptionButton*, 3>& buttons, int value);
+
+// The index of the button that is on; with none on, the group keeps current.
+int selectedOption(const std::array<OptionButton*, 3>& buttons, int current);

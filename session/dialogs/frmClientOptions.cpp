@@ -31,10 +31,7 @@ void frmClientOptions::Form_Load() {
 
 void frmClientOptions::cmdOK_Click() {
     OptionExchangeBlock& block = optionExchange();
-    for (int i = 0; i < 3; ++i) {
-        if (Option1[i]->value())
-            block.ClientOptions = i;
-    }
+    block.ClientOptions = selectedOption(Option1, block.ClientOptions);
     block.ConnectOnVirtualOpen = chkConnectOnVirtualPort->value();
     unload();
 }

@@ -37,13 +37,8 @@ void frmServerOptions::Form_Load() {
 void frmServerOptions::cmdOK_Click() {
     OptionExchangeBlock& block = optionExchange();
     block.AllowMultiConnect = chkMultiClients->value();
-    // A group with no button on keeps the value it had.
-    for (int i = 0; i < 3; ++i) {
-        if (OptionTCP[i]->value())
-            block.ServerTCPOptions = i;
-        if (OptionSerial[i]->value())
-            block.ServerSerialOptions = i;
-    }
+    block.ServerTCPOptions = selectedOption(OptionTCP, block.ServerTCPOptions);
+    block.ServerSerialOptions = selectedOption(OptionSerial, block.ServerSerialOptions);
     unload();
 }
 
