@@ -222,7 +222,7 @@ void frmMain::activateMarkedSessions() {
     for (size_t n = 1; n <= documents_.size() && n < AutoActivateList.size(); ++n) {
         if (AutoActivateList[n] != 1)
             continue;
-        documents_[n - 1]->Command1_Click();
+        documents_[n - 1]->AutoActivate();
         AutoActivateList[n] = 0;
     }
 }

@@ -1,142 +1,125 @@
-// Network to serial: bytes received on the sockets go through the network-to-serial buffer to
-// the serial port or the virtual port. A socket gives only what the buffer has room for, so a
-// slow port holds the TCP sender back instead of losing bytes. The output step runs on every
-// heartbeat tick, and also at once when bytes arrive and when the port has room again.
-#include "platform/SerialPort.h"
-#include "platform/SocketArray.h"
-#include "platform/VirtualPort.h"
+#include "session/NetworkToSerial.h"
+
+#include "platform/Socket.h"
+#include "session/NetworkSide.h"
+#include "session/SerialSide.h"
 #include "session/SessionHeartbeat.h"
-#include "session/frmDocument.h"
+#include "session/SessionSettings.h"
 
 #include <QScopedValueRollback>
-#include <algorithm>
 
 namespace {
-constexpr int kConnected = 7;
-constexpr int kUdp = 1;
-} // namespace
-
-void frmDocument::Winsock1_DataArrival(int index) {
-    linkMonitor_.dataArrived();
-    lightUp(1);
-    takeNetworkInput(index);
-    moveNetworkToSerial();
+constexpr int kUdp = static_cast<int>(Socket::Protocols::Udp);
 }
 
-bool frmDocument::dropsNetworkInput(int index) const {
-    if ((TCPOptionValue == 1 && options.ServerTCPOptions == 1) ||
-        (TCPOptionValue == 0 && options.ClientOptions == 1))
+NetworkToSerial::NetworkToSerial(const SessionSettings& settings, SerialSide& serial,
+                                 NetworkSide& network)
+    : settings_(settings)
+    , serial_(serial)
+    , network_(network) {
+    buffer_.reset(settings.bufferSize);
+}
+
+void NetworkToSerial::dataArrival(int index) {
+    takeInput(index);
+    move();
+}
+
+// A server that takes from its first client only drops the others' bytes; a first client
+// whose peer closed stays first until everything it sent has been taken.
+bool NetworkToSerial::dropsInputOf(int index) const {
+    if (settings_.ignoresNetworkInput())
         return true;
-    if (UseUDP || TCPOptionValue != 1 || options.ServerTCPOptions != 2)
+    if (settings_.udp || !settings_.server || settings_.options.ServerTCPOptions != 2)
         return false;
-    for (int i = 1; i <= MaxSocketIndex(); ++i) {
-        if (Winsock1().at(i).State() == kConnected)
-            return index != i;
-    }
-    return true;
+    return index != network_.firstClient();
 }
 
-void frmDocument::takeNetworkInput(int index) {
-    Socket& socket = Winsock1().at(index);
-    if (dropsNetworkInput(index)) {
+void NetworkToSerial::takeInput(int index) {
+    Socket& socket = network_.socket(index);
+    if (dropsInputOf(index)) {
         while (socket.bytesAvailable() > 0 && !socket.GetData().isEmpty()) {
         }
         return;
     }
     if (socket.Protocol() == kUdp) {
-        // A datagram that does not fit is dropped whole, as UDP does; the sender cannot be
-        // held back.
+        // A datagram that does not fit is dropped whole, as UDP does.
         while (socket.bytesAvailable() > 0) {
             const QByteArray datagram = socket.GetData();
             if (datagram.isEmpty())
                 break;
-            if (datagram.size() > SerialOutBuffer.room()) {
-                ++drops_.udpDatagrams;
-                drops_.udpBytes += datagram.size();
-                continue;
-            }
-            SerialOutBuffer.append(datagram);
+            if (datagram.size() > buffer_.room())
+                ++droppedDatagrams_;
+            else
+                buffer_.append(datagram);
         }
         return;
     }
-    const int room = SerialOutBuffer.room();
+    const int room = buffer_.room();
     if (room > 0)
-        SerialOutBuffer.append(socket.GetData(room));
+        buffer_.append(socket.GetData(room));
 }
 
-// Hands the buffer to the port as far as the port takes it.
-void frmDocument::SerialOutputStep() {
-    const int n = SerialOutBuffer.count();
-    if (n == 0)
+// Hands the buffer to the port as far as the port takes it. A virtual port that no
+// application holds drops the bytes unless buffering keeps them.
+void NetworkToSerial::outputStep() {
+    if (buffer_.isEmpty())
         return;
-    if (chkVPort->value() == 1) {
-        if (VSPort1().isOpenedByApp()) {
-            // What the pty does not take stays in the buffer until the pty has room again.
-            while (!SerialOutBuffer.isEmpty() && !virtualPortFull_) {
-                const QByteArray span = SerialOutBuffer.frontSpan();
-                const int written = VSPort1().write(span.constData(), int(span.size()));
-                SerialOutBuffer.discard(written);
-                virtualPortFull_ = written < span.size();
-            }
-        } else if (BufferSerData->value() == 0) {
-            SerialOutBuffer.clear();
-        }
+    if (!serial_.takesOutput()) {
+        if (serial_.isVirtual() && !settings_.bufferSerialData)
+            buffer_.clear();
         return;
     }
-    SerialPort& serial = MSComm1();
-    if (!serial.portOpen())
-        return;
-    // The port takes what its transmit queue has room for; offered more, it tells when it has
-    // room again.
-    while (!SerialOutBuffer.isEmpty()) {
-        const QByteArray span = SerialOutBuffer.frontSpan();
-        int taken = 0;
-        serial.output(span, &taken);
-        SerialOutBuffer.discard(taken);
-        if (taken < span.size())
-            break;
+    while (!buffer_.isEmpty() && !portFull_) {
+        const QByteArray span = buffer_.frontSpan();
+        const int taken = serial_.write(span);
+        buffer_.discard(taken);
+        portFull_ = taken < span.size();
     }
 }
 
-// The output step, then more from sockets that still hold bytes, for as long as both move.
-void frmDocument::moveNetworkToSerial() {
+void NetworkToSerial::move() {
     // The port may report room from inside a hand-over: that asks for one more round.
-    if (movingToSerial_) {
-        moveToSerialAgain_ = true;
+    if (moving_) {
+        moveAgain_ = true;
         return;
     }
     {
-        QScopedValueRollback guard(movingToSerial_, true);
+        QScopedValueRollback guard(moving_, true);
         do {
-            moveToSerialAgain_ = false;
+            moveAgain_ = false;
             do {
-                SerialOutputStep();
-            } while (SerialOutBuffer.room() > 0 && pullWaitingNetworkInput());
-        } while (moveToSerialAgain_);
+                outputStep();
+            } while (buffer_.room() > 0 && pullWaitingInput());
+        } while (moveAgain_);
     }
-    // A peer that closed while its bytes were held back is closed once they are all taken.
-    std::vector<int> drained;
-    for (int index : closeAfterDrain_) {
-        if (Winsock1().at(index).bytesAvailable() == 0)
-            drained.push_back(index);
-    }
-    for (int index : drained) {
-        std::erase(closeAfterDrain_, index);
-        Winsock1_Close(index);
-    }
-    if (!SerialOutBuffer.isEmpty())
+    network_.closeDrained();
+    if (needsTicks())
         SessionHeartbeat::instance().wake();
 }
 
-bool frmDocument::pullWaitingNetworkInput() {
+void NetworkToSerial::portHasRoom() {
+    portFull_ = false;
+    move();
+}
+
+void NetworkToSerial::tick() {
+    portFull_ = false; // at the latest now, look again whether the port takes bytes
+    move();
+}
+
+bool NetworkToSerial::needsTicks() const {
+    return !buffer_.isEmpty() && serial_.takesOutput();
+}
+
+bool NetworkToSerial::pullWaitingInput() {
     bool pulled = false;
-    for (int i = 0; i <= MaxSocketIndex() && SerialOutBuffer.room() > 0; ++i) {
-        Socket& socket = Winsock1().at(i);
-        if (socket.bytesAvailable() == 0)
+    for (int i = 0; i <= network_.maxSocketIndex() && buffer_.room() > 0; ++i) {
+        if (network_.socket(i).bytesAvailable() == 0)
             continue;
-        const int before = SerialOutBuffer.count();
-        takeNetworkInput(i);
-        pulled = pulled || SerialOutBuffer.count() > before;
+        const int before = buffer_.count();
+        takeInput(i);
+        pulled = pulled || buffer_.count() > before;
     }
     return pulled;
 }

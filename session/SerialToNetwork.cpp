@@ -1,20 +1,19 @@
-// Serial to network: bytes read from the serial port or the virtual port go through the
-// serial-to-network buffer to the sockets. Reads take only what the buffer has room for, so a
-// slow network holds the device back (through the port's flow control, or the pty) instead of
-// losing bytes.
+#include "session/SerialToNetwork.h"
+
 #include "model/GlobalSettings.h"
-#include "model/Val.h"
 #include "platform/SerialPort.h"
-#include "platform/SocketArray.h"
-#include "platform/VirtualPort.h"
+#include "platform/Socket.h"
+#include "session/NetworkSide.h"
+#include "session/SerialSide.h"
 #include "session/SessionHeartbeat.h"
-#include "session/frmDocument.h"
+#include "session/SessionSettings.h"
+#include "session/StatusSink.h"
 
 #include <QScopedValueRollback>
+#include <algorithm>
 
 namespace {
 
-constexpr int kConnected = 7;
 constexpr int kDefaultPacketSize = 2000;
 
 // A stored packet size below 1 cannot cut packets; it counts as the default.
@@ -25,185 +24,166 @@ int packetSize() {
 
 } // namespace
 
-bool frmDocument::ignoresSerialInput() const {
-    return (TCPOptionValue == 1 && options.ServerSerialOptions == 1) ||
-           (TCPOptionValue == 0 && options.ClientOptions == 2);
+SerialToNetwork::SerialToNetwork(const SessionSettings& settings, SerialSide& serial,
+                                 NetworkSide& network, StatusSink& sink)
+    : settings_(settings)
+    , serial_(serial)
+    , network_(network)
+    , sink_(sink) {
+    buffer_.reset(settings.bufferSize);
 }
 
-bool frmDocument::AnyConnected() const {
-    for (int i = 0; i <= MaxSocketIndex(); ++i) {
-        if (Winsock1().at(i).State() == kConnected)
-            return true;
-    }
-    return false;
+// Bytes stay held while nobody is connected when buffering is on, and while a connection is
+// being made for the application that wrote them.
+bool SerialToNetwork::keepsWhileUnconnected() const {
+    return settings_.bufferSerialData || network_.connectingForApplication();
 }
 
 // The connected sockets in sending order: all of them, or only the first for a server that
 // sends to its first client only.
-std::vector<int> frmDocument::fanOutTargets() const {
-    std::vector<int> targets;
-    for (int i = 0; i <= MaxSocketIndex(); ++i) {
-        if (Winsock1().at(i).State() != kConnected)
-            continue;
-        targets.push_back(i);
-        if (TCPOptionValue == 1 && options.ServerSerialOptions == 2)
-            break;
-    }
-    return targets;
+std::vector<int> SerialToNetwork::targets() const {
+    return network_.connected(settings_.server && settings_.options.ServerSerialOptions == 2);
 }
 
-void frmDocument::MSComm1_OnComm() {
-    lightUp(0);
-    const int event = MSComm1().commEvent();
-    if (event == SerialPort::EventDeviceGone) {
-        serialDeviceGone();
+void SerialToNetwork::portEvent(int kind) {
+    if (settings_.ignoresSerialInput()) {
+        serial_.discardInput();
         return;
     }
-    if (ignoresSerialInput()) {
-        MSComm1().setInBufferCount(0);
+    const bool anyConnected = network_.anyConnected();
+    if (kind != SerialPort::EventReceive)
+        return;
+    if (!settings_.udp && !settings_.bufferSerialData && !anyConnected) {
+        serial_.discardInput();
         return;
     }
-    const bool anyConnected = AnyConnected();
-    if (event != SerialPort::EventReceive)
-        return;
-    if (!UseUDP && BufferSerData->value() == 0 && !anyConnected) {
-        MSComm1().setInBufferCount(0);
-        return;
-    }
-    readSerialInput(anyConnected);
+    readAndSend(anyConnected);
 }
 
-void frmDocument::VSPort1_DataReceived() {
-    lightUp(0);
+void SerialToNetwork::virtualPortData() {
     // Bytes nobody will send are discarded, so that they do not hold the application back.
-    if (ignoresSerialInput()) {
-        VSPort1().purge();
+    if (settings_.ignoresSerialInput()) {
+        serial_.discardInput();
         return;
     }
-    readSerialInput(!UseUDP && AnyConnected());
+    readAndSend(!settings_.udp && network_.anyConnected());
 }
 
 // Moves what the port holds into the buffer and on to the network, as often as sending makes
 // room; what still does not fit stays in the port.
-void frmDocument::readSerialInput(bool anyConnected) {
-    if (movingToNetwork_)
+void SerialToNetwork::readAndSend(bool anyConnected) {
+    if (moving_)
         return;
-    QScopedValueRollback guard(movingToNetwork_, true);
-    const bool waiting = WaitForCr->value() != 0;
+    QScopedValueRollback guard(moving_, true);
     bool gotBytes = false;
     for (;;) {
-        if (waiting)
+        if (settings_.waitForTimeout)
             sendPackets(anyConnected);
         else
-            sendHeldSerialBytes(anyConnected);
-        if (readPortInto(MyBuffer.room()) == 0)
+            sendHeld(anyConnected);
+        if (serial_.readInto(buffer_) == 0)
             break;
         gotBytes = true;
     }
-    if (waiting && gotBytes)
-        TxIdleTicks = 0;
-    if (!MyBuffer.isEmpty())
+    if (settings_.waitForTimeout && gotBytes)
+        txIdleTicks_ = 0;
+    if (!buffer_.isEmpty())
         SessionHeartbeat::instance().wake();
 }
 
-int frmDocument::readPortInto(int room) {
-    if (room <= 0)
-        return 0;
-    if (chkVPort->value() == 1) {
-        const int size = qMin(VSPort1().bytesWaiting(), room);
-        if (size <= 0)
-            return 0;
-        QByteArray bytes(size, Qt::Uninitialized);
-        const int got = VSPort1().read(bytes.data(), size);
-        return MyBuffer.append(bytes.constData(), got);
-    }
-    if (!MSComm1().portOpen() || MSComm1().inBufferCount() == 0)
-        return 0;
-    return MyBuffer.append(MSComm1().input(room));
-}
-
 // Without waiting: everything held goes out at once.
-void frmDocument::sendHeldSerialBytes(bool anyConnected) {
-    if (MyBuffer.isEmpty())
+void SerialToNetwork::sendHeld(bool anyConnected) {
+    if (buffer_.isEmpty())
         return;
-    if (UseUDP)
-        sendOnUdp(MyBuffer.count());
-    else if (BufferSerData->value() == 0 || anyConnected)
-        fanOutSend(MyBuffer.count());
+    if (settings_.udp)
+        sendOnUdp(buffer_.count());
+    else if (anyConnected || !keepsWhileUnconnected())
+        fanOut(buffer_.count());
 }
 
 // Waiting for the timeout: only whole packets go out now; the rest waits for the timer.
-void frmDocument::sendPackets(bool anyConnected) {
+void SerialToNetwork::sendPackets(bool anyConnected) {
     const int packet = packetSize();
-    if (UseUDP) {
-        while (MyBuffer.count() >= packet)
-            sendOnUdp(packet);
+    if (!settings_.udp && !anyConnected && keepsWhileUnconnected())
         return;
-    }
-    if (BufferSerData->value() != 0 && !anyConnected)
-        return;
-    while (MyBuffer.count() >= packet) {
-        if (!fanOutSend(packet))
+    while (buffer_.count() >= packet) {
+        if (!(settings_.udp ? sendOnUdp(packet) : fanOut(packet)))
             break;
     }
 }
 
-// Sends up to size bytes from the front of the buffer to the fan-out targets. One target takes
-// what its send queue has room for and the rest stays held (nothing is lost); several targets
-// each get what fits, and a client whose queue is full misses the rest, so that one stalled
-// client does not stall the others. With no target the bytes are sent to nobody (dropped).
-// Returns whether any bytes left the buffer.
-bool frmDocument::fanOutSend(int size) {
-    const std::vector<int> targets = fanOutTargets();
-    if (targets.size() == 1) {
-        Socket& socket = Winsock1().at(targets.front());
-        const int n = static_cast<int>(qMin<qint64>(size, socket.sendRoom()));
-        if (n <= 0)
-            return false;
-        const QByteArray bytes = MyBuffer.peek(n);
-        qint64 taken = 0;
-        socket.SendData(bytes, &taken);
-        MyBuffer.discard(static_cast<int>(taken));
-        return taken > 0;
+// Sends up to size bytes from the front of the buffer to every target, as many as all of them
+// have room for, so that each gets the same bytes and none gets a hole; the rest stays held.
+// With no target the bytes go to nobody (they are dropped). Returns whether bytes left.
+bool SerialToNetwork::fanOut(int size) {
+    const std::vector<int> to = targets();
+    if (to.empty()) {
+        buffer_.discard(size);
+        return size > 0;
     }
-    int n = size;
-    const QByteArray bytes = MyBuffer.take(n);
-    for (int index : targets) {
-        qint64 taken = 0;
-        Winsock1().at(index).SendData(bytes, &taken);
-        noteSlowClient(index, bytes.size() - taken);
-    }
-    return n > 0;
+    qint64 room = size;
+    for (int index : to)
+        room = std::min(room, network_.socket(index).sendRoom());
+    if (room <= 0)
+        return false;
+    const QByteArray bytes = buffer_.peek(int(room));
+    for (int index : to)
+        network_.socket(index).SendData(bytes);
+    buffer_.discard(int(room));
+    return true;
 }
 
-void frmDocument::sendOnUdp(int size) {
-    int n = size;
-    const QByteArray bytes = MyBuffer.take(n);
-    if (!bytes.isEmpty())
-        Winsock1().at(0).SendData(bytes);
+// One datagram of what the socket has room for; a socket that refuses holds the bytes.
+bool SerialToNetwork::sendOnUdp(int size) {
+    Socket& socket = network_.socket(0);
+    const int n = int(std::min<qint64>(size, socket.sendRoom()));
+    if (n <= 0)
+        return false;
+    qint64 taken = 0;
+    socket.SendData(buffer_.peek(n), &taken);
+    buffer_.discard(int(taken));
+    return taken > 0;
 }
 
-double frmDocument::timeoutValue() const {
-    return Val(txtTimeoutValue->text());
+bool SerialToNetwork::sendAll() {
+    return settings_.udp ? sendOnUdp(buffer_.count()) : fanOut(buffer_.count());
 }
 
-// The heartbeat's flush of held bytes once no byte has come for longer than the timeout.
-void frmDocument::transmitTimeoutStep() {
-    ++TxIdleTicks;
-    if (double(TxIdleTicks) * double(SessionHeartbeat::interval.count()) <= timeoutValue())
+// Held bytes go out once no byte has come for longer than the timeout; with nobody connected
+// they are dropped unless they are to be kept.
+void SerialToNetwork::timeoutStep() {
+    ++txIdleTicks_;
+    network_.checkStalls(targets(), !buffer_.isEmpty());
+    if (double(txIdleTicks_) * double(SessionHeartbeat::interval.count()) <= settings_.timeoutMs)
         return;
-    if (UseUDP)
-        sendOnUdp(MyBuffer.count());
-    else if (AnyConnected())
-        fanOutSend(MyBuffer.count()); // what a full send queue did not take stays held
-    else if (BufferSerData->value() == 0)
-        MyBuffer.clear();
-    TxIdleTicks = 0;
+    if (settings_.udp || network_.anyConnected())
+        sendAll();
+    else if (!keepsWhileUnconnected())
+        buffer_.clear();
+    txIdleTicks_ = 0;
 }
 
-// A socket took bytes off its send queue: send what is held and read on from the port.
-void frmDocument::resumeSerialToNetwork() {
-    if (!isActive() || UseUDP || ignoresSerialInput() || !AnyConnected())
+void SerialToNetwork::resume() {
+    if (settings_.ignoresSerialInput())
         return;
-    readSerialInput(true);
+    const bool anyConnected = network_.anyConnected();
+    if (!settings_.udp && !anyConnected)
+        return;
+    readAndSend(anyConnected);
+}
+
+void SerialToNetwork::dropHeldForConnect() {
+    if (buffer_.isEmpty() || settings_.bufferSerialData)
+        return;
+    sink_.logError(
+        QStringLiteral("The connection was not made: %1 bytes the application wrote are dropped")
+            .arg(buffer_.count()));
+    buffer_.clear();
+    // The application may have more waiting; it goes the way of unconnected input now.
+    readAndSend(false);
+}
+
+bool SerialToNetwork::needsTicks() const {
+    return !buffer_.isEmpty() &&
+           (settings_.udp || network_.anyConnected() || !keepsWhileUnconnected());
 }

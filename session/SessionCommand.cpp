@@ -146,7 +146,7 @@ bool executeSessionCommand(frmDocument& session, const QString& command) {
         selectEntry(session.Combo1[2], parsed.dataBits);
         selectEntry(session.Combo1[3], parsed.stopBits);
         // A text the port refuses changes nothing there; the lists keep the new selection.
-        session.MSComm1().setSettings(settingsFromLists(session));
+        session.setLineSettings(settingsFromLists(session));
         return true;
     case SessionCommand::Kind::Unknown:
         break;

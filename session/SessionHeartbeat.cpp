@@ -9,7 +9,7 @@ SessionHeartbeat& SessionHeartbeat::instance() {
 
 SessionHeartbeat::SessionHeartbeat() {
     timer_.setInterval(interval);
-    connect(&timer_, &QTimer::timeout, this, &SessionHeartbeat::onTimeout);
+    connect(&timer_, &QTimer::timeout, this, &SessionHeartbeat::tick);
 }
 
 void SessionHeartbeat::join(const void* key, Member member) {
@@ -31,7 +31,7 @@ void SessionHeartbeat::hold(bool held) {
         timer_.stop();
 }
 
-void SessionHeartbeat::onTimeout() {
+void SessionHeartbeat::tick() {
     // A tick may close a session (and so leave): walk a copy of the keys.
     std::vector<const void*> keys;
     keys.reserve(members_.size());

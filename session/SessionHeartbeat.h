@@ -29,10 +29,11 @@ public:
     bool isRunning() const { return timer_.isActive(); }
     // While held the timer does not run, so that tests call the ticks themselves.
     void hold(bool held);
+    // What the timer fires: every member's tick; the timer stops when none needs more.
+    void tick();
 
 private:
     SessionHeartbeat();
-    void onTimeout();
 
     QTimer timer_;
     bool held_ = false;

@@ -1,16 +1,13 @@
 // Status labels and the session's log: every new status caption becomes a log line.
 #include "model/GlobalSettings.h"
 #include "platform/SocketArray.h"
+#include "session/Bridge.h"
 #include "session/ErrorLog.h"
 #include "session/SessionHeartbeat.h"
 #include "session/frmDocument.h"
 #include "text/StringTable.h"
 
 #include <QDateTime>
-
-QString frmDocument::statusText(int labelId, int stateId) const {
-    return LoadResString(labelId) + QLatin1Char(' ') + LoadResString(stateId);
-}
 
 void frmDocument::setStatus(int index, const QString& caption) {
     StatusBar1.at(index)->setCaption(caption);
@@ -40,29 +37,21 @@ void frmDocument::lightUp(int index) {
     SessionHeartbeat::instance().wake();
 }
 
-// An idle session sleeps: the tick has work only for lit lights, held bytes and, with pings
-// on, the quiet-tick count of an active TCP session.
+// An idle session sleeps: the tick has work only for lit lights and for a running engine
+// that has something to do on it.
 bool frmDocument::needsTicks() const {
+    const Bridge* bridge = running();
     return Shape1[0]->fillColor() != kGreen || Shape1[1]->fillColor() != kGreen ||
-           !MyBuffer.isEmpty() || !SerialOutBuffer.isEmpty() ||
-           (active_ && !UseUDP && globals().PingEnabled != 0);
+           (bridge && bridge->needsTicks());
 }
 
-// The heartbeat tick, in its order: lights, serial output, then either the flush of held
-// serial bytes or, with nothing held, the link monitor.
+// The heartbeat tick: the lights, then the running engine's part.
 void frmDocument::Timer2_Timer() {
     if (++lightTicks_ >= 3) {
         Shape1[0]->setFillColor(kGreen);
         Shape1[1]->setFillColor(kGreen);
         lightTicks_ = 0;
     }
-    virtualPortFull_ = false; // at the latest now, look again whether the pty takes bytes
-    moveNetworkToSerial();
-    if (MyBuffer.isEmpty()) {
-        linkMonitor_.tick();
-    } else {
-        transmitTimeoutStep();
-    }
-    // Bytes left in the port while the send queue was full go on here at the latest.
-    resumeSerialToNetwork();
+    if (Bridge* bridge = running())
+        bridge->tick();
 }

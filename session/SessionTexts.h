@@ -1,6 +1,10 @@
 #pragma once
 // Ids of the texts the session engine shows in its status labels and captions.
 
+#include "text/StringTable.h"
+
+#include <QString>
+
 namespace SessionText {
 enum : int {
     VirtualPortNotClosed = 5084,
@@ -25,4 +29,14 @@ enum : int {
     New = 5119,
     Rs232ToTcpIp = 5120,
 };
+
+// A status caption: the label's text, a blank and the state's text.
+inline QString statusText(int labelId, int stateId) {
+    return LoadResString(labelId) + QLatin1Char(' ') + LoadResString(stateId);
+}
+
+// A label's error caption with the failing component's description.
+inline QString errorText(int labelId, const QString& description) {
+    return statusText(labelId, ErrorDash) + QLatin1Char(' ') + description;
+}
 } // namespace SessionText

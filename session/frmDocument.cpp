@@ -9,19 +9,16 @@
 #include "platform/SerialPort.h"
 #include "platform/SocketArray.h"
 #include "platform/VirtualPort.h"
+#include "session/Bridge.h"
 #include "session/SessionHeartbeat.h"
 #include "session/dialogs/SessionDialogs.h"
 #include "text/LoadResource.h"
 #include "text/StringTable.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 constexpr int kComPorts = 1024;
 constexpr int kMaxPort = 65535;
-constexpr auto kReconnectInterval = 5000ms;
-constexpr auto kDeviceReopenInterval = 5000ms;
 
 // String ids of the window's texts.
 enum TextId {
@@ -60,8 +57,7 @@ frmDocument::frmDocument(Host& host, SessionComponents components, QObject* pare
     , components_(std::move(components)) {
     createControls();
     connectHandlers();
-    Timer1.setInterval(kReconnectInterval);
-    SerialReopenTimer.setInterval(kDeviceReopenInterval);
+    connectLiveSettings();
     connectComponents();
     SessionHeartbeat::instance().join(this, {[this] { Timer2_Timer(); },
                                              [this] {
@@ -81,27 +77,51 @@ frmDocument::~frmDocument() {
     SessionHeartbeat::instance().leave(this);
 }
 
+// The components' events reach the running engine through the window's handlers; events of
+// an activation that ended, or that come while one is being made, find no engine.
 void frmDocument::connectComponents() {
     connect(&MSComm1(), &SerialPort::OnComm, this, &frmDocument::MSComm1_OnComm);
-    connect(&MSComm1(), &SerialPort::transmitRoom, this, &frmDocument::moveNetworkToSerial);
+    connect(&MSComm1(), &SerialPort::transmitRoom, this, [this] {
+        if (Bridge* bridge = running())
+            bridge->networkToSerial().portHasRoom();
+    });
     connect(&VSPort1(), &VirtualPort::dataReceived, this, &frmDocument::VSPort1_DataReceived);
     connect(&VSPort1(), &VirtualPort::openClose, this, &frmDocument::VSPort1_OpenClose);
     connect(&VSPort1(), &VirtualPort::writeRoom, this, [this] {
-        virtualPortFull_ = false;
-        moveNetworkToSerial();
+        if (Bridge* bridge = running())
+            bridge->networkToSerial().portHasRoom();
     });
     SocketArray& sockets = Winsock1();
     connect(&sockets, &SocketArray::connected, this, &frmDocument::Winsock1_Connect);
     connect(&sockets, &SocketArray::connectionRequest, this,
             &frmDocument::Winsock1_ConnectionRequest);
-    connect(&sockets, &SocketArray::closed, this, &frmDocument::onSocketClosed);
+    connect(&sockets, &SocketArray::closed, this, [this](int index) {
+        if (Bridge* bridge = running())
+            bridge->network().peerClosed(index);
+    });
     connect(&sockets, &SocketArray::error, this, &frmDocument::Winsock1_Error);
     connect(&sockets, &SocketArray::dataArrival, this,
             [this](int index, qint64) { Winsock1_DataArrival(index); });
-    connect(&sockets, &SocketArray::bytesSent, this,
-            [this](int, qint64) { resumeSerialToNetwork(); });
-    connect(&Timer1, &QTimer::timeout, this, &frmDocument::Timer1_Timer);
-    connect(&SerialReopenTimer, &QTimer::timeout, this, &frmDocument::SerialReopenTimer_Timer);
+    connect(&sockets, &SocketArray::bytesSent, this, [this](int, qint64) {
+        if (Bridge* bridge = running())
+            bridge->serialToNetwork().resume();
+    });
+}
+
+// The check boxes and the time-out that the data path reads while running.
+void frmDocument::connectLiveSettings() {
+    connect(BufferSerData, &CheckBox::clicked, this, [this] {
+        if (bridge_)
+            bridge_->setBufferSerialData(BufferSerData->value() != 0);
+    });
+    connect(WaitForCr, &CheckBox::clicked, this, [this] {
+        if (bridge_)
+            bridge_->setWaitForTimeout(WaitForCr->value() != 0);
+    });
+    connect(txtTimeoutValue, &TextBox::textChanged, this, [this] {
+        if (bridge_)
+            bridge_->setTimeoutValue(Val(txtTimeoutValue->text()));
+    });
 }
 
 void frmDocument::createControls() {
@@ -197,8 +217,8 @@ void frmDocument::Form_Load() {
         }
     }
     TCPOption[0]->setValue(true);
-    options.AllowMultiConnect = 1;
-    options.ConnectOnVirtualOpen = 1;
+    options_.AllowMultiConnect = 1;
+    options_.ConnectOnVirtualOpen = 1;
 }
 
 void frmDocument::fillLists() {
@@ -231,15 +251,17 @@ void frmDocument::fillLists() {
 }
 
 void frmDocument::Getstatus() {
-    static_cast<IoOptions&>(optionExchange()) = options;
+    static_cast<IoOptions&>(optionExchange()) = options_;
 }
 
 void frmDocument::UpdateStatus() {
-    options = optionExchange();
+    setIoOptions(optionExchange());
 }
 
-long frmDocument::MaxSocketIndex() const {
-    return Winsock1().maxIndex();
+void frmDocument::setIoOptions(const IoOptions& options) {
+    options_ = options;
+    if (bridge_)
+        bridge_->setOptions(options_);
 }
 
 bool frmDocument::isActive() const {
@@ -288,11 +310,15 @@ void frmDocument::Frame2_DblClick() {
     host_.messageBox(list, LoadResString(IdConnectedClients));
 }
 
+void frmDocument::setLineSettings(const QString& settings) {
+    // A text the port refuses changes nothing there.
+    if (MSComm1().setSettings(settings) && bridge_)
+        bridge_->setLineSettings(settings);
+}
+
 void frmDocument::Form_Unload() {
     SessionHeartbeat::instance().leave(this);
-    Timer1.stop();
-    SerialReopenTimer.stop();
-    linkMonitor_.reset();
+    bridge_.reset();
     MSComm1().disconnect(this);
     VSPort1().disconnect(this);
     Winsock1().disconnect(this);
@@ -301,12 +327,4 @@ void frmDocument::Form_Unload() {
         MSComm1().setPortOpen(false);
     for (int i = 0; i <= MaxSocketIndex(); ++i)
         Winsock1().at(i).Close();
-}
-
-bool frmDocument::monitorActive() const {
-    return isActive() && !UseUDP;
-}
-
-Socket& frmDocument::socket(int index) {
-    return Winsock1().at(index);
 }

@@ -1,22 +1,24 @@
 #pragma once
 // The session window: one bridge between a serial (or virtual) port and one network endpoint.
-// Its controls hold the session's settings, its fields the session's runtime state, and its
-// public methods are the session's operations. Views show it; the headless mode runs it alone.
+// Its controls hold the session's settings and its public methods are the session's
+// operations; what runs while the session is active is a Bridge, created by the activation
+// and destroyed by the deactivation, to which the window's event handlers forward. Views show
+// the window; the headless mode runs it alone.
 
 #include "model/Form.h"
-#include "session/LinkMonitor.h"
 #include "session/OptionExchange.h"
-#include "session/TransferBuffer.h"
+#include "session/SessionSettings.h"
+#include "session/StatusSink.h"
 
-#include <QTimer>
 #include <array>
 #include <memory>
-#include <vector>
 
+class Bridge;
 class Host;
 class SerialPort;
 class VirtualPort;
 class SocketArray;
+class TransferBuffer;
 
 // The port and socket components a session works with. Tests hand in doubles.
 struct SessionComponents {
@@ -32,7 +34,7 @@ struct SessionComponents {
     static SessionComponents linuxComponents();
 };
 
-class frmDocument : public Form, private LinkMonitorSession {
+class frmDocument : public Form, private StatusSink {
     Q_OBJECT
 public:
     explicit frmDocument(Host& host, QObject* parent = nullptr);
@@ -66,17 +68,22 @@ public:
     std::array<Label*, 7> SerialLabels; // captions of the serial lists
     Label* lblTimeout;
 
-    // Runtime state.
+    // Runtime state of the window.
     bool UseUDP = false;
     int TCPOptionValue = 0; // the runtime TCPOption field: 0 client, 1 server
     int ActiveConnector = 0;
     QString LocalIPAddress;
-    // Quiet ticks counted by the link monitor since its last pass or the last data arrival.
-    int PingTicks() const { return linkMonitor_.PingTicks(); }
-    LinkMonitor& linkMonitor() { return linkMonitor_; }
-    long TxIdleTicks = 0;
-    long ConnectedClients = 0;
-    IoOptions options; // AllowMultiConnect ... PasswordPromptResponse
+    // The nine I/O options (AllowMultiConnect ... PasswordPromptResponse); a running session
+    // takes a change at once.
+    const IoOptions& ioOptions() const { return options_; }
+    void setIoOptions(const IoOptions& options);
+
+    // The activation's engine: null while the session is inactive.
+    Bridge* bridge() const { return bridge_.get(); }
+    // What the engine holds, read by name; 0 while inactive.
+    long ConnectedClients() const;
+    int PingTicks() const;
+    long TxIdleTicks() const;
     // Highest index of the loaded socket elements; loops over sockets run from 0 to it.
     long MaxSocketIndex() const;
 
@@ -85,33 +92,30 @@ public:
     VirtualPort& VSPort1() const { return *components_.virtualPort; }
     SocketArray& Winsock1() const { return *components_.sockets; }
 
-    QTimer Timer1; // client reconnect, 5000 ms, off until a client connection closes
-    // Reopens a serial device that went away, every 5 s while the session is active.
-    QTimer SerialReopenTimer;
-
-    // The two transfer buffers, sized at every activation.
-    TransferBuffer MyBuffer;        // serial -> network
-    TransferBuffer SerialOutBuffer; // network -> serial
-    int Add2MyBuffer(const QByteArray& bytes) { return MyBuffer.append(bytes); }
-    QByteArray ReadFromMyBuffer(int& NumBytes) { return MyBuffer.take(NumBytes); }
-    int Add2SerialOutBuffer(const QByteArray& bytes) { return SerialOutBuffer.append(bytes); }
-    QByteArray ReadFromSerialOutBuffer(int& NumBytes) { return SerialOutBuffer.take(NumBytes); }
-
-    // What was lost where no sender could be held back, for the log and for tests.
-    struct DropCounts {
-        qint64 udpDatagrams = 0; // received datagrams that did not fit the buffer
-        qint64 udpBytes = 0;
-        qint64 slowClientBytes = 0; // bytes a stalled client missed while others went on
-    };
-    const DropCounts& drops() const { return drops_; }
+    // The two transfer buffers of the running session: serial to network (MyBuffer) and
+    // network to serial (SerialOutBuffer). While inactive they hold nothing and take nothing.
+    int Add2MyBuffer(const QByteArray& bytes);
+    QByteArray ReadFromMyBuffer(int& NumBytes);
+    int Add2SerialOutBuffer(const QByteArray& bytes);
+    QByteArray ReadFromSerialOutBuffer(int& NumBytes);
+    int MyBufferSize() const;
+    int MyBufferCount() const;
+    int SerialOutBufferSize() const;
+    int SerialOutBufferCount() const;
 
     // Public operations.
     void Getstatus();      // session options -> exchange block
     void UpdateStatus();   // exchange block -> session options
     void Command1_Click(); // activate / deactivate toggle
+    // Activates the session as the start-up does for a session stored active. Unlike a click,
+    // a device or a local address that is not there yet does not end it: the session shows
+    // why and tries again every 5 s, as an active session (De-Activate stops it).
+    void AutoActivate();
     void TCPOption_Click(int index);
     void Command3_Click();  // Set Window Name
     void Frame2_DblClick(); // connected clients list
+    // Gives the serial port new line settings, now and at its next open.
+    void setLineSettings(const QString& settings);
     // The window closes: its port, virtual port and connections are released now, without the
     // deactivation steps, even though the object itself may be freed later.
     void Form_Unload();
@@ -130,7 +134,6 @@ public:
     void Winsock1_DataArrival(int index);
     void Timer1_Timer(); // client reconnect
     void Timer2_Timer(); // the 50 ms heartbeat tick
-    void SerialReopenTimer_Timer();
 
     // The session is active exactly when Command1 shows "De-Activate".
     bool isActive() const;
@@ -146,6 +149,7 @@ signals:
 private:
     void createControls();
     void connectHandlers();
+    void connectLiveSettings();
     void connectComponents();
     void Form_Load();
     void fillLists();
@@ -153,68 +157,32 @@ private:
     void PortNumber_Change();
 
     // Activation (SessionActivation.cpp).
-    void activate();
+    void activate(bool waitIfMissing);
     void deactivate();
-    bool openSerialSide();
-    bool openNetworkSide(double port);
-    void rollBackSerialSide();
-    void sizeTransferBuffers();
+    bool validNetworkSettings(double port);
+    SessionSettings takeSettings(double port) const;
     void setConfigurationEnabled(bool enabled);
     void setActiveCaption();
     QString serialSettingsString() const;
 
-    // Serial to network (SerialToNetwork.cpp).
-    bool ignoresSerialInput() const;
-    bool AnyConnected() const;
-    std::vector<int> fanOutTargets() const;
-    void readSerialInput(bool anyConnected);
-    int readPortInto(int room);
-    void sendHeldSerialBytes(bool anyConnected);
-    void sendPackets(bool anyConnected);
-    bool fanOutSend(int size);
-    void sendOnUdp(int size);
-    void transmitTimeoutStep();
-    void resumeSerialToNetwork();
-    double timeoutValue() const;
+    // The engine while it moves bytes; null before it starts and after it stops.
+    Bridge* running() const;
+    TransferBuffer* myBuffer() const;
+    TransferBuffer* serialOutBuffer() const;
 
-    // Network to serial (NetworkToSerial.cpp).
-    bool dropsNetworkInput(int index) const;
-    void takeNetworkInput(int index);
-    void SerialOutputStep();
-    void moveNetworkToSerial();
-    bool pullWaitingNetworkInput();
-
-    // Connections and device recovery (SessionConnections.cpp).
-    QString clientCountText() const;
-    void onSocketClosed(int index);
-    void serialDeviceGone();
-    void noteSlowClient(int index, qint64 missed);
-
-    // Status and log (SessionLog.cpp).
-    QString statusText(int labelId, int stateId) const;
+    // Status, log and lights (SessionLog.cpp).
     QString errorLogLine(const QString& Desc) const;
     void lightUp(int index);
     bool needsTicks() const;
-
-    // What the link monitor sees of this session.
-    bool monitorActive() const override;
-    int maxSocketIndex() const override { return MaxSocketIndex(); }
-    Socket& socket(int index) override;
-    void closeSocket(int index) override { Winsock1_Close(index); }
+    void showStatus(Side side, const QString& caption) override { setStatus(side, caption); }
     void logError(const QString& description) override { LogErrors(description); }
+    void showActivity(Side side) override { lightUp(side); }
 
     Host& host_;
     SessionComponents components_;
+    IoOptions options_;
     QString linkTopic_;
-    DropCounts drops_;
-    LinkMonitor linkMonitor_{*this, this};
+    std::unique_ptr<Bridge> bridge_;
     int lightTicks_ = 0;
-    bool closing_ = false;             // the close handler's re-entry flag
-    bool active_ = false;              // Command1 shows "De-Activate"
-    bool movingToSerial_ = false;      // network-to-serial pass under way
-    bool moveToSerialAgain_ = false;   // asked for again while it was under way
-    bool virtualPortFull_ = false;     // the pty took less than offered; wait for its room
-    bool movingToNetwork_ = false;     // serial-to-network pass under way
-    std::vector<int> stalledClients_;  // clients whose stall was logged, until they take again
-    std::vector<int> closeAfterDrain_; // peers that closed while their bytes were held back
+    bool active_ = false; // Command1 shows "De-Activate"
 };

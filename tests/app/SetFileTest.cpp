@@ -62,7 +62,7 @@ TEST_F(SetFileTest, OddValuesFollowTheReadingRules) {
     EXPECT_EQ(a->Combo2->listIndex(), 0);  // refused, keeps the new-window value
     EXPECT_EQ(a->Combo1[1]->listIndex(), 0);
     EXPECT_EQ(a->Combo1[0]->listIndex(), 0); // missing BaudRate reads as index 0
-    EXPECT_EQ(a->options.UserPrompt, QStringLiteral("Username:"));
+    EXPECT_EQ(a->ioOptions().UserPrompt, QStringLiteral("Username:"));
     EXPECT_EQ(main->documents()[1]->chkVPort->value(), 0);
     EXPECT_EQ(main->documents()[2]->txtTimeoutValue->text(), QStringLiteral("0"));
     // Only exactly 1 marks a session for activation; "1x" reads as 1.

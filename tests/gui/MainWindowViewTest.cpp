@@ -203,13 +203,12 @@ TEST_F(MainWindowViewTest, MinimizingHidesInTheTrayAndTheTrayBringsItBackBehindI
 TEST_F(MainWindowViewTest, ASessionDialogClosedByItsFrameChangesNothing) {
     frmDocument& doc = *main->documents()[0];
     doc.TCPOption[1]->click();
-    doc.options.ServerSerialOptions = 0;
     onNextDialog([](QDialog& dialog) {
         dialog.findChildren<QRadioButton*>().at(4)->click(); // "Ignore inbound serial data"
         dialog.close();
     });
     showIoOptions(doc, host);
-    EXPECT_EQ(doc.options.ServerSerialOptions, 0);
+    EXPECT_EQ(doc.ioOptions().ServerSerialOptions, 0);
 }
 
 TEST_F(MainWindowViewTest, AnExitWhileADialogIsOpenWaitsForTheDialogToClose) {

@@ -47,9 +47,8 @@ TEST_F(ActivationTest, RealPortOpensWithTheChosenLineSettingsAndDeactivates) {
     ASSERT_TRUE(doc->isActive()) << status(0).toStdString() << status(1).toStdString();
     const SerialPort& port = doc->MSComm1();
     EXPECT_EQ(std::tuple(port.settings(), port.handshaking(), port.lineSwitch(),
-                         port.outBufferSize(), doc->MyBuffer.capacity(),
-                         doc->SerialOutBuffer.capacity(), doc->Combo1[5]->enabled(),
-                         doc->caption()),
+                         port.outBufferSize(), doc->MyBufferSize(), doc->SerialOutBufferSize(),
+                         doc->Combo1[5]->enabled(), doc->caption()),
               std::tuple(QStringLiteral("1200,M,7,2"), 2, false, 8192, 8192, 8192, false,
                          QStringLiteral("COM4 - RS232 to TCP/IP")));
     EXPECT_GT(listeningPort(), 0);
@@ -116,6 +115,42 @@ TEST_F(ActivationTest, UdpAndDeferredClientsBecomeActive) {
     EXPECT_TRUE(waitUntil([&] { return socket(0).State() == 7; }));
     app.reset();
     EXPECT_TRUE(waitUntil([&] { return socket(0).State() == 0; }));
+}
+
+// A session stored active comes up by itself: at start a missing device or a local address
+// that is not up yet makes it wait, saying why, until both are there; De-Activate stops it.
+TEST_F(ActivationTest, AutoActivateWaitsForTheDeviceAndTheLocalAddress) {
+    serialPort(9);
+    server();
+    doc->AutoActivate();
+    EXPECT_TRUE(doc->isActive() && doc->bridge()->isWaiting());
+    EXPECT_TRUE(status(0).startsWith(QStringLiteral("COM Status: Error - COM9")) &&
+                status(0).endsWith(QStringLiteral(" - trying again every 5 s")))
+        << status(0).toStdString();
+    doc->bridge()->retryTick();
+    EXPECT_TRUE(doc->bridge()->isWaiting());
+    TestPty pty = device(9);
+    doc->bridge()->retryTick();
+    EXPECT_EQ(std::tuple(doc->bridge()->isWaiting(), status(0), status(1)),
+              std::tuple(false, QStringLiteral("COM Status: Open"),
+                         QStringLiteral("TCP/IP Status: Listening...")));
+    auto peer = connectedPeer(listeningPort());
+    peer->write("through");
+    EXPECT_EQ(readExactly(pty.master.get(), 7), QByteArray("through"));
+
+    doc = std::make_unique<frmDocument>(host);
+    TestPty other = device(10);
+    serialPort(10);
+    server();
+    doc->LocalIP->setText(QStringLiteral("192.0.2.1")); // no interface has it
+    doc->AutoActivate();
+    EXPECT_TRUE(doc->isActive() && doc->bridge()->isWaiting() && doc->MSComm1().portOpen());
+    EXPECT_TRUE(status(1).startsWith(QStringLiteral("TCP/IP Status: Error - ")) &&
+                status(1).endsWith(QStringLiteral(" - trying again every 5 s")))
+        << status(1).toStdString();
+    activate();
+    EXPECT_EQ(std::tuple(doc->isActive(), doc->MSComm1().portOpen(), status(0)),
+              std::tuple(false, false, QStringLiteral("COM Status: Closed")));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "platform/SerialPort.h"
 #include "platform/SocketArray.h"
 #include "platform/VirtualPort.h"
+#include "session/Bridge.h"
 #include "session/SessionHeartbeat.h"
 #include "session/frmDocument.h"
 #include "tests/platform/PortTestSupport.h"
@@ -16,6 +17,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -57,6 +59,12 @@ protected:
         doc->PortNumber->setText(QString::number(port));
     }
     void activate() { doc->Command1_Click(); }
+    // Changes the session's I/O options as the option dialogs do.
+    void options(const std::function<void(IoOptions&)>& change) {
+        IoOptions options = doc->ioOptions();
+        change(options);
+        doc->setIoOptions(options);
+    }
     // Active on the virtual port COMn: a server, or a client that connects at once.
     void virtualServer(int n) {
         virtualPort(n);
@@ -65,7 +73,7 @@ protected:
     }
     void virtualClient(int n, int port) {
         virtualPort(n);
-        doc->options.ConnectOnVirtualOpen = 0;
+        options([](IoOptions& o) { o.ConnectOnVirtualOpen = 0; });
         client(port);
         activate();
     }

@@ -63,7 +63,7 @@ protected:
 // Only OK stores; Cancel and a close by the frame leave the options as they were, also right
 // after an OK has left its answer in the exchange block.
 TEST_F(SessionDialogsTest, OnlyOkStoresTheOptions) {
-    IoOptions start = doc->options; // multiple clients, connect on virtual open
+    IoOptions start = doc->ioOptions(); // multiple clients, connect on virtual open
     start.ServerTCPOptions = 2;
     IoOptions changed;
     changed.ServerSerialOptions = 1;
@@ -71,7 +71,7 @@ TEST_F(SessionDialogsTest, OnlyOkStoresTheOptions) {
     changed.UserPrompt = QStringLiteral("login:");
     changed.PasswordPromptResponse = QStringLiteral("hunter2");
     for (const Close close : {Close::Cancel, Close::Ok, Close::Frame}) {
-        doc->options = start;
+        doc->setIoOptions(start);
         doc->TCPOption[1]->click();
         answer<frmServerOptions>(
             [](frmServerOptions& d) {
@@ -98,7 +98,8 @@ TEST_F(SessionDialogsTest, OnlyOkStoresTheOptions) {
             },
             close);
         showLoginOptions(*doc, host);
-        EXPECT_EQ(doc->options, close == Close::Ok ? changed : start) << static_cast<int>(close);
+        EXPECT_EQ(doc->ioOptions(), close == Close::Ok ? changed : start)
+            << static_cast<int>(close);
     }
 }
 

@@ -1,0 +1,49 @@
+#pragma once
+// Network to serial: bytes received on the sockets go through the network-to-serial buffer to
+// the serial port or the virtual port. A socket gives only what the buffer has room for, so a
+// slow port holds the TCP sender back instead of losing bytes. The output step runs on every
+// heartbeat tick, and also at once when bytes arrive and when the port has room again.
+
+#include "session/TransferBuffer.h"
+
+#include <QtGlobal>
+
+class NetworkSide;
+class SerialSide;
+struct SessionSettings;
+
+class NetworkToSerial {
+public:
+    NetworkToSerial(const SessionSettings& settings, SerialSide& serial, NetworkSide& network);
+
+    TransferBuffer& buffer() { return buffer_; }
+    const TransferBuffer& buffer() const { return buffer_; }
+    // Received datagrams that did not fit the buffer (a UDP sender cannot be held back).
+    qint64 droppedDatagrams() const { return droppedDatagrams_; }
+
+    // Bytes arrived on socket index.
+    void dataArrival(int index);
+    // The output step, then more from sockets that still hold bytes, for as long as both move.
+    void move();
+    // The port takes bytes again.
+    void portHasRoom();
+    // The heartbeat's serial output step.
+    void tick();
+    // Whether held bytes can go anywhere on a tick.
+    bool needsTicks() const;
+
+private:
+    bool dropsInputOf(int index) const;
+    void takeInput(int index);
+    void outputStep();
+    bool pullWaitingInput();
+
+    const SessionSettings& settings_;
+    SerialSide& serial_;
+    NetworkSide& network_;
+    TransferBuffer buffer_;
+    qint64 droppedDatagrams_ = 0;
+    bool moving_ = false;    // a pass is under way
+    bool moveAgain_ = false; // asked for again while it was under way
+    bool portFull_ = false;  // the port took less than offered; wait for its room
+};

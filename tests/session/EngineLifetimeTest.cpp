@@ -1,0 +1,74 @@
+// What belongs to one activation ends with it: nothing of an old activation acts on a new one
+// or on an inactive session, and idle sessions let the shared heartbeat sleep.
+#include "tests/session/SessionFixture.h"
+
+namespace {
+
+class EngineLifetimeTest : public SessionFixture {};
+
+// A peer that closed while its bytes were held back neither closes the connection of a quick
+// re-activation nor keeps a deactivated client reconnecting.
+TEST_F(EngineLifetimeTest, NothingOfAnActivationActsOnTheNext) {
+    doc->Combo1[5]->setListIndex(0); // 1024-byte buffers
+    doc->BufferSerData->setValue(1); // held while no application has the port
+    PeerServer peer;
+    virtualClient(30, peer.port());
+    std::unique_ptr<QTcpSocket> first(peer.nextConnection());
+    ASSERT_TRUE(first);
+    first->write(patternBytes(32 * 1024));
+    first->disconnectFromHost();
+    ASSERT_TRUE(waitUntil([&] { return doc->SerialOutBufferCount() == 1024; }));
+    ASSERT_TRUE(waitUntil([&] { return socket(0).State() != 7; })) << "closed, bytes held";
+
+    activate(); // De-Activate and Activate again at once
+    activate();
+    std::unique_ptr<QTcpSocket> second(peer.nextConnection());
+    ASSERT_TRUE(second);
+    ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 7; }));
+    ticks(3);
+    EXPECT_EQ(std::tuple(socket(0).State(), doc->bridge()->network().isReconnecting(), status(1)),
+              std::tuple(7, false, QStringLiteral("TCP/IP Status: Connected")));
+
+    second->write(patternBytes(32 * 1024));
+    second->disconnectFromHost();
+    ASSERT_TRUE(waitUntil([&] { return doc->SerialOutBufferCount() == 1024; }));
+    ASSERT_TRUE(waitUntil([&] { return socket(0).State() != 7; }));
+    activate();
+    ticks(3);
+    doc->Timer1_Timer();
+    EXPECT_EQ(socket(0).State(), 0) << "an inactive client connects nowhere";
+    EXPECT_TRUE(doc->bridge() == nullptr && doc->SerialOutBufferCount() == 0);
+}
+
+// Sessions with an application on the port and a client connected sleep once their lights are
+// out, and bytes an inactive session once held do not keep the heartbeat going.
+TEST_F(EngineLifetimeTest, IdleSessionsLetTheHeartbeatSleep) {
+    SessionHeartbeat& heartbeat = SessionHeartbeat::instance();
+    std::vector<std::unique_ptr<frmDocument>> sessions;
+    std::vector<UniqueFd> applications;
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    for (int n = 31; n < 41; ++n) {
+        virtualServer(n);
+        applications.push_back(openApplication(n));
+        clients.push_back(connectedPeer(listeningPort()));
+        ASSERT_TRUE(writeAll(applications.back().get(), "up"));
+        EXPECT_EQ(readUntil(*clients.back(), 2), QByteArray("up"));
+        sessions.push_back(std::exchange(doc, std::make_unique<frmDocument>(host)));
+    }
+    client(unusedTcpPort());
+    doc->BufferSerData->setValue(1);
+    TestPty dev = device(41);
+    serialPort(41);
+    activate();
+    ASSERT_TRUE(writeAll(dev.master.get(), "held"));
+    ASSERT_TRUE(waitUntil([&] { return doc->MyBufferCount() == 4; }));
+    activate();
+
+    heartbeat.hold(false);
+    heartbeat.wake();
+    for (int i = 0; i < 3 && heartbeat.isRunning(); ++i)
+        heartbeat.tick();
+    EXPECT_FALSE(heartbeat.isRunning());
+}
+
+} // namespace
