@@ -19,8 +19,9 @@ Bridge::Bridge(const SessionSettings& settings, SerialPort& port, VirtualPort& v
     , linkMonitor_(network_) {
     retryTimer_.setInterval(retryInterval);
     connect(&retryTimer_, &QTimer::timeout, this, &Bridge::retryTick);
-    connect(&network_, &NetworkSide::clientConnected, this, [this] { serialToNetwork_.resume(); });
-    connect(&network_, &NetworkSide::connectFailed, this,
+    connect(&network_.client(), &ClientConnection::connected, this,
+            [this] { serialToNetwork_.resume(); });
+    connect(&network_.client(), &ClientConnection::connectFailed, this,
             [this] { serialToNetwork_.dropHeldForConnect(); });
     connect(&network_, &NetworkSide::drainNeeded, this, [this] { networkToSerial_.move(); });
     connect(&serial_, &SerialSide::reopened, this, [this] { networkToSerial_.move(); });
@@ -123,7 +124,7 @@ void Bridge::virtualPortOpenClose(bool opened) {
         return;
     if (opened)
         networkToSerial_.move(); // bytes held for the application go to it at once
-    network_.followApplication(opened, !serialToNetwork_.buffer().isEmpty());
+    network_.client().followApplication(opened, !serialToNetwork_.buffer().isEmpty());
 }
 
 void Bridge::dataArrival(int index) {

@@ -35,14 +35,8 @@ int clientsWithinDescriptorLimit() {
 NetworkSide::NetworkSide(SocketArray& sockets, const SessionSettings& settings, StatusSink& sink)
     : sockets_(sockets)
     , settings_(settings)
-    , sink_(sink) {
-    reconnectTimer_.setInterval(reconnectInterval);
-    connect(&reconnectTimer_, &QTimer::timeout, this, &NetworkSide::reconnectTick);
-}
-
-Socket& NetworkSide::socket0() const {
-    return sockets_.at(0);
-}
+    , sink_(sink)
+    , client_(sockets.at(0), settings, sink) {}
 
 Socket& NetworkSide::socket(int index) {
     return sockets_.at(index);
@@ -57,7 +51,7 @@ bool NetworkSide::monitorActive() const {
 }
 
 OpenAttempt NetworkSide::open() {
-    Socket& socket = socket0();
+    Socket& socket = sockets_.at(0);
     if (settings_.udp) {
         socket.setProtocol(kUdp);
     } else {
@@ -66,27 +60,7 @@ OpenAttempt NetworkSide::open() {
     }
     // Each connection holds at most one buffer of unsent bytes.
     socket.setSendLimit(settings_.bufferSize);
-    ComponentResult guarded;
-    if (!settings_.server) {
-        socket.setRemoteHost(settings_.remoteHost);
-        socket.setRemotePort(settings_.port);
-        if (!settings_.followsApplication())
-            status(statusText(TcpIpStatus, Connecting));
-        if (settings_.udp)
-            socket.Bind(settings_.port); // a failure here is ignored: sends still go out
-        else if (!settings_.followsApplication())
-            connecting_ = bool(guarded = socket.Connect());
-    } else {
-        clientLimit_ = clientsWithinDescriptorLimit();
-        socket.setLocalPort(settings_.port);
-        if (settings_.udp)
-            socket.setRemotePort(settings_.port);
-        guarded = socket.Bind(settings_.port, settings_.localAddress);
-        if (guarded && !settings_.udp)
-            guarded = socket.Listen();
-        if (guarded)
-            status(statusText(TcpIpStatus, Listening));
-    }
+    const ComponentResult guarded = settings_.server ? listen() : client_.open();
     if (guarded)
         return OpenAttempt::success();
     socket.Close();
@@ -96,16 +70,29 @@ OpenAttempt NetworkSide::open() {
             errorText(TcpIpStatus, guarded.description)};
 }
 
+ComponentResult NetworkSide::listen() {
+    Socket& socket = sockets_.at(0);
+    clientLimit_ = clientsWithinDescriptorLimit();
+    socket.setLocalPort(settings_.port);
+    if (settings_.udp)
+        socket.setRemotePort(settings_.port);
+    ComponentResult result = socket.Bind(settings_.port, settings_.localAddress);
+    if (result && !settings_.udp)
+        result = socket.Listen();
+    if (result)
+        status(statusText(TcpIpStatus, Listening));
+    return result;
+}
+
 void NetworkSide::close() {
-    reconnectTimer_.stop();
+    client_.stop();
     for (int i = 0; i <= maxSocketIndex(); ++i) {
         sockets_.at(i).Close();
         sockets_.at(i).setLocalPort(0);
     }
     connections_.clear();
     connectedClients_ = 0;
-    connecting_ = false;
-    socket0().setProtocol(kTcp);
+    sockets_.at(0).setProtocol(kTcp);
     status(statusText(TcpIpStatus, Closed));
 }
 
@@ -136,7 +123,7 @@ int NetworkSide::firstClient() const {
 }
 
 bool NetworkSide::connectingForApplication() const {
-    return connecting_ && settings_.followsApplication();
+    return client_.isConnecting() && settings_.followsApplication();
 }
 
 QString NetworkSide::clientCountText() const {
@@ -147,20 +134,6 @@ QString NetworkSide::clientCountText() const {
 QString NetworkSide::peerName(int index) const {
     const Socket& socket = sockets_.at(index);
     return socket.RemoteHostIP() + QLatin1Char(':') + QString::number(socket.RemotePort());
-}
-
-void NetworkSide::connectionMade() {
-    reconnectTimer_.stop();
-    connecting_ = false;
-    status(statusText(TcpIpStatus, Connected));
-    emit clientConnected();
-    // The application that started this connection has gone: what it wrote is on its way
-    // now, and the connection follows the port in closing.
-    if (closeAfterConnect_) {
-        closeAfterConnect_ = false;
-        socket0().Close();
-        status(statusText(TcpIpStatus, Closed));
-    }
 }
 
 void NetworkSide::connectionRequest(int requestId) {
@@ -178,7 +151,7 @@ void NetworkSide::connectionRequest(int requestId) {
     ++connectedClients_;
     const int slot = freeSlot();
     Socket& client = sockets_.load(slot);
-    client.setLocalPort(socket0().LocalPort());
+    client.setLocalPort(sockets_.at(0).LocalPort());
     client.setSendLimit(settings_.bufferSize);
     client.Accept(requestId);
     status(clientCountText());
@@ -215,21 +188,14 @@ void NetworkSide::closeConnection(int index) {
         return;
     QScopedValueRollback guard(closing_, true);
     connections_.erase(index);
-    const bool attemptFailed = !settings_.server && connecting_;
-    if (!settings_.server)
-        connecting_ = false;
     sockets_.at(index).Close();
     connectedClients_ = std::max(connectedClients_ - 1, 0L);
-    if (settings_.server) {
-        status(connectedClients_ != 0 ? clientCountText() : statusText(TcpIpStatus, Listening));
-        return;
-    }
-    status(statusText(TcpIpStatus, Closed));
-    // A connection that follows the virtual port is not made again once the application left.
-    if (!settings_.followsApplication() || applicationHolds_)
-        reconnectTimer_.start();
-    if (attemptFailed && settings_.followsApplication())
-        emit connectFailed();
+    if (!settings_.server)
+        client_.closed();
+    else if (connectedClients_ != 0)
+        status(clientCountText());
+    else
+        status(statusText(TcpIpStatus, Listening));
 }
 
 void NetworkSide::closeDrained() {
@@ -247,62 +213,6 @@ void NetworkSide::error(int index, int number, const QString& description) {
     sink_.logError(description);
     if (number > kSocketLayerErrors)
         closeConnection(index);
-}
-
-// Starts the client's connection; a connect that fails at once is shown and logged.
-bool NetworkSide::connectClient() {
-    Socket& socket = socket0();
-    ComponentResult result = socket.setRemoteHost(settings_.remoteHost);
-    if (result)
-        result = socket.setRemotePort(settings_.port);
-    if (result) {
-        status(statusText(TcpIpStatus, Connecting));
-        result = socket.Connect();
-    }
-    connecting_ = result.ok();
-    if (connecting_)
-        return true;
-    socket.Close();
-    socket.setRemoteHost(QString());
-    socket.setRemotePort(0);
-    status(errorText(TcpIpStatus, result.description));
-    sink_.logError(result.description);
-    return false;
-}
-
-// Attempts repeat every 5 s until the connection is made.
-void NetworkSide::reconnectTick() {
-    if (settings_.udp)
-        return;
-    connectClient();
-}
-
-void NetworkSide::followApplication(bool opened, bool bytesHeld) {
-    if (settings_.udp || !settings_.followsApplication())
-        return;
-    applicationHolds_ = opened;
-    Socket& socket = socket0();
-    if (opened) {
-        closeAfterConnect_ = false;
-        status(statusText(TcpIpStatus, Connecting));
-        if (socket.State() == kConnected || connecting_)
-            return;
-        if (!connectClient()) {
-            reconnectTimer_.start();
-            emit connectFailed();
-        }
-        return;
-    }
-    status(statusText(TcpIpStatus, Closed));
-    reconnectTimer_.stop();
-    if (socket.State() == kConnected) {
-        socket.Close();
-    } else if (connecting_ && bytesHeld) {
-        closeAfterConnect_ = true;
-    } else if (connecting_) {
-        connecting_ = false;
-        socket.Close();
-    }
 }
 
 void NetworkSide::checkStalls(const std::vector<int>& targets, bool bytesWaiting) {

@@ -30,7 +30,7 @@ void frmDocument::VSPort1_OpenClose(bool opened) {
 
 void frmDocument::Winsock1_Connect(int) {
     if (Bridge* bridge = running())
-        bridge->network().connectionMade();
+        bridge->network().client().made();
 }
 
 void frmDocument::Winsock1_ConnectionRequest(int, int requestId) {
@@ -57,7 +57,7 @@ void frmDocument::Winsock1_DataArrival(int index) {
 
 void frmDocument::Timer1_Timer() {
     if (Bridge* bridge = running())
-        bridge->network().reconnectTick();
+        bridge->network().client().reconnectTick();
 }
 
 long frmDocument::ConnectedClients() const {

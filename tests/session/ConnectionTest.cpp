@@ -36,12 +36,12 @@ TEST_F(ConnectionTest, AClientDroppedForAFailedEchoReconnectsOnTimer1) {
     EXPECT_EQ(pinged, QStringList{kLoopback});
     ASSERT_TRUE(networkStatusBecomes("TCP/IP Status: Closed"));
     EXPECT_TRUE(errorLog().contains("Ping Failed - Ping Result = 11010"));
-    EXPECT_TRUE(doc->bridge()->network().isReconnecting());
+    EXPECT_TRUE(doc->bridge()->network().client().isReconnecting());
     EXPECT_EQ(doc->ConnectedClients(), 0) << "never below 0";
     doc->Timer1_Timer();
     ASSERT_TRUE(peer.nextConnection()) << "reconnected";
     ASSERT_TRUE(networkStatusBecomes("TCP/IP Status: Connected"));
-    EXPECT_FALSE(doc->bridge()->network().isReconnecting());
+    EXPECT_FALSE(doc->bridge()->network().client().isReconnecting());
     ticks(9);
     EXPECT_EQ(pinged.size(), 2);
 }
@@ -49,7 +49,7 @@ TEST_F(ConnectionTest, AClientDroppedForAFailedEchoReconnectsOnTimer1) {
 TEST_F(ConnectionTest, RefusedClientShowsTheErrorAndRetries) {
     globals().LogErrors = 1;
     virtualClient(21, unusedTcpPort());
-    ASSERT_TRUE(waitUntil([&] { return doc->bridge()->network().isReconnecting(); }));
+    ASSERT_TRUE(waitUntil([&] { return doc->bridge()->network().client().isReconnecting(); }));
     EXPECT_TRUE(errorLog().contains("refused"));
     // A connect that cannot even start (remote port 0) shows why and stays armed.
     doc = std::make_unique<frmDocument>(host);
@@ -57,11 +57,11 @@ TEST_F(ConnectionTest, RefusedClientShowsTheErrorAndRetries) {
     client(0);
     activate();
     UniqueFd app = openApplication(25);
-    ASSERT_TRUE(waitUntil([&] { return doc->bridge()->network().isReconnecting(); }));
+    ASSERT_TRUE(waitUntil([&] { return doc->bridge()->network().client().isReconnecting(); }));
     doc->Timer1_Timer();
     EXPECT_TRUE(status(1).startsWith(QStringLiteral("TCP/IP Status: Error - ")))
         << status(1).toStdString();
-    EXPECT_TRUE(doc->bridge()->network().isReconnecting());
+    EXPECT_TRUE(doc->bridge()->network().client().isReconnecting());
 }
 
 TEST_F(ConnectionTest, ServerFillsAndReusesClientSlots) {

@@ -145,7 +145,7 @@ TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
     client(port);
     doc->BufferSerData->setValue(1);
     activate();
-    ASSERT_TRUE(waitUntil([&] { return doc->bridge()->network().isReconnecting(); }))
+    ASSERT_TRUE(waitUntil([&] { return doc->bridge()->network().client().isReconnecting(); }))
         << "refused: reconnect armed";
     fromDevice("held ");
     fromDevice("bytes");

@@ -26,7 +26,8 @@ TEST_F(EngineLifetimeTest, NothingOfAnActivationActsOnTheNext) {
     ASSERT_TRUE(second);
     ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 7; }));
     ticks(3);
-    EXPECT_EQ(std::tuple(socket(0).State(), doc->bridge()->network().isReconnecting(), status(1)),
+    EXPECT_EQ(std::tuple(socket(0).State(), doc->bridge()->network().client().isReconnecting(),
+                         status(1)),
               std::tuple(7, false, QStringLiteral("TCP/IP Status: Connected")));
 
     second->write(patternBytes(32 * 1024));
