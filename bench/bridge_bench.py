@@ -18,7 +18,7 @@ Workloads: throughput each way (--mb MB of random bytes, every byte value, check
 and SHA-256 on the far side), round trips of 16-byte ping-pongs (sent on TCP, echoed by the
 device/application), a Modbus-like poll (8-byte request, 50-byte reply, one at a time), the
 bridge's CPU time per MB and peak memory (VmHWM), and the idle cost of --idle-sessions active
-virtual-port servers that nobody uses.
+virtual-port servers, unused, then with an application and a client on each but nothing moving.
 
 Standard library only. Exit status: 0 when every target holds, 1 when one fails, 2 on a setup
 error.
@@ -538,15 +538,37 @@ def latency_workloads(args, share=1.0, prefix=""):
 # idle cost
 
 
-def idle_cost(args, root, impl):
-    """CPU share of one core and wake-ups per second of N active virtual-port servers that
-    nobody uses; medians of three windows."""
+def hold_ends(ports_dir, ports):
+    """An application holding each virtual port and a client connected to each server; one
+    byte goes each way through every bridge so that each is known to be joined up."""
+    fds, clients = [], []
+    deadline = Budget.deadline(OP_SECONDS)
+    for i, port in enumerate(ports):
+        fd = os.open(os.path.join(ports_dir, f"COM{i + 1}"),
+                     os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+        tty.setraw(fd)
+        fds.append(fd)
+        clients.append(socket.create_connection(("127.0.0.1", port), timeout=OP_SECONDS))
+        clients[-1].setblocking(False)
+    for fd, client in zip(fds, clients):
+        write_all(client.fileno(), b"n", deadline)
+        write_all(fd, b"s", deadline)
+        if read_exact(fd, 1, deadline) != b"n" or read_exact(client.fileno(), 1, deadline) != b"s":
+            raise BenchError("idle: a bridge did not pass its byte")
+    return fds, clients
+
+
+def idle_cost(args, root, impl, held):
+    """CPU share of one core and wake-ups per second of N active virtual-port servers, unused or
+    with an application and a client on each (held) but nothing moving; medians of three
+    windows."""
     n = args.idle_sessions
     folder = tempfile.mkdtemp(prefix=f"idle-{impl}-", dir=root)
     ports_dir = os.path.join(folder, "ports")
     os.makedirs(ports_dir)
     ports = free_ports(n)
     procs = []
+    ends = ([], [])
     try:
         if impl == "lumivex":
             sessions = [session_keys(i + 1, ports[i], True, 2) for i in range(n)]
@@ -562,6 +584,8 @@ def idle_cost(args, root, impl):
             if any(p.poll() is not None for p in procs) or time.monotonic() > deadline:
                 raise BenchError(f"idle {impl}: the {n} servers did not all start listening")
             time.sleep(0.2)
+        if held:
+            ends = hold_ends(ports_dir, ports)
         time.sleep(2)  # past the start-up work
         pids = [p.pid for p in procs]
         windows = []
@@ -575,6 +599,10 @@ def idle_cost(args, root, impl):
                 "wakeups": statistics.median(w[1] for w in windows),
                 "hwm_mib": hwm / 1024, "processes": len(procs)}
     finally:
+        for fd in ends[0]:
+            os.close(fd)
+        for client in ends[1]:
+            client.close()
         for p in procs:
             if p.poll() is None:
                 p.terminate()
@@ -735,6 +763,25 @@ def stop_on_signal(number, _frame):
     sys.exit(128 + number)
 
 
+def report_idle(args, root, held, checks):
+    who = "an application and a client on each, nothing moving" if held else "nobody connected"
+    print(f"\n== idle: {args.idle_sessions} active virtual-port TCP servers, {who} "
+          f"(median of 3 windows of {args.idle_seconds / 3:.0f} s)")
+    ours = idle_cost(args, root, "lumivex", held)
+    theirs = idle_cost(args, root, "socat", held)
+    print(f"{'':30}{'lumivex':>16}{'socat':>16}{'target':>12}")
+    print(f"{'processes':30}{ours['processes']:>16}{theirs['processes']:>16}")
+    print(f"{'CPU % of one core':30}{ours['cpu_pct']:>16.3f}{theirs['cpu_pct']:>16.3f}{'< 1%':>12}")
+    print(f"{'wake-ups per second':30}{ours['wakeups']:>16.1f}{theirs['wakeups']:>16.1f}"
+          f"{'<= 5':>12}")
+    print(f"{'peak memory MiB (sum)':30}{ours['hwm_mib']:>16.1f}{theirs['hwm_mib']:>16.1f}")
+    label = "held" if held else "idle"
+    checks["lines"].append((ours["cpu_pct"] < 1.0, f"{label}: {args.idle_sessions} sessions "
+                            f"use {ours['cpu_pct']:.3f}% of a core (target < 1%)"))
+    checks["lines"].append((ours["wakeups"] <= 5, f"{label}: {args.idle_sessions} sessions "
+                            f"wake {ours['wakeups']:.1f} times a second (target <= 5)"))
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--lumivex", required=True, help="the lumivex program")
@@ -769,18 +816,8 @@ def main():
             if kind in parts:
                 run_kind(args, root, kind, data, digest, checks)
         if "idle" in parts:
-            print(f"\n== idle: {args.idle_sessions} active virtual-port TCP servers, nobody "
-                  f"connected (median of 3 windows of {args.idle_seconds / 3:.0f} s)")
-            ours = idle_cost(args, root, "lumivex")
-            theirs = idle_cost(args, root, "socat")
-            print(f"{'':30}{'lumivex':>16}{'socat':>16}{'target':>12}")
-            print(f"{'processes':30}{ours['processes']:>16}{theirs['processes']:>16}")
-            print(f"{'CPU % of one core':30}{ours['cpu_pct']:>16.3f}{theirs['cpu_pct']:>16.3f}"
-                  f"{'< 1%':>12}")
-            print(f"{'wake-ups per second':30}{ours['wakeups']:>16.1f}{theirs['wakeups']:>16.1f}")
-            print(f"{'peak memory MiB (sum)':30}{ours['hwm_mib']:>16.1f}{theirs['hwm_mib']:>16.1f}")
-            checks["lines"].append((ours["cpu_pct"] < 1.0, f"idle: {args.idle_sessions} sessions "
-                                    f"use {ours['cpu_pct']:.3f}% of a core (target < 1%)"))
+            for held in (False, True):
+                report_idle(args, root, held, checks)
     except BenchError as e:
         print(f"bridge-bench: {e}", file=sys.stderr)
         return 2
