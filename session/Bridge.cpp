@@ -132,17 +132,20 @@ void Bridge::dataArrival(int index) {
     networkToSerial_.dataArrival(index);
 }
 
-void Bridge::tick() {
+void Bridge::tick(int periods) {
     networkToSerial_.tick();
     if (serialToNetwork_.buffer().isEmpty())
-        linkMonitor_.tick();
+        linkMonitor_.tick(periods);
     else
         serialToNetwork_.timeoutStep();
     // Bytes left in the port while the send queues were full go on here at the latest.
     serialToNetwork_.resume();
 }
 
-bool Bridge::needsTicks() const {
-    const bool pinging = !settings_.udp && globals().PingEnabled != 0 && network_.anyConnected();
-    return pinging || serialToNetwork_.needsTicks() || networkToSerial_.needsTicks();
+int Bridge::ticksUntilDue() const {
+    if (serialToNetwork_.needsTicks() || networkToSerial_.needsTicks())
+        return 1;
+    if (!settings_.udp && globals().PingEnabled != 0 && network_.anyConnected())
+        return linkMonitor_.ticksUntilPass();
+    return 0;
 }

@@ -64,9 +64,10 @@ public:
     void virtualPortOpenClose(bool opened);
     void dataArrival(int index);
     // The heartbeat tick after the lights: serial output, then the transmit timeout or, with
-    // nothing held, the link monitor.
-    void tick();
-    bool needsTicks() const;
+    // nothing held, the link monitor. periods: heartbeat periods since the last tick.
+    void tick(int periods);
+    // In how many heartbeat periods the bridge next has something to do; 0 for nothing.
+    int ticksUntilDue() const;
 
     SerialSide& serial() { return serial_; }
     NetworkSide& network() { return network_; }

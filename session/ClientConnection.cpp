@@ -1,6 +1,7 @@
 #include "session/ClientConnection.h"
 
 #include "platform/Socket.h"
+#include "session/SessionHeartbeat.h"
 #include "session/SessionSettings.h"
 #include "session/SessionTexts.h"
 #include "session/StatusSink.h"
@@ -51,6 +52,7 @@ void ClientConnection::made() {
     reconnectTimer_.stop();
     connecting_ = false;
     status(Connected);
+    SessionHeartbeat::instance().wake(); // a link monitor may count the quiet time now
     emit connected();
     // The application that started this connection has gone: what it wrote is on its way
     // now, and the connection follows the port in closing.

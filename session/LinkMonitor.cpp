@@ -4,6 +4,7 @@
 #include "net/EchoStatus.h"
 #include "net/PingCode.h"
 #include "platform/Socket.h"
+#include "session/SessionHeartbeat.h"
 
 #include <algorithm>
 
@@ -30,24 +31,46 @@ int LinkMonitor::thresholdTicks(int pingFrequency) {
     return (pingFrequency - 1) * 91;
 }
 
-void LinkMonitor::reset() {
+void LinkMonitor::restartCount() {
     pingTicks_ = 0;
+    quietSince_.start();
+}
+
+void LinkMonitor::dataArrived() {
+    restartCount();
+}
+
+void LinkMonitor::reset() {
+    restartCount();
     for (Probe& probe : pending_)
         disconnectWatches(probe);
     pending_.clear();
     noEchoReported_ = false;
 }
 
-void LinkMonitor::tick() {
+void LinkMonitor::tick(int periods) {
     if (!session_.monitorActive() || globals().PingEnabled == 0)
         return;
     // While a pass is out the count waits: the next quiet period starts when it has ended.
     if (!pending_.empty())
         return;
-    if (++pingTicks_ < thresholdTicks(globals().PingFrequency))
+    pingTicks_ += quietTicks(periods);
+    if (pingTicks_ < thresholdTicks(globals().PingFrequency))
         return;
-    pingTicks_ = 0;
+    restartCount();
     startPass();
+}
+
+// Of the periods the heartbeat slept through, those since the count last started.
+int LinkMonitor::quietTicks(int periods) const {
+    if (periods <= 1 || !quietSince_.isValid())
+        return 1;
+    const qint64 quiet = quietSince_.elapsed() / SessionHeartbeat::interval.count();
+    return int(std::clamp<qint64>(quiet, 1, periods));
+}
+
+int LinkMonitor::ticksUntilPass() const {
+    return std::max(1, thresholdTicks(globals().PingFrequency) - pingTicks_);
 }
 
 void LinkMonitor::startPass() {

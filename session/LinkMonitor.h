@@ -11,6 +11,7 @@
 #include "net/EchoReply.h"
 #include "platform/Socket.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -50,9 +51,12 @@ public:
     // are forgotten, and a missing echo facility will be reported again.
     void reset();
     // Data arrived on any socket of the session: the quiet period starts again.
-    void dataArrived() { pingTicks_ = 0; }
-    // One heartbeat tick on which the serial-to-network buffer is empty.
-    void tick();
+    void dataArrived();
+    // One heartbeat tick on which the serial-to-network buffer is empty. periods > 1: the
+    // heartbeat slept through the ticks before, and those since the last data count too.
+    void tick(int periods = 1);
+    // Ticks until the next pass is due, at least 1.
+    int ticksUntilPass() const;
 
     // Echoes sent and not yet ended.
     int pendingEchoes() const { return static_cast<int>(pending_.size()); }
@@ -77,10 +81,13 @@ private:
     void echoEnded(int probeId, const EchoReply& reply);
     bool stillConnected(const Probe& probe);
     void reportNoEcho(const EchoReply& reply);
+    void restartCount();
+    int quietTicks(int periods) const;
 
     LinkMonitorSession& session_;
     KeepAlive keepAlive_;
     int pingTicks_ = 0;
+    QElapsedTimer quietSince_; // since the count last started at 0
     int nextProbeId_ = 1;
     std::vector<Probe> pending_;
     bool noEchoReported_ = false;

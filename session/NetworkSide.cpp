@@ -155,6 +155,7 @@ void NetworkSide::connectionRequest(int requestId) {
     client.setSendLimit(settings_.bufferSize);
     client.Accept(requestId);
     status(clientCountText());
+    SessionHeartbeat::instance().wake(); // a link monitor may count the quiet time now
 }
 
 // The lowest closed element from 1, or a new one after the highest.

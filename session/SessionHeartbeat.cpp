@@ -21,8 +21,13 @@ void SessionHeartbeat::leave(const void* key) {
 }
 
 void SessionHeartbeat::wake() {
-    if (!held_ && !timer_.isActive())
-        timer_.start();
+    if (held_)
+        return;
+    // From a stop the periods count afresh; from a long sleep the time slept still counts.
+    if (!timer_.isActive())
+        sinceLastTick_.start();
+    if (!timer_.isActive() || timer_.intervalAsDuration() > interval)
+        timer_.start(interval);
 }
 
 void SessionHeartbeat::hold(bool held) {
@@ -31,22 +36,34 @@ void SessionHeartbeat::hold(bool held) {
         timer_.stop();
 }
 
+int SessionHeartbeat::periodsSinceLastTick() const {
+    if (!sinceLastTick_.isValid())
+        return 1;
+    const qint64 periods = (sinceLastTick_.elapsed() + interval.count() / 2) / interval.count();
+    return int(std::clamp<qint64>(periods, 1, std::numeric_limits<int>::max()));
+}
+
 void SessionHeartbeat::tick() {
+    const int periods = periodsSinceLastTick();
+    sinceLastTick_.start();
     // A tick may close a session (and so leave): walk a copy of the keys.
     std::vector<const void*> keys;
     keys.reserve(members_.size());
     for (const auto& m : members_)
         keys.push_back(m.first);
-    bool busy = false;
+    int due = 0;
     for (const void* key : keys) {
         auto it = std::find_if(members_.begin(), members_.end(),
                                [key](const auto& m) { return m.first == key; });
         if (it == members_.end())
             continue;
         const Member member = it->second;
-        member.tick();
-        busy = busy || member.needsTicks();
+        member.tick(periods);
+        if (const int next = member.ticksUntilDue(); next > 0)
+            due = due == 0 ? next : std::min(due, next);
     }
-    if (!busy)
+    if (due == 0)
         timer_.stop();
+    else if (!held_)
+        timer_.start(interval * due);
 }

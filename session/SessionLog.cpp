@@ -37,21 +37,28 @@ void frmDocument::lightUp(int index) {
     SessionHeartbeat::instance().wake();
 }
 
-// An idle session sleeps: the tick has work only for lit lights and for a running engine
-// that has something to do on it.
-bool frmDocument::needsTicks() const {
+// In how many heartbeat periods the window next has something to do: lit lights go out on
+// the third tick, and the running engine tells what it needs.
+int frmDocument::ticksUntilDue() const {
+    const bool lit = Shape1[0]->fillColor() != kGreen || Shape1[1]->fillColor() != kGreen;
+    const int lights = lit ? std::max(1, 3 - lightTicks_) : 0;
     const Bridge* bridge = running();
-    return Shape1[0]->fillColor() != kGreen || Shape1[1]->fillColor() != kGreen ||
-           (bridge && bridge->needsTicks());
+    const int engine = bridge ? bridge->ticksUntilDue() : 0;
+    return lights == 0 || engine == 0 ? lights + engine : std::min(lights, engine);
+}
+
+void frmDocument::Timer2_Timer() {
+    heartbeatTick(1);
 }
 
 // The heartbeat tick: the lights, then the running engine's part.
-void frmDocument::Timer2_Timer() {
-    if (++lightTicks_ >= 3) {
+void frmDocument::heartbeatTick(int periods) {
+    lightTicks_ += periods;
+    if (lightTicks_ >= 3) {
         Shape1[0]->setFillColor(kGreen);
         Shape1[1]->setFillColor(kGreen);
         lightTicks_ = 0;
     }
     if (Bridge* bridge = running())
-        bridge->tick();
+        bridge->tick(periods);
 }

@@ -59,9 +59,9 @@ frmDocument::frmDocument(Host& host, SessionComponents components, QObject* pare
     connectHandlers();
     connectLiveSettings();
     connectComponents();
-    SessionHeartbeat::instance().join(this, {[this] { Timer2_Timer(); },
+    SessionHeartbeat::instance().join(this, {[this](int periods) { heartbeatTick(periods); },
                                              [this] {
-                                                 return needsTicks();
+                                                 return ticksUntilDue();
                                              }});
     Form_Load();
     // The captions the labels got while loading are the first lines of the session's log;

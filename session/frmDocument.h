@@ -173,7 +173,8 @@ private:
     // Status, log and lights (SessionLog.cpp).
     QString errorLogLine(const QString& Desc) const;
     void lightUp(int index);
-    bool needsTicks() const;
+    int ticksUntilDue() const;
+    void heartbeatTick(int periods);
     void showStatus(Side side, const QString& caption) override { setStatus(side, caption); }
     void logError(const QString& description) override { LogErrors(description); }
     void showActivity(Side side) override { lightUp(side); }

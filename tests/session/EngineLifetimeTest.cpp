@@ -42,7 +42,8 @@ TEST_F(EngineLifetimeTest, NothingOfAnActivationActsOnTheNext) {
 }
 
 // Sessions with an application on the port and a client connected sleep once their lights are
-// out, and bytes an inactive session once held do not keep the heartbeat going.
+// out (with pings on, until the next ping pass is due), and bytes an inactive session once held
+// do not keep the heartbeat going.
 TEST_F(EngineLifetimeTest, IdleSessionsLetTheHeartbeatSleep) {
     SessionHeartbeat& heartbeat = SessionHeartbeat::instance();
     std::vector<std::unique_ptr<frmDocument>> sessions;
@@ -70,6 +71,13 @@ TEST_F(EngineLifetimeTest, IdleSessionsLetTheHeartbeatSleep) {
     for (int i = 0; i < 3 && heartbeat.isRunning(); ++i)
         heartbeat.tick();
     EXPECT_FALSE(heartbeat.isRunning());
+
+    globals().PingEnabled = 1;
+    globals().PingFrequency = 3; // a pass after 182 quiet ticks
+    heartbeat.wake();
+    heartbeat.tick();
+    EXPECT_EQ(heartbeat.nextTickIn(), SessionHeartbeat::interval * 181);
+    EXPECT_EQ(sessions.front()->PingTicks(), 1);
 }
 
 } // namespace
