@@ -1,10 +1,21 @@
 #include "tests/session/SessionFixture.h"
 
+#include <QNetworkInterface>
 #include <QUdpSocket>
 
 namespace {
 
 class ActivationTest : public SessionFixture {};
+
+// A documentation address that no interface of this machine has.
+QString addressNotOnThisMachine() {
+    const QList<QHostAddress> local = QNetworkInterface::allAddresses();
+    for (const char* candidate : {"203.0.113.77", "198.51.100.77", "192.0.2.77"}) {
+        if (!local.contains(QHostAddress(QString::fromLatin1(candidate))))
+            return QString::fromLatin1(candidate);
+    }
+    return {};
+}
 
 // Each early stop (empty address; port out of range, where a server has no address to check;
 // no connector; missing device) leaves the session inactive with nothing open.
@@ -142,7 +153,7 @@ TEST_F(ActivationTest, AutoActivateWaitsForTheDeviceAndTheLocalAddress) {
     TestPty other = device(10);
     serialPort(10);
     server();
-    doc->LocalIP->setText(QStringLiteral("192.0.2.1")); // no interface has it
+    doc->LocalIP->setText(addressNotOnThisMachine());
     doc->AutoActivate();
     EXPECT_TRUE(doc->isActive() && doc->bridge()->isWaiting() && doc->MSComm1().portOpen());
     EXPECT_TRUE(status(1).startsWith(QStringLiteral("TCP/IP Status: Error - ")) &&
