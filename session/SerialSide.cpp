@@ -30,6 +30,10 @@ QString SerialSide::comName() const {
     return QStringLiteral("COM%1").arg(settings_.connector);
 }
 
+bool SerialSide::isOpen() const {
+    return open_ && (isVirtual() || port_.portOpen());
+}
+
 OpenAttempt SerialSide::open() {
     const OpenAttempt attempt = isVirtual() ? createVirtualPort() : openRealPort();
     open_ = attempt.opened;

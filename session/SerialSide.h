@@ -26,7 +26,8 @@ public:
     // Creates the virtual port or opens the real one and shows it. A failure leaves nothing
     // open and shows nothing: the caller shows its text.
     OpenAttempt open();
-    bool isOpen() const { return open_; }
+    // Opened and still open: a real device that went away since counts as closed.
+    bool isOpen() const;
     // Deactivation: false, with nothing closed, when the virtual port cannot be deleted.
     bool close();
     // Undoes open() when the network side cannot be opened.
