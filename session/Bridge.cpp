@@ -15,7 +15,7 @@ Bridge::Bridge(const SessionSettings& settings, SerialPort& port, VirtualPort& v
     , serial_(port, virtualPort, settings_, sink)
     , network_(sockets, settings_, sink)
     , serialToNetwork_(settings_, serial_, network_, sink)
-    , networkToSerial_(settings_, serial_, network_)
+    , networkToSerial_(settings_, serial_, network_, sink)
     , linkMonitor_(network_) {
     retryTimer_.setInterval(retryInterval);
     connect(&retryTimer_, &QTimer::timeout, this, &Bridge::retryTick);

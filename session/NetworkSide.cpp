@@ -146,7 +146,7 @@ void NetworkSide::connectionRequest(int requestId) {
         return;
     }
     if (refused_ > 1)
-        sink_.logError(QStringLiteral("%1 more clients were refused").arg(refused_ - 1));
+        sink_.logError(QStringLiteral("%1 clients were refused in all").arg(refused_));
     refused_ = 0;
     ++connectedClients_;
     const int slot = freeSlot();
@@ -167,7 +167,7 @@ int NetworkSide::freeSlot() const {
     return maxSocketIndex() + 1;
 }
 
-// The first refusal of a flood is logged at once, the rest as a count with the next client
+// The first refusal of a flood is logged at once, the whole count with the next client
 // accepted.
 void NetworkSide::refuse() {
     if (refused_++ == 0)

@@ -5,6 +5,7 @@
 #include "session/SerialSide.h"
 #include "session/SessionHeartbeat.h"
 #include "session/SessionSettings.h"
+#include "session/StatusSink.h"
 
 #include <QScopedValueRollback>
 
@@ -13,10 +14,11 @@ constexpr int kUdp = static_cast<int>(Socket::Protocols::Udp);
 }
 
 NetworkToSerial::NetworkToSerial(const SessionSettings& settings, SerialSide& serial,
-                                 NetworkSide& network)
+                                 NetworkSide& network, StatusSink& sink)
     : settings_(settings)
     , serial_(serial)
-    , network_(network) {
+    , network_(network)
+    , sink_(sink) {
     buffer_.reset(settings.bufferSize);
 }
 
@@ -43,21 +45,34 @@ void NetworkToSerial::takeInput(int index) {
         return;
     }
     if (socket.Protocol() == kUdp) {
-        // A datagram that does not fit is dropped whole, as UDP does.
-        while (socket.bytesAvailable() > 0) {
-            const QByteArray datagram = socket.GetData();
-            if (datagram.isEmpty())
-                break;
-            if (datagram.size() > buffer_.room())
-                ++droppedDatagrams_;
-            else
-                buffer_.append(datagram);
-        }
+        takeDatagrams(socket);
         return;
     }
     const int room = buffer_.room();
     if (room > 0)
         buffer_.append(socket.GetData(room));
+}
+
+// A datagram that does not fit is dropped whole, as UDP does: its sender cannot be held back.
+// The first of a run is logged at once, the whole count once one fits again.
+void NetworkToSerial::takeDatagrams(Socket& socket) {
+    while (socket.bytesAvailable() > 0) {
+        const QByteArray datagram = socket.GetData();
+        if (datagram.isEmpty())
+            break;
+        if (datagram.size() > buffer_.room()) {
+            if (droppedDatagrams_++ == 0)
+                sink_.logError(QStringLiteral("A datagram of %1 bytes was dropped: the serial "
+                                              "side does not take bytes as fast as they come")
+                                   .arg(datagram.size()));
+            continue;
+        }
+        if (droppedDatagrams_ > 1)
+            sink_.logError(
+                QStringLiteral("%1 datagrams were dropped in all").arg(droppedDatagrams_));
+        droppedDatagrams_ = 0;
+        buffer_.append(datagram);
+    }
 }
 
 // Hands the buffer to the port as far as the port takes it. A virtual port that no

@@ -10,17 +10,17 @@
 
 class NetworkSide;
 class SerialSide;
+class Socket;
+class StatusSink;
 struct SessionSettings;
 
 class NetworkToSerial {
 public:
-    NetworkToSerial(const SessionSettings& settings, SerialSide& serial, NetworkSide& network);
+    NetworkToSerial(const SessionSettings& settings, SerialSide& serial, NetworkSide& network,
+                    StatusSink& sink);
 
     TransferBuffer& buffer() { return buffer_; }
     const TransferBuffer& buffer() const { return buffer_; }
-    // Received datagrams that did not fit the buffer (a UDP sender cannot be held back).
-    qint64 droppedDatagrams() const { return droppedDatagrams_; }
-
     // Bytes arrived on socket index.
     void dataArrival(int index);
     // The output step, then more from sockets that still hold bytes, for as long as both move.
@@ -37,13 +37,15 @@ private:
     void takeInput(int index);
     void outputStep();
     bool pullWaitingInput();
+    void takeDatagrams(Socket& socket);
 
     const SessionSettings& settings_;
     SerialSide& serial_;
     NetworkSide& network_;
+    StatusSink& sink_;
     TransferBuffer buffer_;
-    qint64 droppedDatagrams_ = 0;
-    bool moving_ = false;    // a pass is under way
-    bool moveAgain_ = false; // asked for again while it was under way
-    bool portFull_ = false;  // the port took less than offered; wait for its room
+    qint64 droppedDatagrams_ = 0; // in a row, since one last fitted
+    bool moving_ = false;         // a pass is under way
+    bool moveAgain_ = false;      // asked for again while it was under way
+    bool portFull_ = false;       // the port took less than offered; wait for its room
 };

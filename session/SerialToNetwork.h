@@ -20,8 +20,6 @@ public:
 
     TransferBuffer& buffer() { return buffer_; }
     const TransferBuffer& buffer() const { return buffer_; }
-    // Heartbeat ticks since bytes last came, while waiting for the transmit timeout.
-    long txIdleTicks() const { return txIdleTicks_; }
 
     // A serial port event of that kind (SerialPort::CommEvent).
     void portEvent(int kind);
@@ -51,6 +49,6 @@ private:
     NetworkSide& network_;
     StatusSink& sink_;
     TransferBuffer buffer_;
-    long txIdleTicks_ = 0;
-    bool moving_ = false; // a read-and-send pass is under way
+    long txIdleTicks_ = 0; // heartbeat ticks while bytes are held, since the last flush check
+    bool moving_ = false;  // a read-and-send pass is under way
 };

@@ -68,10 +68,6 @@ int frmDocument::PingTicks() const {
     return bridge_ ? bridge_->linkMonitor().PingTicks() : 0;
 }
 
-long frmDocument::TxIdleTicks() const {
-    return bridge_ ? bridge_->serialToNetwork().txIdleTicks() : 0;
-}
-
 long frmDocument::MaxSocketIndex() const {
     return Winsock1().maxIndex();
 }

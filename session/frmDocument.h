@@ -83,7 +83,6 @@ public:
     // What the engine holds, read by name; 0 while inactive.
     long ConnectedClients() const;
     int PingTicks() const;
-    long TxIdleTicks() const;
     // Highest index of the loaded socket elements; loops over sockets run from 0 to it.
     long MaxSocketIndex() const;
 

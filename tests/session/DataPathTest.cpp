@@ -194,6 +194,29 @@ TEST_F(DataPathTest, UdpServerAnswersThePeerThatSpokeLast) {
     EXPECT_EQ(peer.receiveDatagram().data(), QByteArray("answer"));
 }
 
+// A datagram that does not fit is dropped whole; the first of a run is logged, and the count
+// once one fits again.
+TEST_F(DataPathTest, DatagramsThatDoNotFitAreDroppedWholeAndLogged) {
+    globals().LogErrors = 1;
+    doc->Combo1[5]->setListIndex(0); // 1024-byte buffers
+    doc->BufferSerData->setValue(1); // held while no application has the port
+    doc->chkUDP->setValue(1);
+    virtualServer(43);
+    QUdpSocket peer;
+    for (const char fill : {'a', 'b', 'c'})
+        peer.writeDatagram(QByteArray(600, fill), QHostAddress::LocalHost,
+                           quint16(listeningPort()));
+    const QByteArray log = "Lumivex Error: A datagram of 600 bytes was dropped";
+    ASSERT_TRUE(
+        waitUntil([&] { return readWholeFile(home.path("home/errorlog.txt")).contains(log); }));
+    UniqueFd app = openApplication(43);
+    EXPECT_EQ(readExactly(app.get(), 600), QByteArray(600, 'a'));
+    peer.writeDatagram("fits", QHostAddress::LocalHost, quint16(listeningPort()));
+    EXPECT_EQ(readExactly(app.get(), 4), QByteArray("fits"));
+    EXPECT_TRUE(
+        readWholeFile(home.path("home/errorlog.txt")).contains("2 datagrams were dropped in all"));
+}
+
 // A device that goes away leaves the session active; the same name coming back is reopened
 // and gets what the network sent meanwhile.
 TEST_F(DataPathTest, DeviceThatVanishesIsReopenedWhenItComesBack) {
