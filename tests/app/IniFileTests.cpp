@@ -12,6 +12,7 @@
 #include <climits>
 #include <functional>
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,10 +32,41 @@ bool chmodPath(const QString& path, mode_t mode) {
     return ::chmod(QFile::encodeName(path).constData(), mode) == 0;
 }
 
-bool saveChanged(const QString& file, bool privateMode = false) {
+bool saveChanged(const QString& file) {
     IniFile ini(file);
     ini.writeInt("S", "k", 2);
-    return ini.save(privateMode);
+    return ini.save();
+}
+
+// Whether `check` holds when run in a child process (which may limit itself first).
+bool inChild(const std::function<bool()>& check) {
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(check() ? 0 : 1);
+    int status = 0;
+    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
+// What `check` returns when run with an ordinary user's rights (as root: in a child that drops).
+bool withoutRoot(const std::function<bool()>& check) {
+    if (::geteuid() != 0)
+        return check();
+    return inChild([&] {
+        return ::setgroups(0, nullptr) == 0 && ::setgid(nobodyId) == 0 && ::setuid(nobodyId) == 0 &&
+               check();
+    });
+}
+
+// What `check` returns when it may take at most `bytes` more memory (it fails when it takes more).
+bool withinMemory(rlim_t bytes, const std::function<bool()>& check) {
+    return inChild([&] {
+        const QList<QByteArray> statm =
+            readWholeFile(QStringLiteral("/proc/self/statm")).split(' ');
+        const rlim_t size = statm.front().toULongLong() * rlim_t(::sysconf(_SC_PAGESIZE));
+        const rlimit limit{size + bytes, size + bytes};
+        return ::setrlimit(RLIMIT_AS, &limit) == 0 && check();
+    });
 }
 
 class IniFileTest : public ::testing::Test {
@@ -148,18 +180,62 @@ TEST_F(IniFileTest, EditsChangeOnlyWhatTheyMust) {
     }
 }
 
-TEST_F(IniFileTest, PrivateModeGivesMode0600AndOtherwiseModeIsKept) {
+// A set file may hold a login and a command: private whatever it was.
+TEST_F(IniFileTest, SavedFilesAreAlwaysPrivateAndKeepTheirOwner) {
     const QString shared = fileWith("[S]\nk=1\n");
-    ASSERT_TRUE(chmodPath(shared, 0640));
-    ASSERT_TRUE(saveChanged(shared));
-    EXPECT_EQ(statOf(shared).st_mode & 07777, 0640u);
-
+    ASSERT_TRUE(chmodPath(shared, 0644));
     // Root saving a user's file (a service editing it) leaves it the user's own.
     const bool root = ::geteuid() == 0;
     ASSERT_TRUE(!root || ::chown(QFile::encodeName(shared).constData(), nobodyId, nobodyId) == 0);
-    ASSERT_TRUE(saveChanged(shared, true));
+    ASSERT_TRUE(saveChanged(shared));
     EXPECT_EQ(statOf(shared).st_mode & 07777, 0600u);
     EXPECT_EQ(statOf(shared).st_uid, root ? nobodyId : ::geteuid());
+}
+
+// Only a file that nobody but this user (or root) may change speaks for the user.
+TEST_F(IniFileTest, AnOwnFileIsThisUsersOrRootsAndWritableByNoOneElse) {
+    const std::tuple<const char*, mode_t, uid_t, bool> rows[] = {
+        {"own.lvx", 0644, ::geteuid(), true},
+        {"group.lvx", 0664, ::geteuid(), false},
+        {"all.lvx", 0646, ::geteuid(), false},
+        {"roots.lvx", 0644, 0, true},
+        {"nobodys.lvx", 0600, nobodyId, false}};
+    for (const auto& [name, mode, owner, own] : rows) {
+        const QString file = fileWith("[S]\n", name);
+        ASSERT_TRUE(chmodPath(file, mode));
+        if (owner != ::geteuid() && (::geteuid() != 0 || owner == 0))
+            continue; // only root gives a file away
+        ASSERT_EQ(::chown(QFile::encodeName(file).constData(), owner, owner), 0);
+        EXPECT_EQ(IniFile(file).isOwnFile(), own) << name;
+    }
+    EXPECT_TRUE(IniFile(QStringLiteral("/etc/passwd")).isOwnFile());
+    EXPECT_FALSE(IniFile(path("absent.lvx")).isOwnFile());
+}
+
+// 16 MiB of line feeds once took 1.8 GB; such a file is not read, not replaced, and never made.
+TEST_F(IniFileTest, TooManyLinesAreRefusedWithinBoundedMemory) {
+    const QString feeds = fileWith(QByteArray(16 * 1024 * 1024, '\n'));
+    EXPECT_TRUE(
+        withinMemory(256 * 1024 * 1024, [&] { return IniFile(feeds).readInt("S", "k", 7) == 7; }));
+    EXPECT_FALSE(saveChanged(feeds));
+    EXPECT_EQ(QFileInfo(feeds).size(), 16 * 1024 * 1024);
+
+    IniFile huge(path("huge.lvx"));
+    for (int i = 0; i < 70000; ++i)
+        huge.writeInt("S", QStringLiteral("k%1").arg(i), i);
+    EXPECT_FALSE(huge.save());
+    EXPECT_FALSE(QFile::exists(path("huge.lvx")));
+}
+
+// A link another user made chooses what a write through it would change: root refuses it.
+TEST_F(IniFileTest, AnotherUsersLinkIsNotWrittenThrough) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a link away";
+    const QString target = fileWith("[S]\nk=1\n", "target.lvx");
+    ASSERT_TRUE(QFile::link(target, path("link.lvx")));
+    ASSERT_EQ(::lchown(QFile::encodeName(path("link.lvx")).constData(), nobodyId, nobodyId), 0);
+    EXPECT_FALSE(saveChanged(path("link.lvx")));
+    EXPECT_EQ(readWholeFile(target), "[S]\nk=1\n");
 }
 
 // The longest name a folder takes: a temporary file beside it must not need a longer one.
@@ -187,21 +263,6 @@ TEST_F(IniFileTest, UnwritablePlacesFailAndLeaveTheOldFile) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.lvx")).constData(), 0600), 0);
     EXPECT_FALSE(saveChanged(path("fifo.lvx")));
     EXPECT_TRUE(S_ISFIFO(statOf(path("fifo.lvx")).st_mode));
-}
-
-// What `check` returns when run with an ordinary user's rights (as root: in a child that drops).
-bool withoutRoot(const std::function<bool()>& check) {
-    if (::geteuid() != 0)
-        return check();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const bool dropped =
-            ::setgroups(0, nullptr) == 0 && ::setgid(nobodyId) == 0 && ::setuid(nobodyId) == 0;
-        ::_exit(dropped && check() ? 0 : 1);
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
 }
 
 TEST_F(IniFileTest, ReadOnlyFolderOrFileFailsAndLeavesTheOldFile) {
