@@ -6,6 +6,7 @@
 #include "gui/MdiArrangement.h"
 #include "gui/ProgramIcon.h"
 #include "gui/QtTrayIcon.h"
+#include "gui/X11StartHint.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -17,7 +18,6 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
-#include <QWindow>
 
 #include <algorithm>
 
@@ -126,13 +126,8 @@ void MainWindowView::applyVisibility(bool visible) {
         return;
     }
     applying_ = true;
-    // On X11, Qt keeps the "start iconic" hint of its own last minimizing when the window
-    // manager restores the window, so a window shown again after hiding would come back
-    // minimized. Passing the hidden window through minimized to its state renews the hint.
-    if (QWindow* window = windowHandle(); window && !isVisible()) {
-        window->setWindowStates(Qt::WindowMinimized);
-        window->setWindowStates(qtState(model_.WindowState));
-    }
+    if (!isVisible() && model_.WindowState != 1)
+        startNormalWhenShown(*this);
     switch (model_.WindowState) {
     case 1:
         showMinimized();

@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <climits>
 #include <functional>
 #include <grp.h>
 #include <sys/resource.h>
@@ -78,14 +77,6 @@ protected:
     }
     QTemporaryDir dir;
 };
-
-// Numbers are read as Val reads them (its own table covers the rules), cut to int.
-TEST_F(IniFileTest, NumbersReadAsValCutToInt) {
-    const IniFile ini(fileWith("[S]\na=12abc\nc=99999999999999999999\nd=\n"));
-    EXPECT_EQ(QList<int>({ini.readInt("S", "a", 7), ini.readInt("S", "c", 7),
-                          ini.readInt("S", "d", 7), ini.readInt("S", "missing", 7)}),
-              QList<int>({12, INT_MAX, 0, 7}));
-}
 
 TEST_F(IniFileTest, StringsKeepAtMost199BytesOnACharacterBoundary) {
     const std::pair<QByteArray, qsizetype> rows[] = {
@@ -190,26 +181,6 @@ TEST_F(IniFileTest, SavedFilesAreAlwaysPrivateAndKeepTheirOwner) {
     ASSERT_TRUE(saveChanged(shared));
     EXPECT_EQ(statOf(shared).st_mode & 07777, 0600u);
     EXPECT_EQ(statOf(shared).st_uid, root ? nobodyId : ::geteuid());
-}
-
-// Only a file that nobody but this user (or root) may change speaks for the user.
-TEST_F(IniFileTest, AnOwnFileIsThisUsersOrRootsAndWritableByNoOneElse) {
-    const std::tuple<const char*, mode_t, uid_t, bool> rows[] = {
-        {"own.lvx", 0644, ::geteuid(), true},
-        {"group.lvx", 0664, ::geteuid(), false},
-        {"all.lvx", 0646, ::geteuid(), false},
-        {"roots.lvx", 0644, 0, true},
-        {"nobodys.lvx", 0600, nobodyId, false}};
-    for (const auto& [name, mode, owner, own] : rows) {
-        const QString file = fileWith("[S]\n", name);
-        ASSERT_TRUE(chmodPath(file, mode));
-        if (owner != ::geteuid() && (::geteuid() != 0 || owner == 0))
-            continue; // only root gives a file away
-        ASSERT_EQ(::chown(QFile::encodeName(file).constData(), owner, owner), 0);
-        EXPECT_EQ(IniFile(file).isOwnFile(), own) << name;
-    }
-    EXPECT_TRUE(IniFile(QStringLiteral("/etc/passwd")).isOwnFile());
-    EXPECT_FALSE(IniFile(path("absent.lvx")).isOwnFile());
 }
 
 // 16 MiB of line feeds once took 1.8 GB; such a file is not read, not replaced, and never made.

@@ -166,19 +166,6 @@ TEST(AutoStartEntry, ExecQuotesAndEscapesTheProgramPath) {
                       "\n");
 }
 
-// The user's own entry is checked at the program's saves.
-TEST_F(ServiceTest, AutoStartForAllIsReadableByAllAndRemovedOnItsOwn) {
-    const QString program = QStringLiteral("/opt/My Apps/lumivex"), system = dir.filePath("xdg");
-    const QString systemEntry = system + QStringLiteral("/autostart/Lumivex.desktop");
-    EXPECT_TRUE(SetAutoStart(true, "Lumivex", program, false, false, system));
-    EXPECT_EQ(readWholeFile(systemEntry), autoStartEntry(program));
-    EXPECT_TRUE(QFileInfo(systemEntry).permissions() & QFile::ReadOther);
-    EXPECT_TRUE(SetAutoStart(false, "Lumivex", program, true, false)); // the user has none: fine
-    EXPECT_TRUE(QFileInfo::exists(systemEntry));
-    EXPECT_TRUE(SetAutoStart(false, "Lumivex", program, false, false, system));
-    EXPECT_FALSE(QFileInfo::exists(systemEntry));
-}
-
 // A service has no home (systemd gives it "/"): its entry would land in "/.config".
 TEST_F(ServiceTest, AutoStartNeedsAHomeFolderOfTheUsersOwn) {
     const std::pair<QByteArray, bool> rows[] = {{"/", false},

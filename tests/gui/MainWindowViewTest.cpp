@@ -9,6 +9,7 @@
 #include "gui/QtTrayIcon.h"
 #include "model/GlobalSettings.h"
 #include "session/dialogs/SessionDialogs.h"
+#include "tests/gui/DialogDriving.h"
 #include "tests/support/IsolatedHome.h"
 
 #include <QApplication>
@@ -20,7 +21,6 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -72,31 +72,6 @@ protected:
                 list << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
         return list;
-    }
-    // Types into the next password dialog and presses Return; a message box after it (a wrong
-    // password) is closed too.
-    static void typePassword(const char* text) {
-        onNextDialog([password = QString::fromLatin1(text)](QDialog& dialog) {
-            QLineEdit* edit = dialog.findChild<QLineEdit*>();
-            ASSERT_NE(edit, nullptr);
-            EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
-            QTest::keyClicks(edit, password);
-            if (password != QLatin1String("pw"))
-                QTimer::singleShot(0, [] {
-                    const auto box = [] {
-                        return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                    };
-                    ASSERT_TRUE(waitUntil([&] { return box() != nullptr; }));
-                    box()->accept();
-                });
-            QTest::keyClick(edit, Qt::Key_Return); // OK is the default button
-        });
-    }
-    static void onNextDialog(std::function<void(QDialog&)> act) {
-        QTimer::singleShot(0, [act] {
-            ASSERT_TRUE(waitUntil([] { return QApplication::activeModalWidget() != nullptr; }));
-            act(*qobject_cast<QDialog*>(QApplication::activeModalWidget()));
-        });
     }
 };
 
@@ -220,20 +195,6 @@ TEST_F(MainWindowViewTest, MinimizingHidesInTheTrayAndAClickBringsItBackBehindIt
     EXPECT_TRUE(view->isVisible() && !view->isMinimized());
     EXPECT_FALSE(main->RestoreLocked) << "unlocked by the password";
     main->TrayIconAdded = 0;
-}
-
-// Without a tray the window stays minimized after a wrong password; the right one then restores.
-TEST_F(MainWindowViewTest, TheRightPasswordRestoresAfterAWrongOne) {
-    globals().Password = QStringLiteral("pw");
-    view->showMinimized();
-    ASSERT_TRUE(waitUntil([&] { return main->WindowState == 1; }));
-    for (const char* typed : {"wrong", "pw"}) {
-        typePassword(typed);
-        view->showNormal(); // the window manager restores it
-        ASSERT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == nullptr; }));
-    }
-    EXPECT_TRUE(waitUntil([&] { return view->isVisible() && !view->isMinimized(); }));
-    EXPECT_EQ(std::tuple(main->WindowState, main->RestoreLocked), std::tuple(0, false));
 }
 
 // A dialog closed by its frame ends its modal loop and changes nothing.

@@ -87,31 +87,6 @@ TEST(Folders, DataFolderOthersCanWriteIsRefused) {
     }
 }
 
-// What a service runs must be changeable by root alone: the file and every folder above it.
-TEST(Folders, RootOnlyProgramsAreRootsAndWritableByRootAlone) {
-    QTemporaryDir dir;
-    const QString program = dir.filePath(QStringLiteral("lumivex"));
-    ASSERT_TRUE(writeWholeFile(program, "#!/bin/sh\n"));
-    const bool root = ::geteuid() == 0;
-    const std::tuple<QString, mode_t, const char*> rows[] = {
-        {QStringLiteral("/bin/sh"), 0, ""},
-        {program, 0755, root ? "" : "belongs to a user other than root"},
-        {program, 0775, root ? "may be written by users other than root" : "belongs to"},
-        {dir.filePath(QStringLiteral("missing")), 0, "cannot find"}};
-    for (const auto& [path, mode, problem] : rows) {
-        if (mode != 0)
-            ::chmod(native(path).constData(), mode);
-        const QString found = rootOnlyProblem(path);
-        EXPECT_TRUE(*problem ? found.contains(QString::fromLatin1(problem)) : found.isEmpty())
-            << path.toStdString() << ": " << found.toStdString();
-    }
-    if (root) { // a folder of another user's holds it
-        ::chmod(native(program).constData(), 0755);
-        ASSERT_EQ(::chown(native(dir.path()).constData(), 65534, 65534), 0);
-        EXPECT_TRUE(rootOnlyProblem(program).contains(QStringLiteral("belongs to a user")));
-    }
-}
-
 // Unlike the ports folder, the runtime folder must not even be readable by others.
 TEST(Folders, RuntimeFolderIsPrivateOrRefused) {
     QTemporaryDir dir;
