@@ -1,6 +1,6 @@
 #include "platform/linux/PortMarker.h"
 
-#include "app/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <QFile>
