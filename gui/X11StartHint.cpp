@@ -22,10 +22,14 @@ constexpr quint32 kNormalState = 1;
 } // namespace
 
 void startNormalWhenShown(const QWidget& window) {
-    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !window.windowHandle())
+    // Other platforms (offscreen among them) may still answer the X11 interface, without a
+    // connection behind it.
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !window.windowHandle())
         return;
-    xcb_connection_t* connection = x11->connection();
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    xcb_connection_t* connection = x11 ? x11->connection() : nullptr;
+    if (!connection)
+        return;
     const auto id = static_cast<xcb_window_t>(window.winId());
     const xcb_get_property_cookie_t cookie =
         xcb_get_property(connection, 0, id, XCB_ATOM_WM_HINTS, XCB_ATOM_WM_HINTS, 0, kHintFields);
