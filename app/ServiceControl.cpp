@@ -90,9 +90,10 @@ QByteArray ServiceControl::unitText() const {
     if (networkDependency_)
         text += QStringLiteral("After=network-online.target\nWants=network-online.target\n");
     // An account of its own made at each start, with the serial ports' group; the sets and the
-    // log in /var/lib/lumivex. The virtual ports and the command socket go to /run/lumivex,
-    // which, unlike the state folder, other users may enter: a member of dialout opens
-    // /run/lumivex/ports/COMn.
+    // log in /var/lib/lumivex. The virtual ports and the command socket go to
+    // /run/lumivex-service, which, unlike the state folder, other users may enter: a member of
+    // dialout opens /run/lumivex-service/ports/COMn. It is not /run/lumivex, the runtime folder
+    // of a program that root starts by hand beside the service.
     text += QStringLiteral("\n[Service]\n"
                            "Type=notify\n"
                            "ExecStart=%1\n"
@@ -101,9 +102,9 @@ QByteArray ServiceControl::unitText() const {
                            "SupplementaryGroups=dialout\n"
                            "StateDirectory=lumivex\n"
                            "Environment=LUMIVEX_HOME=/var/lib/lumivex\n"
-                           "RuntimeDirectory=lumivex\n"
-                           "Environment=XDG_RUNTIME_DIR=/run/lumivex\n"
-                           "Environment=LUMIVEX_PORTS=/run/lumivex/ports\n"
+                           "RuntimeDirectory=lumivex-service\n"
+                           "Environment=XDG_RUNTIME_DIR=/run/lumivex-service\n"
+                           "Environment=LUMIVEX_PORTS=/run/lumivex-service/ports\n"
                            "AmbientCapabilities=CAP_NET_RAW\n"
                            "CapabilityBoundingSet=CAP_NET_RAW\n"
                            "NoNewPrivileges=yes\n"

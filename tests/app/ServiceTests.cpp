@@ -57,9 +57,10 @@ TEST_F(ServiceTest, TheUnitRunsTheProgramQuotedUnprivilegedAndSandboxed) {
              "\n[Service]\nType=notify\nExecStart=\"/bin/sh\"\n",
              "\nEnvironment=LUMIVEX_HEADLESS=1\n",
              "\nDynamicUser=yes\nSupplementaryGroups=dialout\n", "\nStateDirectory=lumivex\n",
-             "\nEnvironment=LUMIVEX_HOME=/var/lib/lumivex\n", "\nRuntimeDirectory=lumivex\n",
-             "\nEnvironment=XDG_RUNTIME_DIR=/run/lumivex\n",
-             "\nEnvironment=LUMIVEX_PORTS=/run/lumivex/ports\n",
+             "\nEnvironment=LUMIVEX_HOME=/var/lib/lumivex\n",
+             "\nRuntimeDirectory=lumivex-service\n",
+             "\nEnvironment=XDG_RUNTIME_DIR=/run/lumivex-service\n",
+             "\nEnvironment=LUMIVEX_PORTS=/run/lumivex-service/ports\n",
              "\nAmbientCapabilities=CAP_NET_RAW\nCapabilityBoundingSet=CAP_NET_RAW\n",
              "\nNoNewPrivileges=yes\nProtectSystem=strict\nProtectHome=yes\nPrivateTmp=yes\n",
              "\nRestart=on-failure\n", "\n[Install]\nWantedBy=multi-user.target\n"})
