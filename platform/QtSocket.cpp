@@ -1,6 +1,6 @@
 #include "platform/QtSocket.h"
 
-#include "net/LocalAddresses.h"
+#include "platform/LocalAddresses.h"
 #include "platform/PendingConnections.h"
 #include "platform/WinsockErrors.h"
 
