@@ -42,6 +42,8 @@ public:
     virtual int Protocol() const = 0;
     virtual ComponentResult setProtocol(int protocol) = 0;
     virtual QString RemoteHost() const = 0;
+    // UDP: with a RemoteHost the element is a client; it sends to RemoteHost:RemotePort and
+    // takes datagrams only from that host. Without one it answers whoever sent last.
     virtual ComponentResult setRemoteHost(const QString& host) = 0;
     virtual QString RemoteHostIP() const = 0;
     virtual QString LocalIP() const = 0;
@@ -50,8 +52,14 @@ public:
     virtual ComponentResult Connect() = 0;
     virtual ComponentResult Listen() = 0;
     virtual ComponentResult Accept(int requestId) = 0;
-    // Queues data for sending. A TCP element takes at most sendRoom() bytes and tells in taken
-    // how many it took; a UDP element sends whole datagrams (taken is all of data on success).
+    // Queues data for sending and tells in taken how many bytes it took; the caller keeps the
+    // rest until bytesSent or sendComplete says room came back. A TCP element takes at most
+    // sendRoom() bytes. A UDP element sends whole datagrams (at most 65507 bytes each; longer
+    // data goes out in pieces): it takes a datagram when it fits in sendRoom() or nothing is
+    // held; one the kernel has no room for is held and sent later. A datagram that cannot be
+    // sent at all (nowhere to send, a network that refuses it) is dropped and counted
+    // (droppedDatagrams) and makes the result a failure, but counts as taken: holding it back
+    // would not help.
     virtual ComponentResult SendData(const QByteArray& data, qint64* taken = nullptr) = 0;
     // Takes received bytes: up to maxBytes of a TCP stream (the rest stays with the socket and
     // the kernel, so TCP flow control holds the sender), or the next whole datagram.
@@ -70,8 +78,13 @@ public:
     virtual qint64 sendRoom() const = 0;
     // Bytes GetData would return now.
     virtual qint64 bytesAvailable() const = 0;
+    // Datagrams a UDP element dropped: from a host other than a UDP client's RemoteHost, or
+    // ones it could not send at all. Always 0 for TCP.
+    virtual qint64 droppedDatagrams() const { return 0; }
 
 signals:
+    // A listener's error (no descriptors left to take a connection) leaves it listening: it
+    // takes the waiting connections as soon as it can.
     void error(int number, QString description);
     void dataArrival(qint64 bytes);
     void connected();

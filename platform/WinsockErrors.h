@@ -12,6 +12,7 @@ enum WinsockError : int {
     WsaNoSuchElement = 340,         // an array element that was never loaded
     WsaInvalidPropertyValue = 380,  // a port outside 0..65535, an unknown protocol
     WsaAccess = 10013,              // permission denied (a privileged port)
+    WsaTooManyOpenFiles = 10024,    // no descriptor left for a new socket or connection
     WsaInvalidArgument = 10022,     // no remote host or port to connect to
     WsaWouldBlock = 10035,          // the kernel has no room right now
     WsaNotSocket = 10038,           // a request id that names no pending connection
@@ -43,5 +44,5 @@ ComponentResult winsockFailure(int number);
 // The one mapping from Qt's socket errors to the numbers above.
 ComponentResult winsockFailure(QAbstractSocket::SocketError error);
 
-// The same for an errno value from a system call made directly (bind, listen).
+// The same for an errno value from a system call made directly (bind, listen, accept, sendto).
 ComponentResult winsockFailureFromErrno(int errnoValue);

@@ -1,11 +1,54 @@
 // A socket array as a TCP server (the session's choice of elements is the session tests').
 #include "platform/SocketArray.h"
+#include "platform/TcpListener.h"
 #include "tests/platform/SocketTestPeers.h"
 
 #include <QSignalSpy>
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <vector>
 
 namespace {
+
+using std::chrono::milliseconds;
+
+// Fills this process's descriptor table (under a soft limit lowered for the purpose), so that
+// the next accept fails with "too many open files"; all is given back on destruction.
+class DescriptorsUsedUp {
+public:
+    DescriptorsUsedUp() {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit low = saved_;
+        low.rlim_cur = std::min<rlim_t>(saved_.rlim_cur, 4096);
+        ::setrlimit(RLIMIT_NOFILE, &low);
+        for (int fd; (fd = ::dup(STDERR_FILENO)) >= 0;)
+            held_.emplace_back(fd);
+        full_ = errno == EMFILE;
+    }
+    ~DescriptorsUsedUp() {
+        held_.clear();
+        ::setrlimit(RLIMIT_NOFILE, &saved_);
+    }
+    bool full() const { return full_; }
+
+private:
+    rlimit saved_{};
+    std::vector<UniqueFd> held_;
+    bool full_ = false;
+};
+
+// A client's socket, made before descriptors run out: connecting needs none.
+struct RawClient {
+    UniqueFd fd{::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0)};
+    void connectTo(int port) const {
+        sockaddr_in server{};
+        server.sin_family = AF_INET;
+        server.sin_port = htons(quint16(port));
+        server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd.get(), reinterpret_cast<sockaddr*>(&server), sizeof server);
+    }
+};
 
 TEST(TcpServer, AcceptsIntoAFreeElementAndClosesRequestsNobodyTakes) {
     SocketArray array;
@@ -68,6 +111,59 @@ TEST(TcpServer, ClosingTheListenerFreesItsPortAndAPortInUseIsRefused) {
     udp.setProtocol(1);
     EXPECT_EQ(udp.Bind(other.localPort(), kLoopback).number, 10048);
     EXPECT_EQ(udp.State(), 0);
+}
+
+// A listener that cannot take a connection for want of descriptors (at its first request, or
+// after it has served a client) says so once, stays listening, stops trying until a back-off
+// delay passes (doubling to a bound) and takes every waiting client once descriptors are back.
+TEST(TcpServer, RunningOutOfDescriptorsPausesAcceptingAndLosesNoClient) {
+    for (const bool servedBefore : {false, true}) {
+        SCOPED_TRACE(servedBefore ? "after serving a client" : "at the first request");
+        SocketArray array;
+        ASSERT_TRUE(array.at(0).Bind(0, kLoopback) && array.at(0).Listen());
+        const int port = array.at(0).LocalPort();
+        QObject::connect(&array, &SocketArray::connectionRequest,
+                         [&](int, int id) { array.load(array.maxIndex() + 1).Accept(id); });
+        std::unique_ptr<QTcpSocket> first;
+        if (servedBefore) {
+            first = connectedPeer(port);
+            ASSERT_TRUE(waitUntil([&] { return array.at(1).State() == 7; }));
+        }
+        const int served = array.maxIndex();
+        QSignalSpy errorSpy(&array, &SocketArray::error);
+        auto* listener = array.at(0).findChild<TcpListener*>();
+        ASSERT_TRUE(listener);
+        RawClient clients[3];
+        {
+            DescriptorsUsedUp usedUp;
+            ASSERT_TRUE(usedUp.full());
+            for (const RawClient& client : clients)
+                client.connectTo(port);
+            ASSERT_TRUE(waitUntil([&] { return errorSpy.count() == 1; }));
+            EXPECT_EQ(errorSpy.at(0).at(1).toInt(), 10024);
+            EXPECT_TRUE(errorSpy.at(0).at(2).toString().startsWith("Too many open files"));
+            for (const int delay : {100, 200, 400, 800, 1600, 3200, 5000, 5000}) {
+                EXPECT_FALSE(listener->accepting()) << "watching the socket now would spin";
+                EXPECT_EQ(listener->retryDelay(), milliseconds(delay));
+                static_cast<QtSocket&>(array.at(0)).retryAccept();
+            }
+            EXPECT_EQ(errorSpy.count(), 1);
+            EXPECT_EQ(array.at(0).State(), 2);
+            EXPECT_EQ(array.maxIndex(), served);
+        }
+        static_cast<QtSocket&>(array.at(0)).retryAccept();
+        ASSERT_TRUE(waitUntil([&] { return array.maxIndex() == served + 3; }));
+        EXPECT_TRUE(listener->accepting());
+        for (int i = served + 1; i <= served + 3; ++i) {
+            ASSERT_EQ(array.at(i).State(), 7) << i;
+            ASSERT_TRUE(array.at(i).SendData("served"));
+        }
+        for (const RawClient& client : clients) {
+            char reply[6] = {};
+            EXPECT_TRUE(waitUntil(
+                [&] { return ::recv(client.fd.get(), reply, sizeof reply, MSG_DONTWAIT) == 6; }));
+        }
+    }
 }
 
 } // namespace
