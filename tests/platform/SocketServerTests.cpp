@@ -1,6 +1,7 @@
 // A socket array as a TCP server (the session's choice of elements is the session tests').
 #include "platform/SocketArray.h"
 #include "platform/TcpListener.h"
+#include "platform/linux/DescriptorLimit.h"
 #include "tests/platform/SocketTestPeers.h"
 
 #include <QSignalSpy>
@@ -164,6 +165,19 @@ TEST(TcpServer, RunningOutOfDescriptorsPausesAcceptingAndLosesNoClient) {
                 [&] { return ::recv(client.fd.get(), reply, sizeof reply, MSG_DONTWAIT) == 6; }));
         }
     }
+}
+
+TEST(DescriptorLimit, TheSoftLimitIsRaisedToTheHardOne) {
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = saved.rlim_max / 2;
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    EXPECT_EQ(raiseDescriptorLimit(), long(saved.rlim_max));
+    rlimit now{};
+    ::getrlimit(RLIMIT_NOFILE, &now);
+    EXPECT_EQ(now.rlim_cur, saved.rlim_max);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
 }
 
 } // namespace
