@@ -4,7 +4,7 @@ target_sources(lumivex_core PRIVATE
     WinsockErrors.h WinsockErrors.cpp
     PendingConnections.h PendingConnections.cpp
     QtSocket.h QtSocket.cpp
-    SocketRole.h
+    SocketEvents.h SocketRole.h
     TcpStream.h TcpStream.cpp
     StreamCloser.h StreamCloser.cpp
     TcpListener.h TcpListener.cpp

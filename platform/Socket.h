@@ -2,17 +2,18 @@
 // One element of a session's socket array: a TCP client, a TCP listener, a connection accepted
 // from a listener, or a UDP endpoint. Calls never block and never throw: a call that cannot be
 // done returns a failure with a Winsock number; what happens later (connected, data, close,
-// errors) arrives as signals on the event loop, never from inside the call that caused it.
+// errors) arrives as signals (SocketEvents) on the event loop, never from inside the call that
+// caused it.
 // Test doubles derive from this class and emit the same signals.
 
 #include "platform/ComponentResult.h"
+#include "platform/SocketEvents.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QString>
 #include <limits>
 
-class Socket : public QObject {
+class Socket : public SocketEvents {
     Q_OBJECT
 
 public:
@@ -32,7 +33,7 @@ public:
         Error = 9        // a socket error was reported; Close() to use it again
     };
 
-    using QObject::QObject;
+    using SocketEvents::SocketEvents;
     ~Socket() override = default;
 
     virtual int RemotePort() const = 0;
@@ -81,17 +82,4 @@ public:
     // Datagrams a UDP element dropped: from a host other than a UDP client's RemoteHost, or
     // ones it could not send at all. Always 0 for TCP.
     virtual qint64 droppedDatagrams() const { return 0; }
-
-signals:
-    // A listener's error (no descriptors left to take a connection) leaves it listening: it
-    // takes the waiting connections as soon as it can.
-    void error(int number, QString description);
-    void dataArrival(qint64 bytes);
-    void connected();
-    // Valid only while the signal is handled: Accept it then, or the connection is closed.
-    void connectionRequest(int requestId);
-    void closed();
-    void bytesSent(qint64 bytes);
-    // Everything handed to SendData has reached the kernel.
-    void sendComplete();
 };
