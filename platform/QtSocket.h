@@ -13,7 +13,6 @@
 #include <QHostAddress>
 #include <chrono>
 #include <functional>
-#include <memory>
 
 class SocketRole;
 

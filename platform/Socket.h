@@ -79,7 +79,7 @@ public:
     virtual qint64 sendRoom() const = 0;
     // Bytes GetData would return now.
     virtual qint64 bytesAvailable() const = 0;
-    // Datagrams a UDP element dropped: from a host other than a UDP client's RemoteHost, or
-    // ones it could not send at all. Always 0 for TCP.
+    // Datagrams a UDP element dropped since it was opened: from a host other than a UDP
+    // client's RemoteHost, or ones it could not send at all. Always 0 for TCP.
     virtual qint64 droppedDatagrams() const { return 0; }
 };
