@@ -13,7 +13,7 @@ public:
 
 signals:
     // A listener's error (no descriptors left to take a connection) leaves it listening: it
-    // takes the waiting connections as soon as it can.
+    // takes the waiting connections as soon as it can, and its number is below 10000.
     void error(int number, QString description);
     void dataArrival(qint64 bytes);
     void connected();

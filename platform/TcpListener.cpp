@@ -106,7 +106,8 @@ void TcpListener::pause(int errnoValue) {
     delay_ = std::min(delay_ * 2, kLastRetry);
     if (std::exchange(reported_, true))
         return;
-    const ComponentResult failure = winsockFailureFromErrno(errnoValue);
-    emit error(failure.number, QStringLiteral("%1: new connections wait until resources are free")
-                                   .arg(failure.description));
+    const bool noDescriptors = errnoValue == EMFILE || errnoValue == ENFILE;
+    const QString cause = winsockFailureFromErrno(errnoValue).description;
+    emit error(noDescriptors ? WsaTooManyFiles : WsaOutOfMemory,
+               QStringLiteral("%1: new connections wait until resources are free").arg(cause));
 }

@@ -4,7 +4,8 @@
 // while the announcement runs is closed, so its peer sees a close instead of waiting.
 //
 // When taking a connection fails for want of resources (no descriptors left, no memory), the
-// connection stays queued in the kernel. The listener then reports the failure once, stops
+// connection stays queued in the kernel. The listener then reports the failure once (with a
+// number below 10000: it is not broken, and is not to be closed for it), stops
 // watching the socket (it would report the same waiting connection again at once, without
 // end) and tries again after a delay that doubles up to a bound; the first connection taken
 // ends the episode. It never stops listening by itself.

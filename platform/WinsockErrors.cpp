@@ -4,6 +4,10 @@
 
 QString winsockDescription(int number) {
     switch (number) {
+    case WsaOutOfMemory:
+        return QStringLiteral("Out of memory");
+    case WsaTooManyFiles:
+        return QStringLiteral("Too many files");
     case WsaNoSuchElement:
         return QStringLiteral("Socket array element does not exist");
     case WsaInvalidPropertyValue:

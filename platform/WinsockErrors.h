@@ -9,6 +9,10 @@
 
 // The numbers this socket layer reports.
 enum WinsockError : int {
+    // A listener that cannot take a connection for now reports one of these two: it is not
+    // broken (it retries by itself), so the numbers stay below the socket-layer range.
+    WsaOutOfMemory = 7,
+    WsaTooManyFiles = 67,
     WsaNoSuchElement = 340,         // an array element that was never loaded
     WsaInvalidPropertyValue = 380,  // a port outside 0..65535, an unknown protocol
     WsaAccess = 10013,              // permission denied (a privileged port)

@@ -82,7 +82,8 @@ TEST(TcpServer, RunningOutOfDescriptorsPausesAcceptingAndLosesNoClient) {
             for (QTcpSocket& client : clients)
                 client.connectToHost(QHostAddress::LocalHost, quint16(port));
             ASSERT_TRUE(waitUntil([&] { return errorSpy.count() == 1; }));
-            EXPECT_EQ(errorSpy.at(0).at(1).toInt(), 10024);
+            EXPECT_EQ(errorSpy.at(0).at(1).toInt(), 67)
+                << "not a socket-layer error: the listener stays open";
             EXPECT_TRUE(errorSpy.at(0).at(2).toString().startsWith("Too many open files"));
             for (const int delay : {100, 200, 400, 800, 1600, 3200, 5000, 5000}) {
                 EXPECT_FALSE(listener->accepting()) << "watching the socket now would spin";
