@@ -15,6 +15,8 @@ packages=(
     # testing: a display for screenshots, and localedef for the comma-locale test
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth locales
+    # testing: network namespaces with a slowed-down loopback (ip, tc)
+    iproute2
 )
 
 missing=()
