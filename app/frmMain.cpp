@@ -210,6 +210,7 @@ bool frmMain::AppStartup() {
         setFile = QDir(services_.startDirectory).absoluteFilePath(command.fileName);
 
     TrayIconAdded = services_.tray.add() ? 1 : 0;
+    shareVirtualPortsWithGroup(qEnvironmentVariableIsSet("NOTIFY_SOCKET")); // run as the service
     getprofilesettings(setFile);
     if (!services_.anotherInstanceRunning && !documents_.empty())
         documents_.front()->VSPort1().ResetBus();
