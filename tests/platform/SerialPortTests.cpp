@@ -2,18 +2,19 @@
 
 #include "platform/ComPortNames.h"
 #include "platform/SerialPort.h"
+#include "platform/linux/SyscallDeadline.h"
 #include "tests/platform/PortTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <QSocketNotifier>
-
 #include <cerrno>
-#include <functional>
+#include <fcntl.h>
+#include <string_view>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -186,22 +187,8 @@ TEST_F(SerialPortTest, EveryCloseDiscardsWhatTheDeviceHasNotTaken) {
         }
         return seen;
     };
-    const std::pair<const char*, std::function<void()>> closes[] = {
-        {"De-Activate",
-         [&] {
-             port->setPortOpen(false);
-         }},
-        {"reopen",
-         [&] {
-             port->setPortOpen(false), openPort();
-         }},
-        {"window close",
-         [&] {
-             port.reset();
-         }},
-    };
     const QByteArray block(1 << 20, 'q');
-    for (const auto& [way, close] : closes) {
+    for (const std::string_view way : {"De-Activate", "reopen", "window close"}) {
         SCOPED_TRACE(way);
         ASSERT_TRUE(port->setOutBufferSize(int(block.size())).ok());
         if (!port->portOpen())
@@ -210,7 +197,12 @@ TEST_F(SerialPortTest, EveryCloseDiscardsWhatTheDeviceHasNotTaken) {
         int taken = 0;
         ASSERT_TRUE(port->output(block, &taken).ok());
         ASSERT_EQ(taken, block.size()); // the device reads none of it
-        close();
+        if (way == "window close")
+            port.reset();
+        else
+            port->setPortOpen(false);
+        if (way == "reopen")
+            openPort();
         const auto [data, flushes] = deviceReads();
         EXPECT_LT(data, block.size());
         EXPECT_EQ(flushes, TIOCPKT_FLUSHREAD | TIOCPKT_FLUSHWRITE);
@@ -313,6 +305,18 @@ TEST_F(SerialPortTest, ADeviceThatGoesAwayIsReportedOnceAndOpenedAgainLosingNoth
     EXPECT_EQ(got, allByteValues().left(100) + "after");
     ASSERT_TRUE(port->output(QByteArray("out")).ok());
     EXPECT_EQ(readExactly(again.master.get(), 3), QByteArray("out"));
+}
+
+// What bounds a close that waits for the device, tried on a wait that would never end.
+TEST(SyscallDeadlineTest, CutsAWaitShortThatWouldNeverEnd) {
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    const UniqueFd readEnd(ends[0]), writeEnd(ends[1]);
+    const SyscallDeadline deadline(20ms);
+    ASSERT_TRUE(deadline.armed());
+    char byte;
+    EXPECT_EQ(::read(readEnd.get(), &byte, 1), -1);
+    EXPECT_EQ(errno, EINTR);
 }
 
 } // namespace
