@@ -213,6 +213,7 @@ bool frmMain::AppStartup() {
     TrayIconAdded = services_.tray.add() ? 1 : 0;
     if (const QString problem = dataFolderProblem(); !problem.isEmpty())
         tell(problem + QStringLiteral("; the set is neither read from nor saved there"));
+    shareVirtualPortsWithGroup(qEnvironmentVariableIsSet("NOTIFY_SOCKET")); // run as the service
     getprofilesettings(setFile);
     if (!services_.anotherInstanceRunning && !documents_.empty())
         documents_.front()->VSPort1().ResetBus();
