@@ -74,8 +74,11 @@ ComponentResult NetworkSide::listen() {
     Socket& socket = sockets_.at(0);
     clientLimit_ = clientsWithinDescriptorLimit();
     socket.setLocalPort(settings_.port);
-    if (settings_.udp)
+    if (settings_.udp) {
+        // Without a remote host the element answers whoever sent last.
+        socket.setRemoteHost(QString());
         socket.setRemotePort(settings_.port);
+    }
     ComponentResult result = socket.Bind(settings_.port, settings_.localAddress);
     if (result && !settings_.udp)
         result = socket.Listen();
@@ -86,6 +89,7 @@ ComponentResult NetworkSide::listen() {
 
 void NetworkSide::close() {
     client_.stop();
+    reportDroppedDatagrams();
     for (int i = 0; i <= maxSocketIndex(); ++i) {
         sockets_.at(i).Close();
         sockets_.at(i).setLocalPort(0);
@@ -173,6 +177,16 @@ void NetworkSide::refuse() {
     if (refused_++ == 0)
         sink_.logError(QStringLiteral("Client refused: this session serves at most %1 clients")
                            .arg(clientLimit_));
+}
+
+// What the UDP socket dropped while this activation ran (from hosts other than a client's
+// remote host, or not sendable) is logged once, at the end, as a count.
+void NetworkSide::reportDroppedDatagrams() {
+    const qint64 dropped = settings_.udp ? sockets_.at(0).droppedDatagrams() : 0;
+    if (dropped > 0)
+        sink_.logError(QStringLiteral("Datagrams dropped by the UDP socket (from other hosts, "
+                                      "or with nowhere to go): %1")
+                           .arg(dropped));
 }
 
 void NetworkSide::peerClosed(int index) {

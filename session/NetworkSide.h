@@ -83,6 +83,7 @@ private:
     QString peerName(int index) const;
     void refuse();
     int freeSlot() const;
+    void reportDroppedDatagrams();
 
     SocketArray& sockets_;
     const SessionSettings& settings_;

@@ -133,15 +133,20 @@ bool SerialToNetwork::fanOut(int size) {
     return true;
 }
 
-// One datagram of what the socket has room for; a socket that refuses holds the bytes.
+// One datagram, whole: a socket that holds earlier ones and has no room for it takes nothing,
+// and the bytes wait here until it reports bytesSent. One that cannot be sent at all (nobody
+// to answer yet, a network that refuses it) is dropped by the socket; the first of a run of
+// such failures is logged.
 bool SerialToNetwork::sendOnUdp(int size) {
     Socket& socket = network_.socket(0);
-    const int n = int(std::min<qint64>(size, socket.sendRoom()));
-    if (n <= 0)
+    if (size <= 0 || socket.sendRoom() <= 0)
         return false;
     qint64 taken = 0;
-    socket.SendData(buffer_.peek(n), &taken);
+    const ComponentResult result = socket.SendData(buffer_.peek(size), &taken);
     buffer_.discard(int(taken));
+    if (!result && !udpSendFailing_)
+        sink_.logError(QStringLiteral("Datagram not sent: %1").arg(result.description));
+    udpSendFailing_ = !result;
     return taken > 0;
 }
 

@@ -51,4 +51,5 @@ private:
     TransferBuffer buffer_;
     long txIdleTicks_ = 0; // heartbeat ticks while bytes are held, since the last flush check
     bool moving_ = false;  // a read-and-send pass is under way
+    bool udpSendFailing_ = false; // the last datagram could not be sent (already logged)
 };

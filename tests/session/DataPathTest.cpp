@@ -182,16 +182,42 @@ TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
     EXPECT_EQ(doc->MyBufferCount(), 0);
 }
 
+// A UDP client takes datagrams only from its host; a UDP server answers whoever spoke last,
+// also right after the session was a client; what the socket dropped is logged at the end.
 TEST_F(DataPathTest, UdpServerAnswersThePeerThatSpokeLast) {
+    globals().LogErrors = 1;
     doc->chkUDP->setValue(1);
-    serverOnDevice(8);
+    dev = device(8);
+    serialPort(8);
+    QUdpSocket probe;
+    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+    const quint16 clientPort = probe.localPort();
+    probe.close();
+    client(clientPort);
+    doc->IPAddress->setText(QStringLiteral("127.0.0.2"));
+    activate();
+    ASSERT_TRUE(doc->isActive());
     QUdpSocket peer;
     ASSERT_TRUE(peer.bind(QHostAddress::LocalHost, 0));
+    peer.writeDatagram("stray", QHostAddress::LocalHost, clientPort);
+    ASSERT_TRUE(waitUntil([&] { return socket(0).droppedDatagrams() == 1; }));
+    activate(); // De-Activate
+
+    server();
+    activate();
+    ASSERT_TRUE(doc->isActive());
+    fromDevice("early"); // nobody has spoken yet
+    const QString log = home.path("home/errorlog.txt");
+    ASSERT_TRUE(waitUntil([&] { return readWholeFile(log).contains("Datagram not sent"); }));
     peer.writeDatagram("request", QHostAddress::LocalHost, quint16(listeningPort()));
     EXPECT_EQ(readExactly(dev.master.get(), 7), QByteArray("request"));
     fromDevice("answer");
     ASSERT_TRUE(waitUntil([&] { return peer.hasPendingDatagrams(); }));
     EXPECT_EQ(peer.receiveDatagram().data(), QByteArray("answer"));
+    activate();
+    const QByteArray dropped = "Datagrams dropped by the UDP socket (from other hosts, or with "
+                               "nowhere to go): 1";
+    EXPECT_EQ(readWholeFile(log).count(dropped), 2);
 }
 
 // A datagram that does not fit is dropped whole; the first of a run is logged, and the count
