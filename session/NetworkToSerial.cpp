@@ -13,15 +13,6 @@ namespace {
 constexpr int kUdp = static_cast<int>(Socket::Protocols::Udp);
 }
 
-NetworkToSerial::NetworkToSerial(const SessionSettings& settings, SerialSide& serial,
-                                 NetworkSide& network, StatusSink& sink)
-    : settings_(settings)
-    , serial_(serial)
-    , network_(network)
-    , sink_(sink) {
-    buffer_.reset(settings.bufferSize);
-}
-
 void NetworkToSerial::dataArrival(int index) {
     takeInput(index);
     move();

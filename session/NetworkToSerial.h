@@ -4,23 +4,16 @@
 // slow port holds the TCP sender back instead of losing bytes. The output step runs on every
 // heartbeat tick, and also at once when bytes arrive and when the port has room again.
 
-#include "session/TransferBuffer.h"
+#include "session/TransferPath.h"
 
 #include <QtGlobal>
 
-class NetworkSide;
-class SerialSide;
 class Socket;
-class StatusSink;
-struct SessionSettings;
 
-class NetworkToSerial {
+class NetworkToSerial : public TransferPath {
 public:
-    NetworkToSerial(const SessionSettings& settings, SerialSide& serial, NetworkSide& network,
-                    StatusSink& sink);
+    using TransferPath::TransferPath;
 
-    TransferBuffer& buffer() { return buffer_; }
-    const TransferBuffer& buffer() const { return buffer_; }
     // Bytes arrived on socket index.
     void dataArrival(int index);
     // The output step, then more from sockets that still hold bytes, for as long as both move.
@@ -39,11 +32,6 @@ private:
     bool pullWaitingInput();
     void takeDatagrams(Socket& socket);
 
-    const SessionSettings& settings_;
-    SerialSide& serial_;
-    NetworkSide& network_;
-    StatusSink& sink_;
-    TransferBuffer buffer_;
     qint64 droppedDatagrams_ = 0; // in a row, since one last fitted
     bool moving_ = false;         // a pass is under way
     bool moveAgain_ = false;      // asked for again while it was under way

@@ -24,15 +24,6 @@ int packetSize() {
 
 } // namespace
 
-SerialToNetwork::SerialToNetwork(const SessionSettings& settings, SerialSide& serial,
-                                 NetworkSide& network, StatusSink& sink)
-    : settings_(settings)
-    , serial_(serial)
-    , network_(network)
-    , sink_(sink) {
-    buffer_.reset(settings.bufferSize);
-}
-
 // Bytes stay held while nobody is connected when buffering is on, and while a connection is
 // being made for the application that wrote them.
 bool SerialToNetwork::keepsWhileUnconnected() const {

@@ -4,22 +4,13 @@
 // sends only what every receiving socket has room for, so a slow network holds the device
 // back (through the port's flow control, or the pty) instead of losing bytes.
 
-#include "session/TransferBuffer.h"
+#include "session/TransferPath.h"
 
 #include <vector>
 
-class NetworkSide;
-class SerialSide;
-class StatusSink;
-struct SessionSettings;
-
-class SerialToNetwork {
+class SerialToNetwork : public TransferPath {
 public:
-    SerialToNetwork(const SessionSettings& settings, SerialSide& serial, NetworkSide& network,
-                    StatusSink& sink);
-
-    TransferBuffer& buffer() { return buffer_; }
-    const TransferBuffer& buffer() const { return buffer_; }
+    using TransferPath::TransferPath;
 
     // A serial port event of that kind (SerialPort::CommEvent).
     void portEvent(int kind);
@@ -44,11 +35,6 @@ private:
     bool sendOnUdp(int size);
     bool sendAll();
 
-    const SessionSettings& settings_;
-    SerialSide& serial_;
-    NetworkSide& network_;
-    StatusSink& sink_;
-    TransferBuffer buffer_;
     long txIdleTicks_ = 0; // heartbeat ticks while bytes are held, since the last flush check
     bool moving_ = false;  // a read-and-send pass is under way
     bool udpSendFailing_ = false; // the last datagram could not be sent (already logged)
