@@ -43,6 +43,7 @@ TEST_F(ServiceTest, TheUnitRunsTheProgramQuotedUnprivilegedAndSandboxed) {
         {"/opt/My Apps/a\"b/lumivex", R"("/opt/My Apps/a\"b/lumivex")"},
         {"/opt/a\\b/lumivex", R"("/opt/a\\b/lumivex")"},
         {"/opt/100%/$HOME/lumivex", R"("/opt/100%%/$$HOME/lumivex")"},
+        {"/opt/@DESCRIPTION@/lumivex", R"("/opt/@DESCRIPTION@/lumivex")"},
     };
     for (const auto& [program, exec] : rows)
         EXPECT_TRUE(
