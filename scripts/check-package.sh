@@ -59,9 +59,11 @@ else
         { tail "$work/debootstrap.log"; fail "debootstrap"; }
     tar -cf "$out/bookworm-root.tar" -C "$root" .
 fi
-cp "$work"/lumivex_*.deb "$root/tmp/"
+# (the container's /tmp is a tmpfs of its own)
+cp "$work"/lumivex_*.deb "$root/root/"
 
-systemd-nspawn -q -D "$root" -b --console=pipe --register=no >"$work/boot.log" 2>&1 &
+systemd-nspawn -q -D "$root" -M lumivex-check -b --console=pipe --register=no --keep-unit \
+    >"$work/boot.log" 2>&1 &
 nspawn=$!
 init=
 for _ in $(seq 100); do
@@ -71,18 +73,21 @@ for _ in $(seq 100); do
 done
 [ -n "$init" ] || { cat "$work/boot.log"; fail "the container did not boot"; }
 inside() { nsenter -t "$init" -a env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
-inside systemctl is-system-running --wait >/dev/null || true
+for _ in $(seq 100); do
+    case $(inside systemctl is-system-running 2>/dev/null) in running | degraded) break ;; esac
+    sleep 0.2
+done
 
 step "install"
-inside env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/tmp/$first" >"$work/apt.log" ||
+inside env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/root/$first" >"$work/apt.log" ||
     { tail -20 "$work/apt.log"; fail "apt install"; }
-inside lumivex --help | grep -q '^Usage: lumivex' || fail "lumivex --help"
+inside timeout 20 lumivex --help | grep -q '^Usage: lumivex' || fail "lumivex --help"
 inside man -P cat lumivex | grep -q 'lumivex-dde' || fail "man lumivex"
 inside getcap /usr/bin/lumivex | grep -q cap_net_raw=ep || fail "no capability for echoes"
 inside systemd-analyze verify lumivex.service || fail "the unit does not verify"
 [ "$(inside systemctl is-enabled lumivex)" = disabled ] || fail "enabled on install"
 # The packaged unit is the one -i writes for the installed program.
-inside sh -c 'mkdir /tmp/unit && LUMIVEX_SYSTEMD_DIR=/tmp/unit lumivex -is' || fail "lumivex -is"
+inside sh -c 'mkdir /tmp/unit && LUMIVEX_SYSTEMD_DIR=/tmp/unit timeout 20 lumivex -is' || fail "lumivex -is"
 inside cmp /tmp/unit/lumivex.service /usr/lib/systemd/system/lumivex.service ||
     fail "-i writes another unit than the package ships"
 
@@ -91,8 +96,8 @@ inside systemctl enable --now lumivex
 inside systemctl stop lumivex
 # A set file placed as the README says: a virtual port COM15 with a TCP server behind it.
 printf '[Lumivex]\nNumSessions=1\n[Session1]\nConnector=15\nCreateVirtualPort=1\nTCPOption=1\nLocalIP=127.0.0.1\nPortNumber=47215\nAutoActivate=1\n' \
-    >"$root/tmp/plant.lvx"
-inside install -m 600 /tmp/plant.lvx /var/lib/lumivex/default.lvx
+    >"$root/root/plant.lvx"
+inside install -m 600 /root/plant.lvx /var/lib/lumivex/default.lvx
 inside chown --reference=/var/lib/private/lumivex /var/lib/lumivex/default.lvx
 inside systemctl start lumivex
 pid=$(inside systemctl show -P MainPID lumivex)
@@ -119,9 +124,9 @@ step "upgrade"
 inside runuser -u tester -- sh -c 'mkdir -p ~/.config/lumivex && echo "[Lumivex]" >~/.config/lumivex/default.lvx'
 PACKAGE_VERSION="$(dpkg-deb -f "$work/$first" Version)+1" scripts/package.sh >"$work/rebuild.log" 2>&1 ||
     { tail -20 "$work/rebuild.log"; fail "rebuilding the package"; }
-cp "$out"/lumivex_*.deb "$root/tmp/"
+cp "$out"/lumivex_*.deb "$root/root/"
 second=$(basename "$out"/lumivex_*.deb)
-inside env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/tmp/$second" >"$work/apt.log" ||
+inside env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "/root/$second" >"$work/apt.log" ||
     { tail -20 "$work/apt.log"; fail "apt install of the newer package"; }
 inside systemctl is-active -q lumivex || fail "the service does not run after the upgrade"
 inside grep -q 'Connector=15' /var/lib/lumivex/default.lvx || fail "the upgrade lost the service's set"

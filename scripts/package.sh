@@ -11,8 +11,10 @@ scripts/setup-debian.sh
 out=$PWD/build-deb
 src=$out/src
 mkdir -p "$src"
-find "$src" -mindepth 1 -maxdepth 1 ! -name 'obj-*' -exec rm -rf {} +
-tar --exclude='./build*' --exclude=./.git -cf - . | tar -xf - -C "$src"
+# Only files whose content changed are copied, and they get the time of the copy, so that the
+# kept build folder compiles them again (a copy with the tree's own times might look older
+# than what was built from the copy before).
+rsync -rlc --delete --exclude='/build*' --exclude=/.git --exclude='/obj-*' ./ "$src/"
 rm -f "$out"/lumivex_* "$out"/lumivex-dbgsym_*
 
 if [ -n "${PACKAGE_VERSION:-}" ]; then

@@ -19,7 +19,7 @@ packages=(
     iproute2
     # the Debian package (scripts/package.sh) and its checks: lintian, the desktop entry and
     # metainfo validators, and a throw-away Debian root booted in a container
-    dpkg-dev debhelper lintian desktop-file-utils appstream debootstrap systemd-container
+    dpkg-dev debhelper lintian desktop-file-utils appstream rsync debootstrap systemd-container
 )
 
 missing=()
