@@ -37,7 +37,7 @@ for f in usr/bin/lumivex usr/bin/lumivex-dde usr/share/applications/lumivex.desk
     usr/share/metainfo/com.orvane.lumivex.metainfo.xml \
     usr/share/icons/hicolor/scalable/apps/lumivex.svg usr/share/doc/lumivex/html/index.html \
     usr/share/man/man1/lumivex.1.gz usr/share/man/man1/lumivex-dde.1.gz \
-    usr/lib/systemd/system/lumivex.service; do
+    lib/systemd/system/lumivex.service; do
     [ -f "$u/$f" ] || fail "/$f is missing"
 done
 for size in 16 24 32 48 64 128 256; do
