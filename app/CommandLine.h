@@ -17,3 +17,7 @@ StartupCommand parseCommandLine(const QString& commandLine);
 
 // The command line as one text: the arguments after the program name joined by single blanks.
 QString commandLineFromArguments(const QStringList& arguments);
+
+// The answer to "--help" or "--version" given alone, which every program of the system
+// answers, so no set file can go by those names; empty for a command line the program runs.
+QString informationText(const QStringList& arguments);

@@ -15,22 +15,18 @@ bool holdsIndex(const QString& folder) {
 
 } // namespace
 
-QString findHelpFolder(const QString& executableFolder, const QString& sourceHelpFolder) {
-    // A build or a portable copy keeps its pages beside the program.
+QString findHelpFolder(const QString& executableFolder) {
     const QString beside = QDir(executableFolder).filePath(QStringLiteral("help"));
     if (holdsIndex(beside))
         return beside;
     const QString installed =
-        QDir::cleanPath(executableFolder + QStringLiteral("/../share/lumivex/help"));
+        QDir::cleanPath(executableFolder + QStringLiteral("/../share/doc/lumivex/html"));
     if (holdsIndex(installed))
         return installed;
-    if (holdsIndex(sourceHelpFolder))
-        return QDir::cleanPath(sourceHelpFolder);
     return {};
 }
 
 QString helpIndexFile() {
-    const QString folder = findHelpFolder(QFileInfo(executablePath()).absolutePath(),
-                                          QStringLiteral(LUMIVEX_SOURCE_HELP_FOLDER));
+    const QString folder = findHelpFolder(QFileInfo(executablePath()).absolutePath());
     return folder.isEmpty() ? QString() : QDir(folder).filePath(kIndex);
 }

@@ -1,12 +1,13 @@
 #pragma once
-// Where the help pages are: installed beside the program (<prefix>/share/lumivex/help), or in
-// the source tree's docs/help when the program runs from its build folder.
+// Where the help pages are: beside the program (build/help in a build, or a portable copy),
+// or where the installation keeps its documentation (<prefix>/share/doc/lumivex/html).
+// Both are found from the program's own path, so a copy moved elsewhere still finds its pages.
 
 #include <QString>
 
-// The help folder of a program in executableFolder: ../share/lumivex/help when it holds an
-// index.html, else sourceHelpFolder when that does; empty when neither has one.
-QString findHelpFolder(const QString& executableFolder, const QString& sourceHelpFolder);
+// The help folder of a program in executableFolder: its help subfolder when that holds an
+// index.html, else ../share/doc/lumivex/html when that does; empty when neither has one.
+QString findHelpFolder(const QString& executableFolder);
 
 // index.html in the help folder of the running program, or empty when there is none.
 QString helpIndexFile();

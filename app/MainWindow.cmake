@@ -8,10 +8,6 @@ target_sources(lumivex_core PRIVATE
     Form1.h Form1.cpp
     Form2.h Form2.cpp
     frmAbout.h frmAbout.cpp)
-# Help pages of a program run from its build folder; an installed one finds its own.
-set_source_files_properties(HelpFiles.cpp TARGET_DIRECTORY lumivex_core PROPERTIES
-    COMPILE_DEFINITIONS
-    LUMIVEX_SOURCE_HELP_FOLDER="${PROJECT_SOURCE_DIR}/docs/help")
 # The maker's web page, opened by Help > "on the Web" and by the about box's link.
 set(LUMIVEX_WEB_PAGE "https://www.orvane.com/" CACHE STRING "The maker's web page")
 set_source_files_properties(MainMenu.cpp frmAbout.cpp TARGET_DIRECTORY lumivex_core PROPERTIES

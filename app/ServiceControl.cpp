@@ -1,12 +1,15 @@
 #include "app/ServiceControl.h"
 
+#include "ServiceUnitTemplate.h"
 #include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -55,6 +58,21 @@ QString unitDescription(QString text) {
     return text.trimmed();
 }
 
+// The template with each @NAME@ replaced by its value in one pass, so that a value holding
+// "@NAME@" (a program path may) stays as it is.
+QString filledTemplate(const QString& text, const QHash<QString, QString>& values) {
+    static const QRegularExpression placeholder(QStringLiteral("@([A-Z_]+)@"));
+    QString filled;
+    qsizetype done = 0;
+    for (auto matches = placeholder.globalMatch(text); matches.hasNext();) {
+        const QRegularExpressionMatch match = matches.next();
+        filled += text.mid(done, match.capturedStart() - done);
+        filled += values.value(match.captured(1));
+        done = match.capturedEnd();
+    }
+    return filled + text.mid(done);
+}
+
 void startSystemctl(const QStringList& arguments) {
     // Detached: the install switches end the program right away, and nothing waits on it.
     QProcess::startDetached(QStringLiteral("systemctl"), arguments);
@@ -86,36 +104,15 @@ QString ServiceControl::unitPath() const {
 }
 
 QByteArray ServiceControl::unitText() const {
-    QString text = QStringLiteral("[Unit]\nDescription=%1\n").arg(unitDescription(description_));
-    if (networkDependency_)
-        text += QStringLiteral("After=network-online.target\nWants=network-online.target\n");
-    // An account of its own made at each start, with the serial ports' group; the sets and the
-    // log in /var/lib/lumivex. The virtual ports and the command socket go to
-    // /run/lumivex-service, which, unlike the state folder, other users may enter: a member of
-    // dialout opens /run/lumivex-service/ports/COMn. It is not /run/lumivex, the runtime folder
-    // of a program that root starts by hand beside the service.
-    text += QStringLiteral("\n[Service]\n"
-                           "Type=notify\n"
-                           "ExecStart=%1\n"
-                           "Environment=LUMIVEX_HEADLESS=1\n"
-                           "DynamicUser=yes\n"
-                           "SupplementaryGroups=dialout\n"
-                           "StateDirectory=lumivex\n"
-                           "Environment=LUMIVEX_HOME=/var/lib/lumivex\n"
-                           "RuntimeDirectory=lumivex-service\n"
-                           "Environment=XDG_RUNTIME_DIR=/run/lumivex-service\n"
-                           "Environment=LUMIVEX_PORTS=/run/lumivex-service/ports\n"
-                           "AmbientCapabilities=CAP_NET_RAW\n"
-                           "CapabilityBoundingSet=CAP_NET_RAW\n"
-                           "NoNewPrivileges=yes\n"
-                           "ProtectSystem=strict\n"
-                           "ProtectHome=yes\n"
-                           "PrivateTmp=yes\n"
-                           "Restart=on-failure\n"
-                           "\n[Install]\n"
-                           "WantedBy=multi-user.target\n")
-                .arg(quotedCommand(programPath_));
-    return text.toUtf8();
+    const QHash<QString, QString> values{
+        {QStringLiteral("DESCRIPTION"), unitDescription(description_)},
+        {QStringLiteral("NETWORK_DEPENDENCY"),
+         networkDependency_
+             ? QStringLiteral("After=network-online.target\nWants=network-online.target\n")
+             : QString()},
+        {QStringLiteral("PROGRAM"), quotedCommand(programPath_)},
+    };
+    return filledTemplate(QString::fromUtf8(serviceUnitTemplate), values).toUtf8();
 }
 
 bool ServiceControl::writeUnit() {

@@ -101,6 +101,13 @@ int runWindowed(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const QString text = informationText(arguments); !text.isEmpty()) {
+        std::fputs(qPrintable(text), stdout);
+        return 0;
+    }
     raiseDescriptorLimit();
     QCoreApplication::setApplicationName(QStringLiteral("Lumivex"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LUMIVEX_VERSION));

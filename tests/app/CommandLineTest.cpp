@@ -28,4 +28,18 @@ TEST(CommandLine, SwitchesOrElseTheWholeLineAsAFileName) {
     }
 }
 
+TEST(CommandLine, HelpAndVersionAloneAreAnsweredAnythingElseRuns) {
+    const auto answer = [](QStringList arguments) {
+        arguments.prepend(QStringLiteral("lumivex"));
+        return informationText(arguments);
+    };
+    EXPECT_TRUE(answer({QStringLiteral("--help")}).startsWith(QStringLiteral("Usage: lumivex")));
+    EXPECT_EQ(answer({QStringLiteral("--version")}),
+              QStringLiteral("lumivex " LUMIVEX_VERSION "\n"));
+    for (const QStringList& runs : {QStringList{}, QStringList{QStringLiteral("-i")},
+                                    QStringList{QStringLiteral("--help"), QStringLiteral("x")},
+                                    QStringList{QStringLiteral("--HELP")}})
+        EXPECT_TRUE(answer(runs).isEmpty()) << runs.join(QLatin1Char(' ')).toStdString();
+}
+
 } // namespace

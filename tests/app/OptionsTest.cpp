@@ -68,19 +68,18 @@ TEST_F(OptionsTest, LoadShowsTheSettingsCancelKeepsThemAndOkStoresWhatWasChanged
     }
 }
 
-// The pages beside the program come first, then the installed ones, then the source tree's.
+// The pages beside the program come first, then the installed ones.
 TEST(HelpFiles, TheFirstFolderHoldingAnIndexWins) {
     QTemporaryDir dir;
-    const QString bin = dir.filePath(QStringLiteral("prefix/bin")),
-                  source = dir.filePath(QStringLiteral("src/docs/help"));
-    const QString folders[] = {source, dir.filePath(QStringLiteral("prefix/share/lumivex/help")),
+    const QString bin = dir.filePath(QStringLiteral("prefix/bin"));
+    const QString folders[] = {dir.filePath(QStringLiteral("prefix/share/doc/lumivex/html")),
                                bin + QStringLiteral("/help")};
     for (const QString& folder : folders)
         QDir().mkpath(folder);
-    EXPECT_EQ(findHelpFolder(bin, source), QString());
+    EXPECT_EQ(findHelpFolder(bin), QString());
     for (const QString& folder : folders) {
         ASSERT_TRUE(writeWholeFile(folder + QStringLiteral("/index.html"), "<html></html>"));
-        EXPECT_EQ(findHelpFolder(bin, source), folder);
+        EXPECT_EQ(findHelpFolder(bin), folder);
     }
 }
 

@@ -43,6 +43,7 @@ TEST_F(ServiceTest, TheUnitRunsTheProgramQuotedUnprivilegedAndSandboxed) {
         {"/opt/My Apps/a\"b/lumivex", R"("/opt/My Apps/a\"b/lumivex")"},
         {"/opt/a\\b/lumivex", R"("/opt/a\\b/lumivex")"},
         {"/opt/100%/$HOME/lumivex", R"("/opt/100%%/$$HOME/lumivex")"},
+        {"/opt/@DESCRIPTION@/lumivex", R"("/opt/@DESCRIPTION@/lumivex")"},
     };
     for (const auto& [program, exec] : rows)
         EXPECT_TRUE(
@@ -77,7 +78,8 @@ TEST_F(ServiceTest, DescriptionIsTheOnlySettingAndCannotBreakTheUnit) {
     ASSERT_TRUE(service.install());
     EXPECT_TRUE(unitText().startsWith("[Unit]\nDescription=Early\n"));
     ASSERT_TRUE(service.saveSetting(QString(), "Description", "100% up\nExecStartPre=/bin/evil\\"));
-    EXPECT_TRUE(unitText().startsWith("[Unit]\nDescription=100%% up ExecStartPre=/bin/evil\n\n"));
+    EXPECT_TRUE(unitText().startsWith(
+        "[Unit]\nDescription=100%% up ExecStartPre=/bin/evil\nDocumentation=man:lumivex(1)\n\n"));
 }
 
 TEST_F(ServiceTest, InstallFailsWhereNoUnitCanBeWritten) {
