@@ -196,7 +196,9 @@ QString IniFile::readString(const QString& section, const QString& key,
     const Line* line = findLine(section, key);
     if (!line)
         return defaultValue;
-    return QString::fromUtf8(cutUtf8(valueOf(line->text), maxStringBytes));
+    // Cut after decoding: each byte that is not UTF-8 becomes U+FFFD, three bytes of its own.
+    return QString::fromUtf8(
+        cutUtf8(QString::fromUtf8(valueOf(line->text)).toUtf8(), maxStringBytes));
 }
 
 bool IniFile::hasKey(const QString& section, const QString& key) const {
