@@ -83,10 +83,12 @@ bool isStorableSection(const QByteArray& name) {
     return !name.contains(']') && !name.contains('\n') && !name.contains('\r');
 }
 
+// A key must fold to a name: one that folds to nothing (a lone byte order mark) would match
+// the header and comment lines, which have no key.
 bool isStorableKey(const QByteArray& name) {
     const QByteArray key = trimmed(name);
-    return !key.isEmpty() && !key.contains('=') && !key.contains('\n') && !key.contains('\r') &&
-           !key.startsWith('[') && !key.startsWith(';');
+    return !foldName(key).isEmpty() && !key.contains('=') && !key.contains('\n') &&
+           !key.contains('\r') && !key.startsWith('[') && !key.startsWith(';');
 }
 
 // A value must stay on its own line.
