@@ -1,6 +1,6 @@
 #include "app/AutoStart.h"
 
-#include "app/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 
 #include <QDir>
@@ -13,9 +13,12 @@ namespace {
 
 constexpr mode_t entryMode = 0644; // desktop sessions of every user read it
 
+// Empty for the current user when they have no home folder (a service): their desktop, if any,
+// would never read the entry, and "/.config" is nobody's.
 QString autostartFolder(bool currentUser, const QString& systemConfigFolder) {
     if (currentUser)
-        return userConfigFolder() + QStringLiteral("/autostart");
+        return userHomeFolder().isEmpty() ? QString()
+                                          : userConfigFolder() + QStringLiteral("/autostart");
     const QString system =
         systemConfigFolder.isEmpty() ? QStringLiteral("/etc/xdg") : systemConfigFolder;
     return system + QStringLiteral("/autostart");
@@ -84,6 +87,8 @@ bool SetAutoStart(bool Enable, const QString& ValueName, const QString& ProgramP
     if (!isUsableName(ValueName))
         return false;
     const QString folder = autostartFolder(CurrentUser, systemConfigFolder);
+    if (folder.isEmpty())
+        return !Enable; // without a home there is no entry to remove either
     const QString path = folder + QLatin1Char('/') + ValueName + QStringLiteral(".desktop");
     if (!Enable)
         return removeEntry(path);

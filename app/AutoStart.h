@@ -10,7 +10,8 @@
 // the system folder being /etc/xdg unless `systemConfigFolder` names another). EveryLogon
 // has no counterpart: an autostart entry runs at every logon, and the program renews or
 // removes it at every save, so both values give the same entry.
-// Enable: true when the entry was written. Disable: true when no entry is left (a missing
+// A user without a home folder has no entry of their own: Enable fails, Disable has nothing
+// to do. Enable: true when the entry was written. Disable: true when no entry is left (a missing
 // entry is no error); false only when an entry exists and cannot be removed.
 bool SetAutoStart(bool Enable, const QString& ValueName, const QString& ProgramPath,
                   bool CurrentUser, bool EveryLogon, const QString& systemConfigFolder = {});

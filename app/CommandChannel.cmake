@@ -6,7 +6,8 @@ target_sources(lumivex_core PRIVATE
     CommandProtocol.h
     CommandTopics.h CommandTopics.cpp)
 
-add_executable(lumivex-dde lumivex-dde.cpp ${PROJECT_SOURCE_DIR}/platform/Folders.cpp)
+add_executable(lumivex-dde lumivex-dde.cpp ${PROJECT_SOURCE_DIR}/platform/Folders.cpp
+    ${PROJECT_SOURCE_DIR}/platform/linux/UnixSocketAddress.cpp)
 target_include_directories(lumivex-dde PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(lumivex-dde PRIVATE Qt6::Core Qt6::Network)
 install(TARGETS lumivex-dde RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

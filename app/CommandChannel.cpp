@@ -2,6 +2,7 @@
 
 #include "app/CommandProtocol.h"
 #include "platform/Folders.h"
+#include "platform/linux/UnixSocketAddress.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -51,12 +52,21 @@ bool CommandChannel::listen() {
 }
 
 bool CommandChannel::listen(const QString& path) {
+    // A runtime folder too deep for a socket address is reached through a descriptor of it.
+    auto socketPath = std::make_unique<UnixSocketPath>(QFile::encodeName(path));
+    if (!socketPath->valid()) {
+        error_ = QStringLiteral("cannot open the folder of %1").arg(path);
+        return false;
+    }
+    const QString name = QFile::decodeName(socketPath->name());
     // No other running program has our pid, so a file of this name is a dead one's.
-    QLocalServer::removeServer(path);
-    if (!server_.listen(path)) {
+    QLocalServer::removeServer(name);
+    if (!server_.listen(name)) {
         error_ = QStringLiteral("cannot listen at %1: %2").arg(path, server_.errorString());
         return false;
     }
+    socketPath_ = std::move(socketPath);
+    path_ = path;
     if (::chmod(QFile::encodeName(path).constData(), 0600) != 0) {
         error_ = QStringLiteral("cannot protect %1: %2").arg(path, qt_error_string(errno));
         server_.close();

@@ -10,7 +10,10 @@
 #include <QObject>
 #include <QTimer>
 
+#include <memory>
 #include <vector>
+
+class UnixSocketPath;
 
 class CommandChannel : public QObject {
     Q_OBJECT
@@ -24,7 +27,7 @@ public:
     // False, with error() telling why, when it cannot.
     bool listen(const QString& path);
     // The socket's path while listening; the file is removed when the channel ends.
-    QString path() const { return server_.fullServerName(); }
+    QString path() const { return path_; }
     const QString& error() const { return error_; }
     int connectionCount() const { return static_cast<int>(connections_.size()); }
 
@@ -37,6 +40,9 @@ private:
     void forget(CommandConnection* connection);
 
     CommandHandler handler_;
+    // Declared before the server, which removes its socket file through it when it closes.
+    std::unique_ptr<UnixSocketPath> socketPath_;
+    QString path_;
     QLocalServer server_;
     std::vector<CommandConnection*> connections_;
     QString error_;

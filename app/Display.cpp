@@ -14,9 +14,9 @@ namespace {
 
 // Connects to a Unix-domain socket (abstract when the name starts with '@').
 bool canConnect(const QByteArray& name) {
-    const auto address = unixSocketAddress(name);
+    const UnixSocketPath address(name);
     const UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    return address && fd && ::connect(fd.get(), address->get(), address->length) == 0;
+    return address.valid() && fd && ::connect(fd.get(), address.get(), address.length()) == 0;
 }
 
 bool x11Reachable(const QString& display) {

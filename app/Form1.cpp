@@ -42,6 +42,14 @@ void Form1::Command1_Click() {
         host_.messageBox(LoadResString(kTextMismatch), QString());
         return;
     }
+    // The set file keeps no blanks around a value: such a password would lock the user out
+    // after the next start.
+    if (Text1->text() != Text1->text().trimmed()) {
+        host_.messageBox(QStringLiteral("A password cannot begin or end with a blank. Please "
+                                        "re-enter."),
+                         QString());
+        return;
+    }
     globals().Password = Text1->text();
     unload();
 }

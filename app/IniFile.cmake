@@ -1,4 +1,3 @@
-# IniFile: the INI reader and writer and the atomic file replacement beneath it.
+# IniFile: the INI reader and writer of set files.
 target_sources(lumivex_core PRIVATE
-    AtomicFile.h AtomicFile.cpp
     IniFile.h IniFile.cpp)

@@ -1,7 +1,8 @@
 #include "app/IniFile.h"
 
-#include "app/AtomicFile.h"
 #include "model/Val.h"
+#include "platform/AtomicFile.h"
+#include "platform/linux/UniqueFd.h"
 
 #include <QFile>
 
@@ -14,10 +15,16 @@ namespace {
 
 // A string value comes back in a 200-byte buffer on Windows: at most 199 bytes of it.
 constexpr qsizetype maxStringBytes = 199;
-// A set file is a few kilobytes; anything this large is not one and is left alone.
+// A set file is a few kilobytes; anything this large or with this many lines is not one and is
+// left alone. Both bound what reading a file holds in memory.
 constexpr qsizetype maxFileBytes = 16 * 1024 * 1024;
+constexpr qsizetype maxLines = 64 * 1024;
 constexpr int longestUtf8Sequence = 4;
 const QByteArray utf8Bom("\xEF\xBB\xBF");
+const char* const lf = "\n";
+const char* const crlf = "\r\n";
+// A set file may hold a password and a command: it is readable by its owner only.
+constexpr mode_t privateMode = 0600;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -101,29 +108,31 @@ QByteArray oneLine(QByteArray value) {
 enum class ReadResult { Read, Missing, Unreadable };
 
 // Reads a regular file without ever blocking (a FIFO or device is refused, not opened for
-// reading).
-ReadResult readRegularFile(const QString& path, QByteArray* bytes) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+// reading); `st` describes the file that was read.
+ReadResult readRegularFile(const QString& path, QByteArray* bytes, struct stat* st) {
+    const UniqueFd fd(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd)
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Unreadable;
-    struct stat st {};
-    ReadResult result = ReadResult::Unreadable;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= maxFileBytes) {
-        result = ReadResult::Read;
-        char chunk[8192];
-        for (;;) {
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0 || bytes->size() + n > maxFileBytes)
-                result = ReadResult::Unreadable;
-            if (n <= 0 || result != ReadResult::Read)
-                break;
-            bytes->append(chunk, n);
-        }
+    if (::fstat(fd.get(), st) != 0 || !S_ISREG(st->st_mode) || st->st_size > maxFileBytes)
+        return ReadResult::Unreadable;
+    char chunk[8192];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || bytes->size() + n > maxFileBytes)
+            return ReadResult::Unreadable;
+        if (n == 0)
+            return ReadResult::Read;
+        bytes->append(chunk, n);
     }
-    ::close(fd);
-    return result;
+}
+
+// What this user said: a file of theirs (or root's, who may change any file anyway) that
+// nobody else may change.
+bool isUsersOwn(const struct stat& st) {
+    return (st.st_uid == ::geteuid() || st.st_uid == 0) && (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }
 
 } // namespace
@@ -131,7 +140,10 @@ ReadResult readRegularFile(const QString& path, QByteArray* bytes) {
 IniFile::IniFile(QString path)
     : path_(std::move(path)) {
     QByteArray bytes;
-    unreadable_ = readRegularFile(path_, &bytes) == ReadResult::Unreadable;
+    struct stat st {};
+    const ReadResult read = readRegularFile(path_, &bytes, &st);
+    unreadable_ = read == ReadResult::Unreadable || bytes.count('\n') >= maxLines;
+    ownFile_ = read == ReadResult::Read && !unreadable_ && isUsersOwn(st);
     parse(unreadable_ ? QByteArray() : bytes);
 }
 
@@ -152,14 +164,14 @@ void IniFile::parse(const QByteArray& bytes) {
             pos = body.size();
         } else {
             line.text = body.mid(pos, newline - pos);
-            line.eol = "\n";
+            line.eol = lf;
             if (line.text.endsWith('\r')) {
                 line.text.chop(1);
-                line.eol = "\r\n";
+                line.eol = crlf;
             }
             pos = newline + 1;
         }
-        if (!styleKnown && !line.eol.isEmpty()) {
+        if (!styleKnown && *line.eol != '\0') {
             eol_ = line.eol;
             styleKnown = true;
         }
@@ -266,7 +278,7 @@ void IniFile::insertLine(Section& section, std::size_t at, const QByteArray& tex
         for (auto s = sections_.rbegin(); s != sections_.rend(); ++s) {
             if (s->lines.empty())
                 continue;
-            if (s->lines.back().eol.isEmpty())
+            if (*s->lines.back().eol == '\0')
                 s->lines.back().eol = eol_;
             break;
         }
@@ -277,15 +289,20 @@ void IniFile::insertLine(Section& section, std::size_t at, const QByteArray& tex
 QByteArray IniFile::serialize() const {
     QByteArray out = bom_ ? utf8Bom : QByteArray();
     for (const Section& section : sections_) {
-        for (const Line& line : section.lines)
-            out += line.text + line.eol;
+        for (const Line& line : section.lines) {
+            out += line.text;
+            out += line.eol;
+        }
     }
     return out;
 }
 
-bool IniFile::save(bool privateMode) {
+bool IniFile::save(LinkHandling links) {
     if (unreadable_)
         return false; // what could not be read must not be replaced by what little we know
-    return writeFileAtomically(path_, serialize(),
-                               privateMode ? std::optional<mode_t>(0600) : std::nullopt);
+    const QByteArray bytes = serialize();
+    // A file that the reader would refuse would lose the whole set at the next start.
+    if (bytes.size() > maxFileBytes || bytes.count('\n') >= maxLines)
+        return false;
+    return writeFileAtomically(path_, bytes, privateMode, links);
 }

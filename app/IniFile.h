@@ -6,6 +6,8 @@
 // lines); every other line, including comments, unknown keys and bytes that are not UTF-8, is
 // written back unchanged, and the file keeps its line-end style (a new file uses LF).
 
+#include "platform/AtomicFile.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -14,9 +16,13 @@
 
 class IniFile {
 public:
-    // Reads the file now. A missing file is empty; so is one that cannot be read, but that one
-    // is never overwritten by save().
+    // Reads the file now. A missing file is empty; so is one that cannot be read or is too
+    // large (over 16 MiB or 64 Ki lines), but that one is never overwritten by save().
     explicit IniFile(QString path);
+
+    // Whether the file read belongs to this user (or to root) and nobody else may change it,
+    // so that what it says was said by this user.
+    bool isOwnFile() const { return ownFile_; }
 
     // The value's leading number read as Val reads it, cut to a whole number; 0 when the value
     // does not start with one; `defaultValue` when the key is missing.
@@ -33,18 +39,17 @@ public:
     void writeInt(const QString& section, const QString& key, qint64 value);
     void writeString(const QString& section, const QString& key, const QString& value);
 
-    // Writes the whole file atomically; false, and the file untouched, on failure.
-    // privateMode: the file gets mode 0600 (it holds a password); otherwise an existing file
-    // keeps its permissions.
-    bool save(bool privateMode = false);
+    // Writes the whole file atomically with mode 0600 (it may hold passwords and a command);
+    // false, and the file untouched, on failure or when the reader would refuse the result.
+    bool save(LinkHandling links = LinkHandling::Follow);
 
     QString path() const { return path_; }
 
 private:
     struct Line {
-        QByteArray text; // without its line end
-        QByteArray eol;  // "\n", "\r\n", or empty for a last line without one
-        QString key;     // folded key name; empty when the line is no key line
+        QByteArray text;      // without its line end
+        const char* eol = ""; // "\n", "\r\n", or "" for a last line without one
+        QString key;          // folded key name; empty when the line is no key line
     };
     struct Section {
         bool hasHeader = false;  // the lines before the first header have none
@@ -60,8 +65,9 @@ private:
 
     QString path_;
     bool unreadable_ = false;
+    bool ownFile_ = false;
     bool bom_ = false;
-    QByteArray eol_ = "\n";
+    const char* eol_ = "\n";
     std::vector<Section> sections_;
     QHash<QString, std::size_t> firstSection_; // folded name -> index into sections_
 };

@@ -12,8 +12,8 @@ constexpr int kTwipsPerPixel = 15;
 constexpr int kMinimized = 1;
 constexpr int kNormal = 0;
 // Mouse messages the tray icon reports.
+constexpr int kLeftButtonUp = 514;
 constexpr int kLeftDoubleClick = 515;
-constexpr int kRightButtonUp = 517;
 
 } // namespace
 
@@ -63,13 +63,13 @@ void frmMain::restoreCheck() {
     setVisible(true);
 }
 
+// Most Linux trays report a click (activation) and never a double click: either restores.
+// The icon's menu is its own (the desktop shows it), not the model's business.
 void frmMain::Picture1_MouseMove(double X) {
     // The icon acts only while the window is minimized.
     if (WindowState != kMinimized)
         return;
     const int message = static_cast<int>(std::lround(X / kTwipsPerPixel));
-    if (message == kLeftDoubleClick)
+    if (message == kLeftButtonUp || message == kLeftDoubleClick)
         mnuOpen_Click();
-    else if (message == kRightButtonUp)
-        emit trayMenuRequested();
 }

@@ -15,8 +15,10 @@ enum TextId {
 
 const QString kDescription = QStringLiteral("RS232 to TCP/IP Converter");
 
-void tell(Host& host, ServiceControl& service, int id, MessageIcon icon = MessageIcon::None) {
-    host.messageBox(service.displayName() + QLatin1Char(' ') + LoadResString(id),
+void tell(Host& host, ServiceControl& service, int id, MessageIcon icon = MessageIcon::None,
+          const QString& why = {}) {
+    host.messageBox(service.displayName() + QLatin1Char(' ') + LoadResString(id) +
+                        (why.isEmpty() ? QString() : QLatin1Char('\n') + why),
                     QStringLiteral("Lumivex"), icon);
 }
 
@@ -24,7 +26,7 @@ bool install(bool hidden, bool silent, Host& host, ServiceControl& service) {
     if (hidden)
         service.setInteractive(false);
     if (!service.install()) {
-        tell(host, service, IdNotInstalled, MessageIcon::Critical);
+        tell(host, service, IdNotInstalled, MessageIcon::Critical, service.error());
         return false;
     }
     service.saveSetting(QString(), QStringLiteral("Description"), kDescription);

@@ -1,6 +1,6 @@
 #include "app/ServiceControl.h"
 
-#include "app/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/Folders.h"
 
 #include <QDir>
@@ -89,13 +89,28 @@ QByteArray ServiceControl::unitText() const {
     QString text = QStringLiteral("[Unit]\nDescription=%1\n").arg(unitDescription(description_));
     if (networkDependency_)
         text += QStringLiteral("After=network-online.target\nWants=network-online.target\n");
+    // An account of its own made at each start, with the serial ports' group; the sets and the
+    // log in /var/lib/lumivex. The virtual ports and the command socket go to
+    // /run/lumivex-service, which, unlike the state folder, other users may enter: a member of
+    // dialout opens /run/lumivex-service/ports/COMn. It is not /run/lumivex, the runtime folder
+    // of a program that root starts by hand beside the service.
     text += QStringLiteral("\n[Service]\n"
                            "Type=notify\n"
                            "ExecStart=%1\n"
                            "Environment=LUMIVEX_HEADLESS=1\n"
+                           "DynamicUser=yes\n"
+                           "SupplementaryGroups=dialout\n"
                            "StateDirectory=lumivex\n"
                            "Environment=LUMIVEX_HOME=/var/lib/lumivex\n"
+                           "RuntimeDirectory=lumivex-service\n"
+                           "Environment=XDG_RUNTIME_DIR=/run/lumivex-service\n"
+                           "Environment=LUMIVEX_PORTS=/run/lumivex-service/ports\n"
                            "AmbientCapabilities=CAP_NET_RAW\n"
+                           "CapabilityBoundingSet=CAP_NET_RAW\n"
+                           "NoNewPrivileges=yes\n"
+                           "ProtectSystem=strict\n"
+                           "ProtectHome=yes\n"
+                           "PrivateTmp=yes\n"
                            "Restart=on-failure\n"
                            "\n[Install]\n"
                            "WantedBy=multi-user.target\n")
@@ -107,6 +122,13 @@ bool ServiceControl::writeUnit() {
     // systemd starts only absolute paths, and a line break would end the ExecStart line.
     if (!QDir::isAbsolutePath(programPath_) || hasControlCharacter(programPath_))
         return false;
+    // The service runs whatever is at that path: whoever could change it would run as the
+    // service, with its capabilities and devices.
+    if (const QString problem = rootOnlyProblem(programPath_); !problem.isEmpty()) {
+        error_ = problem + QStringLiteral(". Install Lumivex first (cmake --install) and install "
+                                          "the service with the installed program.");
+        return false;
+    }
     if (!QFileInfo(folder_).isDir())
         return false;
     return writeFileAtomically(unitPath(), unitText(), unitMode);

@@ -27,8 +27,10 @@ public:
     bool interactive() const { return interactive_; }
 
     // Writes the unit (and enables it through systemctl when systemd runs it). False when the
-    // unit cannot be written, or the program path cannot be started by systemd.
+    // unit cannot be written, the program path cannot be started by systemd, or a user other
+    // than root could change the program that the service runs (error() says why).
     bool install();
+    QString error() const { return error_; }
     // Removes the unit and its enablement link. False when there is no unit to remove or it
     // cannot be removed.
     bool uninstall();
@@ -58,6 +60,7 @@ private:
     QString programPath_;
     QString folder_;
     QString description_;
+    QString error_;
     bool interactive_ = true;
     bool networkDependency_ = false;
     bool managed_ = false;

@@ -10,9 +10,8 @@
 bool notifyServiceManager(const QByteArray& state) {
     // An absolute path or an abstract name; anything else is not a service manager's socket.
     const QByteArray name = qgetenv("NOTIFY_SOCKET");
-    const auto address =
-        name.startsWith('/') || name.startsWith('@') ? unixSocketAddress(name) : std::nullopt;
-    if (!address)
+    const UnixSocketPath address(name);
+    if (!(name.startsWith('/') || name.startsWith('@')) || !address.valid())
         return false;
     const UniqueFd socket(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!socket)
@@ -20,7 +19,7 @@ bool notifyServiceManager(const QByteArray& state) {
     ssize_t sent = -1;
     do {
         sent = ::sendto(socket.get(), state.constData(), std::size_t(state.size()), MSG_NOSIGNAL,
-                        address->get(), address->length);
+                        address.get(), address.length());
     } while (sent < 0 && errno == EINTR);
     return sent == state.size();
 }

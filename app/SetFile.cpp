@@ -5,11 +5,13 @@
 #include "app/IniFile.h"
 #include "app/frmMain.h"
 #include "model/GlobalSettings.h"
+#include "model/Host.h"
 #include "model/Val.h"
 #include "platform/Folders.h"
 #include "session/ErrorLog.h"
 #include "text/StringTable.h"
 
+#include <QDir>
 #include <cstdio>
 
 namespace {
@@ -91,8 +93,41 @@ QString frmMain::resolveSetFile(const QString& FileName) const {
     return FileName.isEmpty() ? defaultSetFile() : FileName;
 }
 
+// The set file to read: the default one only from a data folder that may be used (another
+// user's folder could hold sessions that send a device's data anywhere).
+QString frmMain::readableSetFile(const QString& FileName) const {
+    return FileName.isEmpty() && !dataFolderProblem().isEmpty() ? QString()
+                                                                : resolveSetFile(FileName);
+}
+
+// The command runs at every status change: it is taken only from a file that this user wrote
+// and nobody else may change, and a different one from another file only once the user agreed.
+// The default set at start-up is the program's own record and needs no question; without a
+// screen there is nobody to ask, and an own file is trusted.
+void frmMain::takeErrorCommand(const IniFile& ini, bool defaultSet) {
+    const QString stored = ini.readString(kGlobal, QStringLiteral("OnErrorRunApp"), {});
+    QString& current = globals().OnErrorRunApp;
+    if (stored.isEmpty() || stored == current) {
+        current = stored;
+        return;
+    }
+    if (!ini.isOwnFile()) {
+        tell(QStringLiteral("The command for errors in %1 was ignored: the file is not yours, or "
+                            "other users may change it. The command: %2")
+                 .arg(QDir::toNativeSeparators(ini.path()), stored));
+        return;
+    }
+    if (defaultSet || !services_.host.interactive() ||
+        services_.host.question(QStringLiteral("The set file %1 starts this command whenever a "
+                                               "session reports an error or a change of state:"
+                                               "\n\n%2\n\nAllow it?")
+                                    .arg(QDir::toNativeSeparators(ini.path()), stored),
+                                QString()))
+        current = stored;
+}
+
 void frmMain::getprofilesettings(const QString& FileName) {
-    const IniFile ini(resolveSetFile(FileName));
+    const IniFile ini(readableSetFile(FileName));
     closeAllDocuments();
     const int count = sessionCount(ini);
 
@@ -108,7 +143,7 @@ void frmMain::getprofilesettings(const QString& FileName) {
     setWindowState(readInt(kGlobal, "WindowState", 0));
 
     GlobalSettings& g = globals();
-    g.OnErrorRunApp = readString(kGlobal, "OnErrorRunApp");
+    takeErrorCommand(ini, FileName.isEmpty());
     g.Password = readString(kGlobal, "Password");
     g.LogErrors = readInt(kGlobal, "LogErrors", 0);
     g.PingEnabled = readInt(kGlobal, "PingEnabled", 0);
@@ -155,6 +190,10 @@ void frmMain::getprofilesettings(const QString& FileName) {
 }
 
 bool frmMain::writeprofilesettings(const QString& FileName) {
+    if (const QString problem = dataFolderProblem(); FileName.isEmpty() && !problem.isEmpty()) {
+        ErrorLog::reportProgramError(QStringLiteral("cannot write the set file: ") + problem);
+        return false;
+    }
     IniFile ini(resolveSetFile(FileName));
     auto writeInt = [&](const QString& section, const char* key, qint64 value) {
         ini.writeInt(section, QString::fromLatin1(key), value);
@@ -182,7 +221,11 @@ bool frmMain::writeprofilesettings(const QString& FileName) {
     writeInt(kGlobal, "PacketSize", g.PacketSize);
     writeString(kGlobal, "Password", g.Password);
 
-    SetAutoStart(g.LoadWithWindows == 1, QStringLiteral("Lumivex"), ExePath, true, false);
+    if (!SetAutoStart(g.LoadWithWindows == 1, QStringLiteral("Lumivex"), ExePath, true, false))
+        ErrorLog::reportProgramError(
+            userHomeFolder().isEmpty()
+                ? QStringLiteral("no start-at-logon entry: the user has no home folder")
+                : QStringLiteral("cannot write or remove the start-at-logon entry"));
 
     for (size_t i = 0; i < documents_.size(); ++i) {
         frmDocument* doc = documents_[i];
@@ -208,8 +251,8 @@ bool frmMain::writeprofilesettings(const QString& FileName) {
         writeOptions(ini, s, optionExchange());
         writeString(s, "SessionDescription", doc->Command3->tag());
     }
-    // The set holds the password in plain text: keep such a file private.
-    if (ini.save(!g.Password.isEmpty()))
+    // Nothing in the data folder is written through a link.
+    if (ini.save(FileName.isEmpty() ? LinkHandling::Replace : LinkHandling::Follow))
         return true;
     ErrorLog::reportProgramError(QStringLiteral("cannot write the set file ") + ini.path());
     return false;

@@ -5,6 +5,7 @@
 #include "model/TrayIcon.h"
 #include "platform/Folders.h"
 #include "platform/VirtualPort.h"
+#include "session/ErrorLog.h"
 #include "text/LoadResource.h"
 #include "text/StringTable.h"
 
@@ -210,12 +211,21 @@ bool frmMain::AppStartup() {
         setFile = QDir(services_.startDirectory).absoluteFilePath(command.fileName);
 
     TrayIconAdded = services_.tray.add() ? 1 : 0;
+    if (const QString problem = dataFolderProblem(); !problem.isEmpty())
+        tell(problem + QStringLiteral("; the set is neither read from nor saved there"));
+    shareVirtualPortsWithGroup(qEnvironmentVariableIsSet("NOTIFY_SOCKET")); // run as the service
     getprofilesettings(setFile);
     if (!services_.anotherInstanceRunning && !documents_.empty())
         documents_.front()->VSPort1().ResetBus();
     activateMarkedSessions();
     StartupDone = true;
     return true;
+}
+
+void frmMain::tell(const QString& text) {
+    ErrorLog::reportProgramError(text);
+    if (services_.host.interactive())
+        services_.host.messageBox(text, QString(), MessageIcon::Exclamation);
 }
 
 void frmMain::activateMarkedSessions() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 class Host;
+class IniFile;
 class TrayIcon;
 
 // What the main window needs from the process around it.
@@ -100,7 +101,7 @@ public:
     void setVisible(bool visible);
     // Minimizing hides the window in the tray; restoring asks for the password.
     void MDIForm_Resize();
-    // The tray icon's mouse message arrives as X, in twips.
+    // The tray icon's mouse message arrives as X, in twips: a click or double click restores.
     void Picture1_MouseMove(double X);
 
     // Session windows in the order they were created.
@@ -156,8 +157,6 @@ signals:
     // The view arranges the session windows: 0 cascade, 1 tile horizontally, 2 tile
     // vertically, 3 arrange the icons of minimized windows.
     void arrangeRequested(int arrangement);
-    // The view shows the tray menu at the mouse, About as its default entry.
-    void trayMenuRequested();
     // The view brings the program to the front.
     void activateRequested();
     // The program ends with this exit status.
@@ -177,6 +176,11 @@ private:
     void MDIForm_QueryUnload();
     void MDIForm_Unload();
     QString resolveSetFile(const QString& FileName) const;
+    QString readableSetFile(const QString& FileName) const;
+    void takeErrorCommand(const IniFile& ini, bool defaultSet);
+    // A problem the user should know of: in the error log and on stderr, and in a message box
+    // where there is a screen.
+    void tell(const QString& text);
 
     MainServices services_;
     std::vector<frmDocument*> documents_;

@@ -3,11 +3,12 @@
 // Sends one command to a running program over its command socket and prints the answer.
 // The running programs of this user are asked in turn (oldest first, by pid); the first one
 // that has the topic answers. Exit status: 0 accepted, 1 refused, 2 no program answered or
-// none has the topic (and for a wrong command line). A socket left by a program that died is
-// removed on the way.
+// none has the topic, 64 (EX_USAGE) for a wrong command line. A socket left by a program that
+// died is removed on the way.
 
 #include "app/CommandProtocol.h"
 #include "platform/Folders.h"
+#include "platform/linux/UnixSocketAddress.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -18,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <sys/stat.h>
+#include <sysexits.h>
 #include <vector>
 
 namespace {
@@ -27,6 +29,7 @@ using namespace command_protocol;
 constexpr int kExitAccepted = 0;
 constexpr int kExitRefused = 1;
 constexpr int kExitNoAnswer = 2;
+constexpr int kExitUsage = EX_USAGE; // 64, as BSD tools report a wrong command line
 
 struct Request {
     QString app = QStringLiteral("lumivex");
@@ -93,8 +96,10 @@ void removeIfStale(const Program& program) {
 
 Outcome ask(const Program& program, const QByteArray& request, QByteArray& reason) {
     const QDeadlineTimer deadline(kAnswerBound);
+    // A runtime folder too deep for a socket address is reached through a descriptor of it.
+    const UnixSocketPath address(QFile::encodeName(program.socket));
     QLocalSocket socket;
-    socket.connectToServer(program.socket);
+    socket.connectToServer(QFile::decodeName(address.name()));
     if (!socket.waitForConnected(static_cast<int>(deadline.remainingTime()))) {
         if (socket.error() == QLocalSocket::ConnectionRefusedError)
             removeIfStale(program);
@@ -150,7 +155,7 @@ int main(int argc, char** argv) {
     Request request;
     if (!parseArguments(QCoreApplication::arguments(), request)) {
         usage();
-        return kExitNoAnswer;
+        return kExitUsage;
     }
     return run(request);
 }

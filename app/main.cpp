@@ -16,6 +16,7 @@
 #include "gui/QtTrayIcon.h"
 #include "model/HeadlessHost.h"
 #include "net/NetTools.h"
+#include "platform/linux/DescriptorLimit.h"
 #include "session/ErrorLog.h"
 
 #include <QApplication>
@@ -100,6 +101,7 @@ int runWindowed(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    raiseDescriptorLimit();
     QCoreApplication::setApplicationName(QStringLiteral("Lumivex"));
     QCoreApplication::setApplicationVersion(QStringLiteral(LUMIVEX_VERSION));
     return headlessMode() ? runHeadless(argc, argv) : runWindowed(argc, argv);

@@ -6,9 +6,10 @@
 #include "gui/MdiArrangement.h"
 #include "gui/ProgramIcon.h"
 #include "gui/QtTrayIcon.h"
+#include "gui/X11StartHint.h"
 
 #include <QCloseEvent>
-#include <QCursor>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLayout>
 #include <QMdiArea>
@@ -17,6 +18,40 @@
 #include <QScreen>
 #include <QStyle>
 #include <QTimer>
+
+#include <algorithm>
+
+namespace {
+
+// The model's state (0 normal, 1 minimized, 2 maximized) as Qt's.
+Qt::WindowState qtState(int state) {
+    const Qt::WindowState states[] = {Qt::WindowNoState, Qt::WindowMinimized, Qt::WindowMaximized};
+    return states[state];
+}
+
+// A place stored on other screens, or one larger than the screen, moved and shrunk so that the
+// whole window shows on the screen it overlaps most (the primary one when it overlaps none).
+QRect onAScreen(const QRect& stored) {
+    const QScreen* best = QGuiApplication::primaryScreen();
+    qint64 most = 0;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect overlap = screen->availableGeometry().intersected(stored);
+        const qint64 area = qint64(overlap.width()) * overlap.height();
+        if (!overlap.isEmpty() && area > most) {
+            best = screen;
+            most = area;
+        }
+    }
+    if (!best)
+        return stored;
+    const QRect room = best->availableGeometry();
+    QRect placed(stored.topLeft(), stored.size().boundedTo(room.size()));
+    placed.moveLeft(std::clamp(placed.left(), room.left(), room.right() + 1 - placed.width()));
+    placed.moveTop(std::clamp(placed.top(), room.top(), room.bottom() + 1 - placed.height()));
+    return placed;
+}
+
+} // namespace
 
 MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent)
     : QMainWindow(parent)
@@ -49,6 +84,9 @@ MainWindowView::MainWindowView(frmMain& model, QtTrayIcon& tray, QWidget* parent
 void MainWindowView::buildMenus() {
     buildMainMenus(*menuBar(), model_, *mdi_);
     trayMenu_ = buildTrayMenu(model_, this);
+    // The icon's own menu: a status-notifier desktop shows it itself, where a popup of ours
+    // might never appear.
+    tray_.icon().setContextMenu(trayMenu_);
     connect(&model_, &frmMain::arrangeRequested, this, [this](int arrangement) {
         arrangeSubWindows(*mdi_, static_cast<MdiArrangement>(arrangement));
     });
@@ -62,7 +100,6 @@ void MainWindowView::buildMenus() {
 void MainWindowView::connectWindowState() {
     connect(&model_, &frmMain::windowStateRequested, this, &MainWindowView::applyWindowState);
     connect(&model_, &frmMain::visibilityRequested, this, &MainWindowView::applyVisibility);
-    connect(&model_, &frmMain::trayMenuRequested, this, &MainWindowView::showTrayMenu);
     connect(&model_, &frmMain::activateRequested, this, &MainWindowView::bringToFront);
     connect(&tray_, &QtTrayIcon::mouseMessageReceived, &model_,
             [this](int message) { model_.Picture1_MouseMove(message * kTwipsPerPixel); });
@@ -73,9 +110,8 @@ void MainWindowView::applyWindowState(int state) {
     // window would let the window manager map it.
     if (!isVisible())
         return;
-    const Qt::WindowStates states[] = {Qt::WindowNoState, Qt::WindowMinimized, Qt::WindowMaximized};
     applying_ = true;
-    setWindowState((windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | states[state]);
+    setWindowState((windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | qtState(state));
     applying_ = false;
 }
 
@@ -90,6 +126,8 @@ void MainWindowView::applyVisibility(bool visible) {
         return;
     }
     applying_ = true;
+    if (!isVisible() && model_.WindowState != 1)
+        startNormalWhenShown(*this);
     switch (model_.WindowState) {
     case 1:
         showMinimized();
@@ -100,15 +138,12 @@ void MainWindowView::applyVisibility(bool visible) {
     default:
         showNormal();
         makeRoomForFirstSession();
+        setGeometry(onAScreen(geometry()));
         break;
     }
     applying_ = false;
     if (!isMinimized())
         bringToFront();
-}
-
-void MainWindowView::showTrayMenu() {
-    trayMenu_->popup(QCursor::pos());
 }
 
 void MainWindowView::bringToFront() {

@@ -39,7 +39,6 @@ private:
     void connectWindowState();
     void applyWindowState(int state);
     void applyVisibility(bool visible);
-    void showTrayMenu();
     void bringToFront();
     void addDocument(frmDocument* document);
     void removeDocument(frmDocument* document);

@@ -34,6 +34,13 @@ void QtHost::messageBox(const QString& text, const QString& title, MessageIcon i
     box.exec();
 }
 
+bool QtHost::question(const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Question, title.isEmpty() ? QStringLiteral("Lumivex") : title,
+                    text, QMessageBox::Yes | QMessageBox::No, parent_);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<QString> QtHost::inputBox(const QString& prompt, const QString& title,
                                         const QString& defaultText) {
     bool ok = false;

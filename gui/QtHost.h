@@ -20,6 +20,8 @@ public:
     void registerDialog(const QString& formName, DialogFactory factory);
 
     void messageBox(const QString& text, const QString& title, MessageIcon icon) override;
+    bool interactive() const override { return true; }
+    bool question(const QString& text, const QString& title) override;
     std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
     bool showModal(Form& dialog) override;

@@ -27,6 +27,10 @@ public:
     // A message box with only an OK button; returns when it is closed.
     virtual void messageBox(const QString& text, const QString& title,
                             MessageIcon icon = MessageIcon::None) = 0;
+    // Whether a person sees the message boxes and can answer questions (there is a screen).
+    virtual bool interactive() const { return false; }
+    // A message box with Yes and No buttons; true for Yes. Nobody answers Yes without a screen.
+    virtual bool question(const QString& /*text*/, const QString& /*title*/) { return false; }
     // An input box; nullopt when cancelled.
     virtual std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                             const QString& defaultText) = 0;

@@ -26,11 +26,17 @@ QString envFolder(const char* name) {
     return withoutTrailingSlash(QDir::cleanPath(QDir::current().absoluteFilePath(value)));
 }
 
-// Why `path` cannot be trusted: not a real folder (a link is not), another user's, or open
-// to others in the `forbidden` mode bits. Empty when it can.
-QString folderProblem(const QString& path, mode_t forbidden) {
+enum class LinkToFolder { Refused, Followed };
+
+// Why `path` cannot be trusted: not a real folder (a link is not, unless followed), another
+// user's, or open to others in the `forbidden` mode bits. Empty when it can.
+QString folderProblem(const QString& path, mode_t forbidden,
+                      LinkToFolder link = LinkToFolder::Refused) {
     struct stat st {};
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+    const QByteArray native = QFile::encodeName(path);
+    const int found = link == LinkToFolder::Followed ? ::stat(native.constData(), &st)
+                                                     : ::lstat(native.constData(), &st);
+    if (found != 0)
         return QStringLiteral("cannot read %1: %2").arg(path, qt_error_string(errno));
     if (!S_ISDIR(st.st_mode))
         return QStringLiteral("%1 is not a folder").arg(path);
@@ -61,6 +67,17 @@ bool keepsDataBesideProgram(const QString& programFolder) {
     return name != QLatin1String("bin") && name != QLatin1String("sbin");
 }
 
+QString userHomeFolder() {
+    const QString home = withoutTrailingSlash(qEnvironmentVariable("HOME"));
+    if (!QDir::isAbsolutePath(home) || home == QLatin1String("/"))
+        return {};
+    struct stat st {};
+    if (::stat(QFile::encodeName(home).constData(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+        st.st_uid != ::geteuid())
+        return {};
+    return home;
+}
+
 QString userConfigFolder() {
     const QString configured = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (QDir::isAbsolutePath(configured))
@@ -74,11 +91,18 @@ QString dataFolder() {
         return home;
     const QString programFolder = QFileInfo(executablePath()).absolutePath();
     if (keepsDataBesideProgram(programFolder) &&
-        ::access(QFile::encodeName(programFolder).constData(), W_OK) == 0)
+        ::access(QFile::encodeName(programFolder).constData(), W_OK) == 0 &&
+        folderProblem(programFolder, S_IWGRP | S_IWOTH).isEmpty())
         return programFolder;
     const QString config = userConfigFolder() + QStringLiteral("/lumivex");
-    QDir().mkpath(config);
+    if (QDir().mkpath(userConfigFolder()))
+        ::mkdir(QFile::encodeName(config).constData(), 0700);
     return config;
+}
+
+QString dataFolderProblem() {
+    const QString problem = folderProblem(dataFolder(), S_IWGRP | S_IWOTH, LinkToFolder::Followed);
+    return problem.isEmpty() ? QString() : QStringLiteral("data folder refused: ") + problem;
 }
 
 QString portsFolder() {
@@ -112,4 +136,23 @@ RuntimeFolder runtimeFolder() {
         return {{}, QStringLiteral("cannot create %1: %2").arg(path, qt_error_string(errno))};
     const QString problem = folderProblem(path, S_IRWXG | S_IRWXO);
     return problem.isEmpty() ? RuntimeFolder{path, {}} : RuntimeFolder{{}, problem};
+}
+
+QString rootOnlyProblem(const QString& path) {
+    QString current = QFileInfo(path).canonicalFilePath();
+    if (current.isEmpty())
+        return QStringLiteral("cannot find %1").arg(path);
+    for (bool file = true;; file = false) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(current).constData(), &st) != 0)
+            return QStringLiteral("cannot read %1: %2").arg(current, qt_error_string(errno));
+        const bool othersWrite = (st.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+        if (st.st_uid != 0)
+            return QStringLiteral("%1 belongs to a user other than root").arg(current);
+        if (othersWrite && (file || (st.st_mode & S_ISVTX) == 0))
+            return QStringLiteral("%1 may be written by users other than root").arg(current);
+        if (current == QLatin1String("/"))
+            return {};
+        current = QFileInfo(current).absolutePath();
+    }
 }

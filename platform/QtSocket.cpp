@@ -1,14 +1,16 @@
 #include "platform/QtSocket.h"
 
-#include "net/LocalAddresses.h"
+#include "platform/LocalAddresses.h"
 #include "platform/PendingConnections.h"
+#include "platform/TcpListener.h"
+#include "platform/TcpStream.h"
+#include "platform/UdpEndpoint.h"
 #include "platform/WinsockErrors.h"
+#include "platform/linux/InetSocket.h"
 
 #include <QMetaObject>
-#include <QNetworkProxy>
-#include <QTcpServer>
 #include <QTcpSocket>
-#include <QUdpSocket>
+#include <sys/socket.h>
 
 namespace {
 
@@ -40,22 +42,20 @@ QtSocket::QtSocket(QObject* parent)
 
 QtSocket::~QtSocket() {
     ++generation_;
-    releaseAll();
+    releaseRole();
 }
 
 ComponentResult QtSocket::setRemotePort(int port) {
     if (!validPort(port))
         return winsockFailure(WsaInvalidPropertyValue);
     remotePort_ = port;
+    retargetUdp();
     return ComponentResult::success();
 }
 
 int QtSocket::LocalPort() const {
-    if (server_)
-        return server_->serverPort();
-    if (stream_ && stream_->state() == QAbstractSocket::ConnectedState)
-        return stream_->localPort();
-    return localPort_;
+    const int bound = role_ ? role_->localPort() : 0;
+    return bound > 0 ? bound : localPort_;
 }
 
 ComponentResult QtSocket::setLocalPort(int port) {
@@ -87,50 +87,49 @@ QString QtSocket::LocalIP() const {
     return localIPv4Addresses().value(0);
 }
 
+int QtSocket::State() const {
+    if (role_)
+        return static_cast<int>(role_->state());
+    return static_cast<int>(boundTcp_.valid() ? States::Open : States::Closed);
+}
+
 ComponentResult QtSocket::Connect() {
     if (!isTcp())
         return winsockFailure(WsaWrongState);
-    if (!isClosed() && !(state_ == States::Open && boundTcp_.valid()))
+    if (role_)
         return winsockFailure(WsaInvalidOperation);
     if (remoteHost_.isEmpty())
         return winsockFailure(WsaInvalidArgument);
     if (remotePort_ <= 0)
         return winsockFailure(WsaAddressNotAvailable);
     CallScope scope(inCall_);
-    auto* stream = new QTcpSocket(this);
-    stream->setProxy(QNetworkProxy::NoProxy);
+    auto* stream = new TcpStream(readLimit_, this);
     if (boundTcp_.valid()) {
+        // The bound descriptor only reserved the address; the connection binds it again.
         boundTcp_.reset();
-        if (!stream->bind(boundAddress_, localPort_, QAbstractSocket::ReuseAddressHint)) {
-            const auto failure = winsockFailure(stream->error());
+        if (auto bound = stream->bind(boundAddress_, localPort_); !bound) {
             delete stream;
-            state_ = States::Closed;
-            return failure;
+            return bound;
         }
     }
-    adoptStream(stream);
-    const bool literal = QHostAddress(remoteHost_).protocol() == QAbstractSocket::IPv4Protocol;
-    state_ = literal ? States::Connecting : States::ResolvingHost;
-    stream->connectToHost(remoteHost_, quint16(remotePort_), QIODevice::ReadWrite,
-                          QAbstractSocket::IPv4Protocol);
+    adopt(stream);
+    stream->connectToHost(remoteHost_, remotePort_);
     return ComponentResult::success();
 }
 
 ComponentResult QtSocket::Listen() {
     if (!isTcp())
         return winsockFailure(WsaWrongState);
-    const bool bound = state_ == States::Open && boundTcp_.valid();
-    if (!isClosed() && !bound)
+    if (role_)
         return winsockFailure(WsaInvalidOperation);
     CallScope scope(inCall_);
-    if (!bound) {
-        if (auto result = bindTcp(QHostAddress(QHostAddress::AnyIPv4), localPort_); !result)
+    if (!boundTcp_.valid()) {
+        if (auto result = Bind(localPort_); !result)
             return result;
     }
-    auto result = listenOnBound();
-    state_ = result ? States::Listening : States::Closed;
-    if (!result)
-        boundTcp_.reset();
+    ComponentResult result;
+    if (auto* listener = TcpListener::listen(std::move(boundTcp_), readLimit_, this, result))
+        adopt(listener);
     return result;
 }
 
@@ -143,62 +142,43 @@ ComponentResult QtSocket::Accept(int requestId) {
     if (!connection)
         return winsockFailure(WsaNotSocket);
     CallScope scope(inCall_);
-    QTcpSocket* stream = connection.release();
-    stream->setParent(this);
-    adoptStream(stream);
+    auto* stream = new TcpStream(std::move(connection), readLimit_, this);
+    adopt(stream);
     remoteHostIP_ = stream->peerAddress().toString();
     remotePort_ = stream->peerPort();
     localPort_ = stream->localPort();
-    state_ = States::Connected;
-    if (stream->state() != QAbstractSocket::ConnectedState)
-        onStreamDisconnected();
+    if (stream->state() == States::PeerClosing)
+        deliver([this] { emit closed(); });
     else if (stream->bytesAvailable() > 0)
-        onStreamReadyRead();
+        deliver([this] { emit dataArrival(bytesAvailable()); });
     return ComponentResult::success();
 }
 
 ComponentResult QtSocket::SendData(const QByteArray& data, qint64* taken) {
     CallScope scope(inCall_);
-    if (taken)
-        *taken = 0;
-    if (!isTcp()) {
-        if (state_ != States::Closed && state_ != States::Open)
-            return winsockFailure(WsaWrongState);
-        auto result = data.isEmpty() ? ComponentResult::success() : sendDatagrams(data);
-        if (result && taken)
-            *taken = data.size();
-        return result;
+    qint64 ignored = 0;
+    qint64& count = taken ? *taken : ignored;
+    count = 0;
+    if (!isTcp() && !role_) {
+        if (data.isEmpty())
+            return ComponentResult::success();
+        // A UDP element sends without a Bind() first, from any free port.
+        if (auto result = openUdp(QHostAddress(QHostAddress::AnyIPv4), localPort_); !result)
+            return result;
     }
-    if (state_ != States::Connected || !stream_)
+    if (!role_)
         return winsockFailure(WsaWrongState);
-    const qint64 size = std::min<qint64>(data.size(), sendRoom());
-    if (size > 0 && stream_->write(data.constData(), size) != size)
-        return winsockFailure(stream_->error());
-    // Hand the bytes to the kernel now (without blocking), so that the send queue holds only
-    // what the connection really cannot take yet.
-    if (size > 0)
-        stream_->flush();
-    if (taken)
-        *taken = size;
-    return ComponentResult::success();
+    return role_->send(data, sendLimit_, &count);
 }
 
 QByteArray QtSocket::GetData(qint64 maxBytes) {
     CallScope scope(inCall_);
-    if (!stream_)
-        return takeDatagram();
-    QByteArray data = stream_->read(std::clamp<qint64>(maxBytes, 0, stream_->bytesAvailable()));
-    // A read that empties Qt's buffer lets it read from the kernel again: Qt switches its read
-    // notifier back on only when a read reaches past its buffer.
-    if (stream_->bytesAvailable() == 0)
-        data += stream_->read(1);
-    return data;
+    return role_ ? role_->read(maxBytes) : QByteArray();
 }
 
 ComponentResult QtSocket::Close() {
     ++generation_;
-    releaseAll();
-    state_ = States::Closed;
+    releaseRole();
     return ComponentResult::success();
 }
 
@@ -213,16 +193,19 @@ ComponentResult QtSocket::Bind(int localPort, const QString& localAddress) {
         (!address.setAddress(text) || address.protocol() != QAbstractSocket::IPv4Protocol))
         return winsockFailure(WsaAddressNotAvailable);
     CallScope scope(inCall_);
-    auto result = isTcp() ? bindTcp(address, localPort) : bindUdp(address, localPort);
-    if (result)
-        state_ = States::Open;
+    if (!isTcp())
+        return openUdp(address, localPort);
+    ComponentResult result;
+    boundTcp_ = bindInetSocket(SOCK_STREAM, address, localPort, result);
+    if (result) {
+        boundAddress_ = address;
+        localPort_ = localPortOf(boundTcp_.get());
+    }
     return result;
 }
 
 qint64 QtSocket::bytesToSend() const {
-    if (stream_)
-        return stream_->bytesToWrite();
-    return unresolvedBytes_;
+    return role_ ? role_->bytesToSend() : 0;
 }
 
 qint64 QtSocket::sendRoom() const {
@@ -230,15 +213,23 @@ qint64 QtSocket::sendRoom() const {
 }
 
 qint64 QtSocket::bytesAvailable() const {
-    if (stream_)
-        return stream_->bytesAvailable();
-    return datagramBytes_;
+    return role_ ? role_->bytesAvailable() : 0;
+}
+
+qint64 QtSocket::droppedDatagrams() const {
+    const auto* udp = qobject_cast<const UdpEndpoint*>(role_);
+    return udp ? udp->droppedDatagrams() : 0;
 }
 
 void QtSocket::setReadBufferLimit(qint64 bytes) {
     readLimit_ = std::max<qint64>(bytes, 1);
-    if (stream_)
-        stream_->setReadBufferSize(readLimit_);
+    if (role_)
+        role_->setReadLimit(readLimit_);
+}
+
+void QtSocket::retryAccept() {
+    if (auto* listener = qobject_cast<TcpListener*>(role_))
+        listener->retryAccept();
 }
 
 void QtSocket::deliver(std::function<void()> event) {
@@ -255,14 +246,64 @@ void QtSocket::deliver(std::function<void()> event) {
         Qt::QueuedConnection);
 }
 
-void QtSocket::releaseAll() {
-    releaseStream();
-    if (server_) {
-        server_->disconnect(this);
-        server_->close();
-        server_->deleteLater();
-        server_ = nullptr;
-    }
+// The role's events become the element's. What SendData hands on within the call never was
+// in the send queue, so bytesSent and sendComplete raised inside a call are not passed on.
+void QtSocket::adopt(SocketRole* role) {
+    role_ = role;
+    connect(role, &SocketRole::connected, this, [this] {
+        remoteHostIP_ = role_->peerAddress().toString();
+        deliver([this] { emit connected(); });
+    });
+    connect(role, &SocketRole::dataArrival, this, &QtSocket::onDataArrival);
+    connect(role, &SocketRole::error, this, [this](int number, const QString& description) {
+        deliver([this, number, description] { emit error(number, description); });
+    });
+    connect(role, &SocketRole::closed, this, [this] { deliver([this] { emit closed(); }); });
+    connect(role, &SocketRole::connectionRequest, this, &Socket::connectionRequest);
+    connect(role, &SocketRole::bytesSent, this, [this](qint64 bytes) {
+        if (!inCall_)
+            emit bytesSent(bytes);
+    });
+    connect(role, &SocketRole::sendComplete, this, [this] {
+        if (!inCall_)
+            emit sendComplete();
+    });
+}
+
+void QtSocket::releaseRole() {
     boundTcp_.reset();
-    releaseUdp();
+    if (!role_)
+        return;
+    SocketRole* role = std::exchange(role_, nullptr);
+    role->disconnect(this);
+    role->close(lingerLimit_);
+    role->deleteLater();
+}
+
+ComponentResult QtSocket::openUdp(const QHostAddress& address, int port) {
+    ComponentResult result;
+    UniqueFd fd = bindInetSocket(SOCK_DGRAM, address, port, result);
+    if (!result)
+        return result;
+    auto* udp = new UdpEndpoint(std::move(fd), readLimit_, this);
+    adopt(udp);
+    localPort_ = udp->localPort();
+    retargetUdp();
+    return result;
+}
+
+void QtSocket::retargetUdp() {
+    if (auto* udp = qobject_cast<UdpEndpoint*>(role_))
+        udp->setTarget(remoteHost_, remotePort_);
+}
+
+// Data on a stream, or a datagram: a datagram makes its sender the remote the element
+// reports (a UDP client keeps the RemotePort it sends to).
+void QtSocket::onDataArrival(qint64 bytes) {
+    if (auto* udp = qobject_cast<UdpEndpoint*>(role_)) {
+        remoteHostIP_ = udp->peerAddress().toString();
+        if (!udp->keepsToTarget())
+            remotePort_ = udp->peerPort();
+    }
+    deliver([this, bytes] { emit dataArrival(bytes); });
 }

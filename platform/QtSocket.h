@@ -1,20 +1,20 @@
 #pragma once
-// The socket element over Qt's sockets: QTcpSocket for a client or an accepted connection,
-// QTcpServer for a listener, QUdpSocket for datagrams. IPv4 only, no proxy.
+// The socket element: the one object a session holds in each slot of its socket array, over
+// Qt's sockets and the kernel's. IPv4 only, no proxy.
+//
+// The element keeps what the session sets and reads (protocol, remote host and port, local
+// port, limits) across activations; while open it hands the work to one role at a time: a
+// TcpStream (a connection it makes, or one it accepted), a TcpListener, or a UdpEndpoint. It
+// also keeps the rule that an event caused by a call arrives after the call has returned.
 
 #include "platform/Socket.h"
 #include "platform/linux/UniqueFd.h"
 
-#include <QAbstractSocket>
 #include <QHostAddress>
-#include <QList>
 #include <chrono>
 #include <functional>
 
-class QTcpServer;
-class QTcpSocket;
-class QUdpSocket;
-class QHostInfo;
+class SocketRole;
 
 class QtSocket final : public Socket {
     Q_OBJECT
@@ -26,8 +26,6 @@ public:
     // How long a closed connection may still deliver bytes queued before its Close(); a
     // peer that reads nothing must not hold the connection open for ever.
     static constexpr std::chrono::milliseconds kDefaultLingerLimit{30'000};
-    // The largest UDP payload over IPv4; longer sends go out as several datagrams.
-    static constexpr qint64 kMaxDatagramBytes = 65507;
 
     explicit QtSocket(QObject* parent = nullptr);
     ~QtSocket() override;
@@ -42,7 +40,7 @@ public:
     ComponentResult setRemoteHost(const QString& host) override;
     QString RemoteHostIP() const override { return remoteHostIP_; }
     QString LocalIP() const override;
-    int State() const override { return static_cast<int>(state_); }
+    int State() const override;
 
     ComponentResult Connect() override;
     ComponentResult Listen() override;
@@ -57,46 +55,27 @@ public:
     qint64 bytesAvailable() const override;
     void setSendLimit(qint64 bytes) override { sendLimit_ = std::max<qint64>(bytes, 0); }
     qint64 sendRoom() const override;
+    qint64 droppedDatagrams() const override;
 
     // Applies to connections made or accepted from now on (and to the current one).
     void setReadBufferLimit(qint64 bytes);
     // Applies to connections closed from now on.
     void setLingerLimit(std::chrono::milliseconds limit) { lingerLimit_ = limit; }
+    // A listener's retry handler (its timer calls it after a failed accept); does nothing
+    // otherwise. Public so that tests need not wait for the timer.
+    void retryAccept();
 
 private:
-    // Common
-    bool isClosed() const { return state_ == States::Closed; }
+    bool isClosed() const { return !role_ && !boundTcp_.valid(); }
     bool isTcp() const { return protocol_ == Protocols::Tcp; }
     void deliver(std::function<void()> event);
-    void releaseAll();
-
-    // TCP stream: client or accepted (QtSocketTcp.cpp)
-    void adoptStream(QTcpSocket* stream);
-    void releaseStream();
-    void onStreamStateChanged(QAbstractSocket::SocketState qtState);
-    void onStreamConnected();
-    void onStreamReadyRead();
-    void onStreamBytesWritten(qint64 bytes);
-    void onStreamError(QAbstractSocket::SocketError qtError);
-    void onStreamDisconnected();
-    ComponentResult bindTcp(const QHostAddress& address, int port);
-    ComponentResult listenOnBound();
-    void onNewConnections();
-
-    // UDP (QtSocketUdp.cpp)
-    ComponentResult bindUdp(const QHostAddress& address, int port);
-    ComponentResult sendDatagrams(const QByteArray& data);
-    ComponentResult writeDatagrams(const QByteArray& data, const QHostAddress& to, int port);
-    void readDatagrams();
-    QByteArray takeDatagram();
-    bool datagramQueueFull() const;
+    void adopt(SocketRole* role);
+    void releaseRole();
+    ComponentResult openUdp(const QHostAddress& address, int port);
     void retargetUdp();
-    void resolveUdpTarget();
-    void onUdpTargetResolved(const QHostInfo& info);
-    void releaseUdp();
+    void onDataArrival(qint64 bytes);
 
     Protocols protocol_ = Protocols::Tcp;
-    States state_ = States::Closed;
     int remotePort_ = 0;
     int localPort_ = 0;
     QString remoteHost_;
@@ -110,17 +89,7 @@ private:
     // Set while a call runs: events caused by the call are queued until it returns.
     bool inCall_ = false;
 
-    QTcpSocket* stream_ = nullptr;
-    QTcpServer* server_ = nullptr;
-    UniqueFd boundTcp_; // a TCP Bind() waiting for Listen()
+    SocketRole* role_ = nullptr; // a child; deleted through the event loop
+    UniqueFd boundTcp_;          // a TCP Bind() waiting for Listen() or Connect()
     QHostAddress boundAddress_;
-
-    QUdpSocket* udp_ = nullptr;
-    QList<QByteArray> datagrams_; // received, waiting for GetData
-    qint64 datagramBytes_ = 0;
-    bool targetIsSender_ = false;  // sends answer the peer that spoke last
-    QHostAddress udpTarget_;       // RemoteHost resolved
-    int lookupId_ = -1;            // a running lookup of RemoteHost
-    QList<QByteArray> unresolved_; // sends waiting for that lookup
-    qint64 unresolvedBytes_ = 0;
 };

@@ -3,5 +3,6 @@ target_sources(lumivex_core PRIVATE
     SerialPort.h
     ComPortNames.h ComPortNames.cpp
     linux/UniqueFd.h
+    linux/SyscallDeadline.h linux/SyscallDeadline.cpp
     linux/SerialLineSettings.h linux/SerialLineSettings.cpp
     linux/LinuxSerialPort.h linux/LinuxSerialPort.cpp)

@@ -2,17 +2,18 @@
 // One element of a session's socket array: a TCP client, a TCP listener, a connection accepted
 // from a listener, or a UDP endpoint. Calls never block and never throw: a call that cannot be
 // done returns a failure with a Winsock number; what happens later (connected, data, close,
-// errors) arrives as signals on the event loop, never from inside the call that caused it.
+// errors) arrives as signals (SocketEvents) on the event loop, never from inside the call that
+// caused it.
 // Test doubles derive from this class and emit the same signals.
 
 #include "platform/ComponentResult.h"
+#include "platform/SocketEvents.h"
 
 #include <QByteArray>
-#include <QObject>
 #include <QString>
 #include <limits>
 
-class Socket : public QObject {
+class Socket : public SocketEvents {
     Q_OBJECT
 
 public:
@@ -32,7 +33,7 @@ public:
         Error = 9        // a socket error was reported; Close() to use it again
     };
 
-    using QObject::QObject;
+    using SocketEvents::SocketEvents;
     ~Socket() override = default;
 
     virtual int RemotePort() const = 0;
@@ -42,6 +43,8 @@ public:
     virtual int Protocol() const = 0;
     virtual ComponentResult setProtocol(int protocol) = 0;
     virtual QString RemoteHost() const = 0;
+    // UDP: with a RemoteHost the element is a client; it sends to RemoteHost:RemotePort and
+    // takes datagrams only from that host. Without one it answers whoever sent last.
     virtual ComponentResult setRemoteHost(const QString& host) = 0;
     virtual QString RemoteHostIP() const = 0;
     virtual QString LocalIP() const = 0;
@@ -50,8 +53,14 @@ public:
     virtual ComponentResult Connect() = 0;
     virtual ComponentResult Listen() = 0;
     virtual ComponentResult Accept(int requestId) = 0;
-    // Queues data for sending. A TCP element takes at most sendRoom() bytes and tells in taken
-    // how many it took; a UDP element sends whole datagrams (taken is all of data on success).
+    // Queues data for sending and tells in taken how many bytes it took; the caller keeps the
+    // rest until bytesSent or sendComplete says room came back. A TCP element takes at most
+    // sendRoom() bytes. A UDP element sends whole datagrams (at most 65507 bytes each; longer
+    // data goes out in pieces): it takes a datagram when it fits in sendRoom() or nothing is
+    // held; one the kernel has no room for is held and sent later. A datagram that cannot be
+    // sent at all (nowhere to send, a network that refuses it) is dropped and counted
+    // (droppedDatagrams) and makes the result a failure, but counts as taken: holding it back
+    // would not help.
     virtual ComponentResult SendData(const QByteArray& data, qint64* taken = nullptr) = 0;
     // Takes received bytes: up to maxBytes of a TCP stream (the rest stays with the socket and
     // the kernel, so TCP flow control holds the sender), or the next whole datagram.
@@ -70,15 +79,7 @@ public:
     virtual qint64 sendRoom() const = 0;
     // Bytes GetData would return now.
     virtual qint64 bytesAvailable() const = 0;
-
-signals:
-    void error(int number, QString description);
-    void dataArrival(qint64 bytes);
-    void connected();
-    // Valid only while the signal is handled: Accept it then, or the connection is closed.
-    void connectionRequest(int requestId);
-    void closed();
-    void bytesSent(qint64 bytes);
-    // Everything handed to SendData has reached the kernel.
-    void sendComplete();
+    // Datagrams a UDP element dropped since it was opened: from a host other than a UDP
+    // client's RemoteHost, or ones it could not send at all. Always 0 for TCP.
+    virtual qint64 droppedDatagrams() const { return 0; }
 };

@@ -1,7 +1,10 @@
-# The virtual port component: the contract and its Linux implementation on a pty pair.
+# The virtual port component: the contract and its Linux implementation on pty pairs.
 target_sources(lumivex_core PRIVATE
     VirtualPort.h
     linux/PortMarker.h linux/PortMarker.cpp
+    linux/PortLink.h linux/PortLink.cpp
     linux/NotifierPtr.h
+    linux/HangUpNotifier.h linux/HangUpNotifier.cpp
     linux/DeviceOpenWatcher.h linux/DeviceOpenWatcher.cpp
+    linux/PtyPair.h linux/PtyPair.cpp
     linux/PtyVirtualPort.h linux/PtyVirtualPort.cpp)

@@ -45,7 +45,8 @@ public:
 
     // "COMn" of the port held, empty when none.
     virtual QString portName() const = 0;
-    // The device an application opens (the link points at it), empty when none.
+    // The device node of the pty the port serves now (while an application holds the port,
+    // the one it holds), empty when none.
     virtual QString slavePath() const = 0;
     virtual QString lastError() const = 0;
 
@@ -59,3 +60,8 @@ signals:
 };
 
 std::unique_ptr<VirtualPort> createVirtualPort(QObject* parent = nullptr);
+
+// Whether the virtual ports created from now on may be opened by the members of the dialout
+// group (a program run as the system service shares its ports so) or only by this program's
+// user (the default).
+void shareVirtualPortsWithGroup(bool shared);

@@ -4,6 +4,10 @@
 
 QString winsockDescription(int number) {
     switch (number) {
+    case WsaOutOfMemory:
+        return QStringLiteral("Out of memory");
+    case WsaTooManyFiles:
+        return QStringLiteral("Too many files");
     case WsaNoSuchElement:
         return QStringLiteral("Socket array element does not exist");
     case WsaInvalidPropertyValue:
@@ -12,6 +16,8 @@ QString winsockDescription(int number) {
         return QStringLiteral("Permission denied");
     case WsaInvalidArgument:
         return QStringLiteral("Invalid argument");
+    case WsaTooManyOpenFiles:
+        return QStringLiteral("Too many open files");
     case WsaWouldBlock:
         return QStringLiteral("Operation would block");
     case WsaNotSocket:
@@ -124,14 +130,25 @@ ComponentResult winsockFailureFromErrno(int errnoValue) {
         return winsockFailure(WsaAccess);
     case EINVAL:
         return winsockFailure(WsaInvalidArgument);
-    case ENOBUFS:
-    case ENOMEM:
     case EMFILE:
     case ENFILE:
+        return winsockFailure(WsaTooManyOpenFiles);
+    case ENOBUFS:
+    case ENOMEM:
         return winsockFailure(WsaNoBufferSpace);
     case EAFNOSUPPORT:
     case EOPNOTSUPP:
         return winsockFailure(WsaNotSupported);
+    case EAGAIN:
+        return winsockFailure(WsaWouldBlock);
+    case EMSGSIZE:
+        return winsockFailure(WsaMessageSize);
+    case ENETUNREACH:
+        return winsockFailure(WsaNetworkUnreachable);
+    case EHOSTUNREACH:
+        return winsockFailure(WsaHostUnreachable);
+    case ECONNREFUSED:
+        return winsockFailure(WsaConnectionRefused);
     default:
         return winsockFailure(WsaNetworkDown);
     }

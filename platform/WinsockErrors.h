@@ -9,9 +9,14 @@
 
 // The numbers this socket layer reports.
 enum WinsockError : int {
+    // A listener that cannot take a connection for now reports one of these two: it is not
+    // broken (it retries by itself), so the numbers stay below the socket-layer range.
+    WsaOutOfMemory = 7,
+    WsaTooManyFiles = 67,
     WsaNoSuchElement = 340,         // an array element that was never loaded
     WsaInvalidPropertyValue = 380,  // a port outside 0..65535, an unknown protocol
     WsaAccess = 10013,              // permission denied (a privileged port)
+    WsaTooManyOpenFiles = 10024,    // no descriptor left for a new socket or connection
     WsaInvalidArgument = 10022,     // no remote host or port to connect to
     WsaWouldBlock = 10035,          // the kernel has no room right now
     WsaNotSocket = 10038,           // a request id that names no pending connection
@@ -43,5 +48,5 @@ ComponentResult winsockFailure(int number);
 // The one mapping from Qt's socket errors to the numbers above.
 ComponentResult winsockFailure(QAbstractSocket::SocketError error);
 
-// The same for an errno value from a system call made directly (bind, listen).
+// The same for an errno value from a system call made directly (bind, listen, accept, sendto).
 ComponentResult winsockFailureFromErrno(int errnoValue);

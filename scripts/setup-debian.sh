@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     # building
     cmake ninja-build g++ pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev libxcb1-dev
     # running: the Qt libraries with the xcb and offscreen platform plugins (libqt6gui6),
     # fonts for the English and the Japanese texts
     libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6serialport6 qt6-qpa-plugins
@@ -15,6 +15,8 @@ packages=(
     # testing: a display for screenshots, and localedef for the comma-locale test
     libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth locales
+    # testing: network namespaces with a slowed-down loopback (ip, tc)
+    iproute2
 )
 
 missing=()

@@ -2,15 +2,20 @@
 
 #include "model/GlobalSettings.h"
 #include "platform/Folders.h"
+#include "platform/LogFile.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
-#include <QProcess>
+#include <chrono>
 #include <cstdio>
+
+using namespace std::chrono_literals;
 
 namespace {
 bool echoToStderr = false;
+// Past this size the log starts anew, keeping the one before as errorlog.txt.1.
+constexpr qint64 kRotateAt = 10 * 1024 * 1024;
+constexpr auto kCommandHold = 1s;
 } // namespace
 
 namespace ErrorLog {
@@ -29,11 +34,10 @@ void append(const QString& line) {
         std::fprintf(stderr, "%s\n", bytes.constData());
         std::fflush(stderr);
     }
-    if (globals().LogErrors == 0)
+    // Only a data folder of this user's own is written to.
+    if (globals().LogErrors == 0 || !dataFolderProblem().isEmpty())
         return;
-    QFile file(path());
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-        file.write(bytes + "\r\n");
+    appendToLog(path(), bytes + "\r\n", kRotateAt);
 }
 
 void reportProgramError(const QString& description) {
@@ -48,11 +52,54 @@ void reportProgramError(const QString& description) {
 }
 
 void runProgram(const QString& commandLine) {
-    QStringList arguments = QProcess::splitCommand(commandLine);
-    if (arguments.isEmpty())
-        return;
-    const QString program = arguments.takeFirst();
-    QProcess::startDetached(program, arguments);
+    ErrorCommand::instance().run(commandLine);
 }
 
 } // namespace ErrorLog
+
+ErrorCommand& ErrorCommand::instance() {
+    static ErrorCommand command;
+    return command;
+}
+
+ErrorCommand::ErrorCommand() {
+    holdTimer.setSingleShot(true);
+    holdTimer.setInterval(kCommandHold);
+    connect(&holdTimer, &QTimer::timeout, this, &ErrorCommand::holdTimer_Timer);
+    connect(&program_, &DetachedProgram::ended, this, &ErrorCommand::startLeftOut);
+}
+
+void ErrorCommand::run(const QString& commandLine) {
+    if (commandLine.trimmed().isEmpty())
+        return;
+    if (waiting()) {
+        leftOutCommand_ = commandLine;
+        ++leftOut_;
+        return;
+    }
+    start(commandLine);
+}
+
+void ErrorCommand::start(const QString& commandLine) {
+    program_.start(commandLine);
+    holding_ = true;
+    holdTimer.start();
+}
+
+void ErrorCommand::holdTimer_Timer() {
+    holding_ = false;
+    startLeftOut();
+}
+
+void ErrorCommand::startLeftOut() {
+    if (waiting() || leftOut_ == 0)
+        return;
+    // The last one is started now; the ones before it are left out for good.
+    if (leftOut_ > 1)
+        ErrorLog::reportProgramError(
+            QStringLiteral("%1 starts of the program for errors were left out (it starts at most "
+                           "once a second, and never while it still runs)")
+                .arg(leftOut_ - 1));
+    leftOut_ = 0;
+    start(leftOutCommand_);
+}

@@ -5,7 +5,7 @@
 #include "model/Host.h"
 #include "model/Val.h"
 #include "net/EchoStatus.h"
-#include "net/LocalAddresses.h"
+#include "platform/LocalAddresses.h"
 #include "platform/SerialPort.h"
 #include "platform/SocketArray.h"
 #include "platform/VirtualPort.h"

@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxSerialPort.h"
 
 #include "platform/ComPortNames.h"
+#include "platform/linux/SyscallDeadline.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,8 @@ namespace {
 constexpr int maxQueueSize = 16 * 1024 * 1024;
 // Errors in a row, without hang-up and without data between them, that mean the device is gone.
 constexpr int maxUnconfirmedErrors = 100;
+// The longest a close may wait for the device: see closeDevice().
+constexpr std::chrono::milliseconds closeBound{100};
 
 // What the user sees for a device that does not exist: the link's target when the path is
 // a dangling mapping, else the path itself.
@@ -59,15 +62,17 @@ std::unique_ptr<SerialPort> createSerialPort(QObject* parent) {
 }
 
 LinuxSerialPort::LinuxSerialPort(QObject* parent)
-    : SerialPort(parent) {
+    : SerialPort(parent)
+    , port_(this)
+    , hangUps_(this) {
     connect(&port_, &QSerialPort::readyRead, this, &LinuxSerialPort::onReadyRead);
     connect(&port_, &QSerialPort::bytesWritten, this, &LinuxSerialPort::onBytesWritten);
     connect(&port_, &QSerialPort::errorOccurred, this, &LinuxSerialPort::onErrorOccurred);
+    connect(&hangUps_, &HangUpNotifier::activated, this, &LinuxSerialPort::onHangUp);
 }
 
 LinuxSerialPort::~LinuxSerialPort() {
-    QScopedValueRollback guard(inCall_, true);
-    port_.close();
+    closeDevice();
 }
 
 ComponentResult LinuxSerialPort::setSettings(const QString& settings) {
@@ -153,8 +158,8 @@ int LinuxSerialPort::outBufferCount() const {
 
 ComponentResult LinuxSerialPort::setPortOpen(bool open) {
     if (!open) {
-        QScopedValueRollback guard(inCall_, true);
-        port_.close();
+        kept_.clear();
+        closeDevice();
         return ComponentResult::success();
     }
     if (port_.isOpen()) {
@@ -192,12 +197,12 @@ ComponentResult LinuxSerialPort::open() {
         }
     }
     if (!lockExclusively()) {
-        port_.close();
+        closeDevice();
         return openFailure(QStringLiteral("%1: in use by another program (%2)").arg(name, device));
     }
     if (!applyLineSettings()) {
         const QString why = lastError_;
-        port_.close();
+        closeDevice();
         return openFailure(QStringLiteral("%1: %2").arg(name, why));
     }
     applyLineSwitch();
@@ -205,6 +210,10 @@ ComponentResult LinuxSerialPort::open() {
     unconfirmedErrors_ = 0;
     commEvent_ = NoEvent;
     port_.clearError();
+    hangUps_.watch(port_.handle());
+    if (!kept_.isEmpty())
+        QMetaObject::invokeMethod(
+            this, [this] { raise(EventReceive); }, Qt::QueuedConnection);
     return ComponentResult::success();
 }
 
@@ -265,11 +274,15 @@ void LinuxSerialPort::applyLineSwitch() {
 }
 
 int LinuxSerialPort::inBufferCount() const {
-    return port_.isOpen() ? static_cast<int>(port_.bytesAvailable()) : 0;
+    const qint64 buffered = port_.isOpen() ? port_.bytesAvailable() : 0;
+    return static_cast<int>(kept_.size() + buffered);
 }
 
 void LinuxSerialPort::setInBufferCount(int count) {
-    if (count != 0 || !port_.isOpen())
+    if (count != 0)
+        return;
+    kept_.clear();
+    if (!port_.isOpen())
         return;
     QScopedValueRollback guard(inCall_, true);
     port_.clear(QSerialPort::Input);
@@ -277,9 +290,13 @@ void LinuxSerialPort::setInBufferCount(int count) {
 }
 
 QByteArray LinuxSerialPort::input(int maxBytes) {
-    if (!port_.isOpen() || maxBytes <= 0)
+    if (maxBytes <= 0)
         return {};
-    QByteArray data = port_.read(qMin<qint64>(maxBytes, port_.bytesAvailable()));
+    QByteArray data = kept_.left(maxBytes);
+    kept_.remove(0, data.size());
+    if (!port_.isOpen() || data.size() == maxBytes)
+        return data;
+    data += port_.read(qMin<qint64>(maxBytes - data.size(), port_.bytesAvailable()));
     // Qt reads from the device again only after a read reaches past its buffer.
     if (port_.bytesAvailable() == 0)
         data += port_.read(1);
@@ -342,8 +359,10 @@ void LinuxSerialPort::onReadyRead() {
 
 // Qt keeps a failed device open and repeats the error from its notifiers in a tight loop.
 // A read, write or resource error with the device hung up means it is gone: close it (after
-// Qt's handler has returned) and report it once. Qt also reports a spurious EAGAIN as a
-// resource error, so an error without hang-up counts as gone only when it keeps coming.
+// Qt's handler has returned) and report it once. Qt also reports a read that found nothing (a
+// spurious wake-up, or another reader of the device that took the bytes first) as a resource
+// error, and stops reading for good: an error without hang-up switches reading on again, and
+// counts as gone only when it keeps coming.
 void LinuxSerialPort::onErrorOccurred(QSerialPort::SerialPortError error) {
     if (inCall_ || goneReported_ || !port_.isOpen())
         return;
@@ -352,22 +371,65 @@ void LinuxSerialPort::onErrorOccurred(QSerialPort::SerialPortError error) {
         return;
     if (!deviceHungUp(port_.handle()) && ++unconfirmedErrors_ < maxUnconfirmedErrors) {
         port_.clearError();
+        QMetaObject::invokeMethod(this, &LinuxSerialPort::resumeReading, Qt::QueuedConnection);
         return;
     }
+    deviceGone(port_.errorString());
+}
+
+// The device hung up (unplugged, or a pty whose far side closed). Qt would see it only at its
+// next read, which never comes while its receive buffer is full.
+void LinuxSerialPort::onHangUp() {
+    if (port_.isOpen() && !goneReported_)
+        deviceGone(QStringLiteral("hung up"));
+}
+
+// Reported once; the port is closed after Qt's handler (which may be running) has returned.
+void LinuxSerialPort::deviceGone(const QString& why) {
     goneReported_ = true;
-    lastError_ = QStringLiteral("%1: device gone (%2): %3")
-                     .arg(comPortName(commPort_), devicePath_, port_.errorString());
+    hangUps_.stop();
+    lastError_ =
+        QStringLiteral("%1: device gone (%2): %3").arg(comPortName(commPort_), devicePath_, why);
     QMetaObject::invokeMethod(this, &LinuxSerialPort::closeGoneDevice, Qt::QueuedConnection);
 }
 
+// Setting the read buffer's size is Qt's one public way to switch its reading on again.
+void LinuxSerialPort::resumeReading() {
+    if (port_.isOpen() && !goneReported_)
+        port_.setReadBufferSize(inBufferSize_);
+}
+
+// What the port had taken from the device is not lost with it: the caller takes what it can
+// now, and the rest waits for it, also across a reopen (up to the receive queue's size, should
+// devices keep coming and going while nobody reads).
 void LinuxSerialPort::closeGoneDevice() {
     if (!goneReported_ || !port_.isOpen())
         return;
-    {
-        QScopedValueRollback guard(inCall_, true);
-        port_.close();
-    }
+    if (port_.bytesAvailable() > 0)
+        raise(EventReceive);
+    if (!port_.isOpen())
+        return; // the caller closed it meanwhile
+    kept_ += port_.read(qMax<qint64>(0, inBufferSize_ - kept_.size()));
+    closeDevice();
     raise(EventDeviceGone);
+}
+
+// The kernel drains the transmit queue at close, whatever the descriptor's mode, for up to the
+// driver's closing_wait (30 s by default): with a device holding CTS off, or sending XOFF, or
+// on a slow line, close() would stop every session and the window. So what the device has not
+// taken is discarded first: Qt's buffers and the kernel's queues (tcflush). What a driver keeps
+// beyond the reach of tcflush (a USB adapter's own queue, a UART FIFO that CTS holds) can still
+// hold the close up; the deadline cuts that wait short, and the kernel then closes the port
+// and drops the rest. (Setting closing_wait to none would also skip the wait, but it needs
+// CAP_SYS_ADMIN and stays with the device for every later program.)
+void LinuxSerialPort::closeDevice() {
+    if (!port_.isOpen())
+        return;
+    hangUps_.stop();
+    QScopedValueRollback guard(inCall_, true);
+    port_.clear(QSerialPort::AllDirections);
+    const SyscallDeadline deadline(closeBound);
+    port_.close();
 }
 
 void LinuxSerialPort::raise(CommEvent event) {

@@ -1,10 +1,13 @@
 #pragma once
 // The serial port component over QSerialPort, with what Qt 6.4 gets wrong on Linux mended:
-// 1.5 stop bits become two, CMSPAR is cleared when parity leaves Mark/Space, the first read
-// or write failure closes the port and is reported once, a locked device reads "in use",
-// and the receive buffer is bounded so a full queue holds the sender back.
+// 1.5 stop bits become two, CMSPAR is cleared when parity leaves Mark/Space, a device that
+// hung up is closed and reported once (also while the receive queue is full, and without
+// losing what the port had taken from it), reading goes on after a failed read that was no
+// hang-up, a locked device reads "in use", the receive buffer is bounded so a full queue holds
+// the sender back, and a close never waits for the device to take what it was sent.
 
 #include "platform/SerialPort.h"
+#include "platform/linux/HangUpNotifier.h"
 #include "platform/linux/SerialLineSettings.h"
 
 #include <QSerialPort>
@@ -51,10 +54,16 @@ private:
     void onReadyRead();
     void onBytesWritten();
     void onErrorOccurred(QSerialPort::SerialPortError error);
+    void onHangUp();
+    void deviceGone(const QString& why);
+    void resumeReading();
     void closeGoneDevice();
+    void closeDevice();
     void raise(CommEvent event);
 
     QSerialPort port_;
+    HangUpNotifier hangUps_;
+    QByteArray kept_; // taken from a device that went away, not yet read
     SerialLineSettings line_;
     int commPort_ = 1;
     int handshaking_ = 0;

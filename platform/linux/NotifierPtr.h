@@ -14,10 +14,11 @@ struct NotifierDeleter {
 
 using NotifierPtr = std::unique_ptr<QSocketNotifier, NotifierDeleter>;
 
-inline NotifierPtr makeReadNotifier(int fd) {
-    return NotifierPtr(new QSocketNotifier(fd, QSocketNotifier::Read));
+// The parent, when given, is the object the notifier works for (it shows among its children).
+inline NotifierPtr makeReadNotifier(int fd, QObject* parent = nullptr) {
+    return NotifierPtr(new QSocketNotifier(fd, QSocketNotifier::Read, parent));
 }
 
-inline NotifierPtr makeWriteNotifier(int fd) {
-    return NotifierPtr(new QSocketNotifier(fd, QSocketNotifier::Write));
+inline NotifierPtr makeWriteNotifier(int fd, QObject* parent = nullptr) {
+    return NotifierPtr(new QSocketNotifier(fd, QSocketNotifier::Write, parent));
 }

@@ -1,6 +1,6 @@
 #include "platform/linux/PortMarker.h"
 
-#include "app/AtomicFile.h"
+#include "platform/AtomicFile.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <QFile>
@@ -37,9 +37,9 @@ quint64 processStartTime(qint64 pid) {
     return startTimeFromStat(stat.read(maxMarkerSize));
 }
 
-PortMarker PortMarker::forThisProcess(const QString& ptyPath) {
+PortMarker PortMarker::forThisProcess(const QString& ptyPath, const QString& otherPtyPath) {
     const qint64 pid = ::getpid();
-    return {pid, processStartTime(pid), ptyPath};
+    return {pid, processStartTime(pid), ptyPath, otherPtyPath};
 }
 
 // A marker is a small regular file: opened without blocking (a FIFO would wait for a writer)
@@ -74,7 +74,8 @@ std::optional<PortMarker> PortMarker::read(const QString& path) {
         else if (key == "start")
             marker.startTime = value.toULongLong();
         else if (key == "pty")
-            marker.ptyPath = QFile::decodeName(value);
+            (marker.ptyPath.isEmpty() ? marker.ptyPath : marker.otherPtyPath) =
+                QFile::decodeName(value);
     }
     if (marker.pid <= 0 || marker.ptyPath.isEmpty())
         return std::nullopt;
@@ -82,9 +83,11 @@ std::optional<PortMarker> PortMarker::read(const QString& path) {
 }
 
 bool PortMarker::write(const QString& path) const {
-    const QByteArray text = "pid=" + QByteArray::number(pid) +
-                            "\nstart=" + QByteArray::number(startTime) +
-                            "\npty=" + QFile::encodeName(ptyPath) + '\n';
+    QByteArray text = "pid=" + QByteArray::number(pid) +
+                      "\nstart=" + QByteArray::number(startTime) +
+                      "\npty=" + QFile::encodeName(ptyPath) + '\n';
+    if (!otherPtyPath.isEmpty())
+        text += "pty=" + QFile::encodeName(otherPtyPath) + '\n';
     // Whatever lies at the marker's name is replaced, never written through.
     return writeFileAtomically(path, text, markerMode, LinkHandling::Replace);
 }

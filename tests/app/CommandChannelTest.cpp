@@ -6,6 +6,7 @@
 #include "platform/linux/UnixSocketAddress.h"
 #include "tests/support/IsolatedHome.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLocalSocket>
 #include <gtest/gtest.h>
@@ -20,7 +21,10 @@ namespace {
 
 class Client {
 public:
-    explicit Client(const QString& path) { socket.connectToServer(path); }
+    explicit Client(const QString& path)
+        : address_(QFile::encodeName(path)) {
+        socket.connectToServer(QFile::decodeName(address_.name()));
+    }
     bool reaches(QLocalSocket::LocalSocketState state) {
         return waitUntil([&] { return socket.state() == state; });
     }
@@ -33,12 +37,15 @@ public:
     }
 
     QLocalSocket socket;
+
+private:
+    UnixSocketPath address_;
 };
 
 UniqueFd connectUnix(const QString& path) {
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const auto address = unixSocketAddress(QFile::encodeName(path));
-    return ::connect(fd.get(), address->get(), address->length) == 0 ? std::move(fd) : UniqueFd();
+    const UnixSocketPath address(QFile::encodeName(path));
+    return ::connect(fd.get(), address.get(), address.length()) == 0 ? std::move(fd) : UniqueFd();
 }
 
 class CommandChannelTest : public ::testing::Test {
@@ -77,6 +84,20 @@ TEST_F(CommandChannelTest, ListensOwnerOnlyAndReplacesAFileLeftAtItsPlace) {
         EXPECT_TRUE(Client(path).connected());
     }
     EXPECT_FALSE(QFile::exists(path));
+}
+
+// A socket address holds 107 bytes; the runtime folder may lie deeper.
+TEST(CommandChannelFolder, AFolderDeeperThanASocketAddressHoldsStillServes) {
+    IsolatedHome home;
+    const QString deep = home.path(QString(120, QLatin1Char('d')));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    const ScopedEnv runtime("XDG_RUNTIME_DIR", QFile::encodeName(deep));
+    CommandChannel channel([](const QString&, const QString&) { return CommandReply::Accepted; });
+    ASSERT_TRUE(channel.listen()) << channel.error().toStdString();
+    EXPECT_TRUE(channel.path().startsWith(deep));
+    Client client(channel.path());
+    client.send("T\tyes\n");
+    EXPECT_EQ(client.answer(), "ACK");
 }
 
 TEST_F(CommandChannelTest, EachLineIsAnsweredInOrderAndBadLinesDoNotEndTheConnection) {

@@ -62,15 +62,18 @@ struct ClientRun {
     QByteArray out, err;
 };
 
-ClientRun dde(const char* topic, const char* command) {
+ClientRun dde(const QStringList& arguments) {
     QProcess client;
-    client.start(QStringLiteral(LUMIVEX_DDE),
-                 {QString::fromUtf8(topic), QString::fromUtf8(command)});
+    client.start(QStringLiteral(LUMIVEX_DDE), arguments);
     if (!waitUntil([&] { return client.state() == QProcess::NotRunning; },
                    std::chrono::seconds(20)))
         return {};
     return {client.exitStatus() == QProcess::NormalExit ? client.exitCode() : -1,
             client.readAllStandardOutput(), client.readAllStandardError()};
+}
+
+ClientRun dde(const char* topic, const char* command) {
+    return dde({QString::fromUtf8(topic), QString::fromUtf8(command)});
 }
 
 // Waits until a program has read its set: the session on "topic" refuses to deactivate.
@@ -92,8 +95,8 @@ TEST(CommandProgram, CommandsReachTheProgramWithTheTopicAndAppExitSaves) {
     const QString socket = home.path(QStringLiteral("runtime/lumivex/lumivex.%1.dde"));
     const QString stale = socket.arg(gone); // its socket, which nobody listens on
     const UniqueFd staleSocket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const auto address = unixSocketAddress(QFile::encodeName(stale));
-    ASSERT_EQ(::bind(staleSocket.get(), address->get(), address->length), 0);
+    const UnixSocketPath address(QFile::encodeName(stale));
+    ASSERT_EQ(::bind(staleSocket.get(), address.get(), address.length()), 0);
 
     const ClientRun accepted = dde("COM3", "[COMSETTINGS=19200,O,8,2]");
     EXPECT_EQ(std::tuple(accepted.exitCode, accepted.out), std::tuple(0, QByteArray("ACK\n")));
@@ -114,7 +117,8 @@ TEST(CommandProgram, CommandsReachTheProgramWithTheTopicAndAppExitSaves) {
     EXPECT_EQ(nowhere.exitCode, 2);
     EXPECT_TRUE(nowhere.err.contains("no running lumivex has the topic COM9"))
         << nowhere.err.data();
-    EXPECT_EQ(dde("COM3", "[ACTIVATE]\n[DEACTIVATE]").exitCode, 2); // one line per request
+    EXPECT_EQ(dde("COM3", "[ACTIVATE]\n[DEACTIVATE]").exitCode, 64); // one line per request
+    EXPECT_EQ(dde({QStringLiteral("COM3")}).exitCode, 64);           // EX_USAGE
 
     // "System" is everyone's: the oldest program goes first.
     EXPECT_EQ(dde("System", "[APPEXIT]").exitCode, 0);

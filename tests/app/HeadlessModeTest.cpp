@@ -13,9 +13,10 @@
 namespace {
 
 UniqueFd listenOn(const QByteArray& name) {
-    const auto address = unixSocketAddress(name);
+    const UnixSocketPath address(name);
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    const bool listening = address && ::bind(fd.get(), address->get(), address->length) == 0 &&
+    const bool listening = address.valid() &&
+                           ::bind(fd.get(), address.get(), address.length()) == 0 &&
                            ::listen(fd.get(), 1) == 0;
     return listening ? std::move(fd) : UniqueFd();
 }

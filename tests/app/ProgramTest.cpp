@@ -53,8 +53,8 @@ TEST_F(ProgramTest, InstalledHeadlessRunReportsReadyAndSavesOnSigterm) {
     ASSERT_TRUE(QDir().mkpath(bin) &&
                 QFile::copy(QStringLiteral(LUMIVEX_PROGRAM), bin + QStringLiteral("/lumivex")));
     const UniqueFd notify(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    const auto address = unixSocketAddress(QFile::encodeName(home.path(QStringLiteral("notify"))));
-    ASSERT_EQ(::bind(notify.get(), address->get(), address->length), 0);
+    const UnixSocketPath address(QFile::encodeName(home.path(QStringLiteral("notify"))));
+    ASSERT_EQ(::bind(notify.get(), address.get(), address.length()), 0);
     unset << QStringLiteral("LUMIVEX_HOME") << QStringLiteral("LUMIVEX_PORTS");
     start({}, bin + QStringLiteral("/lumivex"));
     char buffer[64];
@@ -69,25 +69,41 @@ TEST_F(ProgramTest, InstalledHeadlessRunReportsReadyAndSavesOnSigterm) {
               QStringList{QStringLiteral("lumivex")});
 }
 
-TEST_F(ProgramTest, ServiceSwitchesInstallAndRemoveTheUnit) {
+// Whoever may change the program would run as the service: only a program root alone can
+// change is installed (an ordinary user's own copy never is).
+TEST_F(ProgramTest, ServiceSwitchesInstallOnlyAProgramRootAloneCanChange) {
     QDir().mkpath(home.path(QStringLiteral("systemd")));
     const QString unit = home.path(QStringLiteral("systemd/lumivex.service"));
+    const QString installed = home.path(QStringLiteral("bin/lumivex"));
+    const QString open = home.path(QStringLiteral("open/lumivex"));
+    for (const QString& copy : {installed, open})
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(copy).path()) &&
+                    QFile::copy(QStringLiteral(LUMIVEX_PROGRAM), copy));
+    ASSERT_TRUE(QFile::setPermissions(open, QFile::permissions(open) | QFile::WriteOther));
 
-    start({QStringLiteral("-i")});
+    start({QStringLiteral("-i")}, open);
+    EXPECT_EQ(finished(), 1);
+    const QByteArray refusal = process.readAllStandardError();
+    EXPECT_TRUE(refusal.contains("service did not install successfully.") &&
+                refusal.contains("cmake --install"))
+        << refusal.constData();
+    EXPECT_FALSE(QFile::exists(unit));
+    start({QStringLiteral("-us")}); // nothing to remove: reported even when silent
+    EXPECT_EQ(finished(), 1);
+    EXPECT_TRUE(process.readAllStandardError().contains("service did not uninstall successfully."));
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root's programs are installed";
+
+    start({QStringLiteral("-i")}, installed);
     EXPECT_EQ(finished(), 0);
     EXPECT_TRUE(process.readAllStandardError().contains("service installed successfully."));
-    EXPECT_TRUE(readWholeFile(unit).contains("ExecStart=\"" + QByteArray(LUMIVEX_PROGRAM)));
+    EXPECT_TRUE(readWholeFile(unit).contains("ExecStart=\"" + QFile::encodeName(installed)));
     // The switch ends the program before anything else: no set file is written.
     EXPECT_FALSE(QFile::exists(home.path(QStringLiteral("home/default.lvx"))));
-
     start({QStringLiteral("/US")});
     EXPECT_EQ(finished(), 0);
     EXPECT_TRUE(process.readAllStandardError().isEmpty());
     EXPECT_FALSE(QFile::exists(unit));
-
-    start({QStringLiteral("-us")}); // nothing left to remove: reported even when silent
-    EXPECT_EQ(finished(), 1);
-    EXPECT_TRUE(process.readAllStandardError().contains("service did not uninstall successfully."));
 }
 
 // A virtual port session between an application and a TCP client, saved active at SIGTERM.

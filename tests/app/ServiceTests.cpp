@@ -19,7 +19,8 @@ namespace {
 
 class ServiceTest : public ::testing::Test {
 protected:
-    ServiceControl control(const QString& program = QStringLiteral("/opt/lumivex/lumivex")) {
+    // A program only root can change, as the service's must be.
+    ServiceControl control(const QString& program = QStringLiteral("/bin/sh")) {
         ServiceControl service(program);
         service.setSystemctlRunner([this](const QStringList& args) { commands << args; });
         return service;
@@ -37,29 +38,35 @@ protected:
     QList<QStringList> commands;
 };
 
-TEST_F(ServiceTest, InstallWritesTheUnitWithTheProgramQuotedAndTheNetworkIfAsked) {
-    const std::tuple<const char*, QByteArray, bool> rows[] = {
-        {"/opt/lumivex/lumivex", R"("/opt/lumivex/lumivex")", true},
-        {"/opt/My Apps/a\"b/lumivex", R"("/opt/My Apps/a\"b/lumivex")", false},
-        {"/opt/a\\b/lumivex", R"("/opt/a\\b/lumivex")", false},
-        {"/opt/100%/$HOME/lumivex", R"("/opt/100%%/$$HOME/lumivex")", false},
+TEST_F(ServiceTest, TheUnitRunsTheProgramQuotedUnprivilegedAndSandboxed) {
+    const std::pair<const char*, QByteArray> rows[] = {
+        {"/opt/My Apps/a\"b/lumivex", R"("/opt/My Apps/a\"b/lumivex")"},
+        {"/opt/a\\b/lumivex", R"("/opt/a\\b/lumivex")"},
+        {"/opt/100%/$HOME/lumivex", R"("/opt/100%%/$$HOME/lumivex")"},
     };
-    for (const auto& [program, exec, network] : rows) {
-        SCOPED_TRACE(program);
-        ServiceControl service = control(QString::fromUtf8(program));
-        ASSERT_TRUE(service.install());
-        ASSERT_TRUE(!network || service.addNetworkDependency());
-        const QByteArray text = unitText();
-        for (const QByteArray& line : QByteArrayList{
-                 "\n[Service]\nType=notify\n", "\nExecStart=" + exec + "\n",
-                 "\nEnvironment=LUMIVEX_HEADLESS=1\n", "\nStateDirectory=lumivex\n",
-                 "\nEnvironment=LUMIVEX_HOME=/var/lib/lumivex\n",
-                 "\nAmbientCapabilities=CAP_NET_RAW\n", "\nWantedBy=multi-user.target\n"})
-            EXPECT_TRUE(text.contains(line)) << line.constData();
-        EXPECT_EQ(text.contains("\nAfter=network-online.target\nWants=network-online.target\n"),
-                  network);
-        EXPECT_TRUE(QFileInfo(unit()).permissions() & QFile::ReadOther);
-    }
+    for (const auto& [program, exec] : rows)
+        EXPECT_TRUE(
+            control(QString::fromUtf8(program)).unitText().contains("\nExecStart=" + exec + "\n"));
+    ServiceControl service = control();
+    ASSERT_TRUE(service.install());
+    EXPECT_FALSE(unitText().contains("network-online.target"));
+    ASSERT_TRUE(service.addNetworkDependency());
+    const QByteArray text = unitText();
+    for (const QByteArray& line : QByteArrayList{
+             "[Unit]\n", "\nAfter=network-online.target\nWants=network-online.target\n",
+             "\n[Service]\nType=notify\nExecStart=\"/bin/sh\"\n",
+             "\nEnvironment=LUMIVEX_HEADLESS=1\n",
+             "\nDynamicUser=yes\nSupplementaryGroups=dialout\n", "\nStateDirectory=lumivex\n",
+             "\nEnvironment=LUMIVEX_HOME=/var/lib/lumivex\n",
+             "\nRuntimeDirectory=lumivex-service\n",
+             "\nEnvironment=XDG_RUNTIME_DIR=/run/lumivex-service\n",
+             "\nEnvironment=LUMIVEX_PORTS=/run/lumivex-service/ports\n",
+             "\nAmbientCapabilities=CAP_NET_RAW\nCapabilityBoundingSet=CAP_NET_RAW\n",
+             "\nNoNewPrivileges=yes\nProtectSystem=strict\nProtectHome=yes\nPrivateTmp=yes\n",
+             "\nRestart=on-failure\n", "\n[Install]\nWantedBy=multi-user.target\n"})
+        EXPECT_TRUE(text.contains(line)) << line.constData();
+    EXPECT_FALSE(text.contains("User=root"));
+    EXPECT_TRUE(QFileInfo(unit()).permissions() & QFile::ReadOther);
 }
 
 TEST_F(ServiceTest, DescriptionIsTheOnlySettingAndCannotBreakTheUnit) {
@@ -77,6 +84,13 @@ TEST_F(ServiceTest, InstallFailsWhereNoUnitCanBeWritten) {
     // Root ignores mode bits: the failures come from what the paths are.
     EXPECT_FALSE(control(QStringLiteral("relative/lumivex")).install());
     EXPECT_FALSE(control(QStringLiteral("/opt/a\nExecStartPre=/bin/evil")).install());
+    // Whoever may change the program would run as the service.
+    const QString program = dir.filePath(QStringLiteral("lumivex"));
+    ASSERT_TRUE(writeWholeFile(program, "#!/bin/sh\n"));
+    ASSERT_TRUE(QFile::setPermissions(program, QFile::permissions(program) | QFile::WriteOther));
+    ServiceControl writable = control(program);
+    EXPECT_FALSE(writable.install());
+    EXPECT_TRUE(writable.error().contains(QStringLiteral("cmake --install")));
     EXPECT_FALSE(QFileInfo::exists(unit()));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("lumivex.service")));
     EXPECT_FALSE(control().install());
@@ -119,8 +133,8 @@ TEST_F(ServiceTest, NotifySendsToAPathOrAbstractSocketAndIsQuietWithoutOne) {
     const QByteArray path = QFile::encodeName(dir.filePath(QStringLiteral("notify")));
     for (const QByteArray& name : {path, "@lumivex-notify-test-" + QByteArray::number(getpid())}) {
         const UniqueFd manager(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-        const auto address = unixSocketAddress(name);
-        ASSERT_EQ(::bind(manager.get(), address->get(), address->length), 0);
+        const UnixSocketPath address(name);
+        ASSERT_EQ(::bind(manager.get(), address.get(), address.length()), 0);
         const ScopedEnv socket("NOTIFY_SOCKET", name);
         reportServiceRunning();
         reportServiceStopping();
@@ -153,17 +167,20 @@ TEST(AutoStartEntry, ExecQuotesAndEscapesTheProgramPath) {
                       "\n");
 }
 
-// The user's own entry is checked at the program's saves.
-TEST_F(ServiceTest, AutoStartForAllIsReadableByAllAndRemovedOnItsOwn) {
-    const QString program = QStringLiteral("/opt/My Apps/lumivex"), system = dir.filePath("xdg");
-    const QString systemEntry = system + QStringLiteral("/autostart/Lumivex.desktop");
-    EXPECT_TRUE(SetAutoStart(true, "Lumivex", program, false, false, system));
-    EXPECT_EQ(readWholeFile(systemEntry), autoStartEntry(program));
-    EXPECT_TRUE(QFileInfo(systemEntry).permissions() & QFile::ReadOther);
-    EXPECT_TRUE(SetAutoStart(false, "Lumivex", program, true, false)); // the user has none: fine
-    EXPECT_TRUE(QFileInfo::exists(systemEntry));
-    EXPECT_TRUE(SetAutoStart(false, "Lumivex", program, false, false, system));
-    EXPECT_FALSE(QFileInfo::exists(systemEntry));
+// A service has no home (systemd gives it "/"): its entry would land in "/.config".
+TEST_F(ServiceTest, AutoStartNeedsAHomeFolderOfTheUsersOwn) {
+    const std::pair<QByteArray, bool> rows[] = {{"/", false},
+                                                {"", false},
+                                                {"relative", false},
+                                                {"/nonexistent", false},
+                                                {QFile::encodeName(dir.path()), true}};
+    for (const auto& [home, written] : rows) {
+        const ScopedEnv variable("HOME", home);
+        EXPECT_EQ(SetAutoStart(true, "Lumivex", "/usr/bin/lumivex", true, false), written)
+            << home.data();
+        EXPECT_EQ(QFileInfo::exists(userEntry()), written);
+        EXPECT_TRUE(SetAutoStart(false, "Lumivex", "/usr/bin/lumivex", true, false));
+    }
 }
 
 TEST_F(ServiceTest, AutoStartBadNamesAndPlacesThatCannotHoldTheEntryFail) {

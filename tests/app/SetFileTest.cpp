@@ -1,8 +1,12 @@
 #include "app/IniFile.h"
 #include "model/GlobalSettings.h"
+#include "session/ErrorLog.h"
 #include "tests/app/MainFixture.h"
 
 #include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -85,18 +89,55 @@ TEST_F(SetFileTest, ReadingReplacesEveryWindowAndTheCountIsBounded) {
     EXPECT_EQ(main->documents().size(), 1024u);
 }
 
-TEST_F(SetFileTest, MinimizedWindowKeepsTheStoredPlaceAndAPasswordMakesTheFilePrivate) {
+TEST_F(SetFileTest, MinimizedWindowKeepsTheStoredPlace) {
     load("[Lumivex]\nMainLeft=1234\nMainTop=99\n");
     main->setGeometry(0, 0, 150, 150);
     main->setWindowState(1);
-    globals().Password = QStringLiteral("s3cret");
-    const QByteArray text = written();
-    globals().Password.clear();
-    EXPECT_TRUE(
-        text.startsWith("[Lumivex]\nMainLeft=1234\nMainTop=99\nNumSessions=1\nWindowState=1\n"))
-        << text.constData();
-    EXPECT_TRUE(text.contains("Password=s3cret\n"));
-    EXPECT_EQ(QFile(file).permissions() & (QFile::ReadGroup | QFile::ReadOther), 0);
+    EXPECT_TRUE(written().startsWith(
+        "[Lumivex]\nMainLeft=1234\nMainTop=99\nNumSessions=1\nWindowState=1\n"));
+}
+
+// The command runs at every status change: it is taken from a file of the user's own only, and
+// from an opened one only once the user agreed; the default set at start-up needs no question.
+TEST_F(SetFileTest, TheCommandIsTakenOnlyFromAnOwnFileAndOnlyOnceAllowed) {
+    // The file's mode (an owner of 0: nobody's), read at start-up, a screen, the answer, the
+    // command then, the questions and messages.
+    const std::tuple<const char*, mode_t, bool, bool, bool, const char*, int, int> rows[] = {
+        {"opened, allowed", 0600, false, true, true, "new", 1, 0},
+        {"opened, refused", 0644, false, true, false, "old", 1, 0},
+        {"headless trusts an own file", 0600, false, false, false, "new", 0, 0},
+        {"default set at start-up", 0600, true, true, false, "new", 0, 0},
+        {"others may change it", 0666, false, true, true, "old", 0, 1},
+        {"the group may change it, headless", 0620, true, false, true, "old", 0, 0},
+        {"another user's", 0, false, true, true, "old", 0, 1},
+    };
+    for (const auto& [name, mode, atStart, screen, yes, command, questions, messages] : rows) {
+        SCOPED_TRACE(name);
+        const QString set = atStart ? defaultFile() : file;
+        ASSERT_TRUE(writeWholeFile(set, "[Lumivex]\nOnErrorRunApp=new\nLogErrors=1\n"));
+        if (mode == 0 && ::geteuid() != 0)
+            continue; // only root gives a file away
+        ASSERT_TRUE(mode != 0 ? ::chmod(QFile::encodeName(set).constData(), mode) == 0
+                              : ::chown(QFile::encodeName(set).constData(), 65534, 65534) == 0);
+        std::tie(host.screen, host.yes) = std::tuple(screen, yes);
+        host.questions.clear();
+        host.messages.clear();
+        globals().OnErrorRunApp = QStringLiteral("old");
+        auto opened = atStart ? started() : nullptr;
+        if (!atStart)
+            main->getprofilesettings(file);
+        EXPECT_EQ(std::tuple(globals().OnErrorRunApp, int(host.questions.size()),
+                             int(host.messages.size())),
+                  std::tuple(QString::fromUtf8(command), questions, messages));
+        QFile::remove(set);
+    }
+    EXPECT_TRUE(readWholeFile(ErrorLog::path()).contains("The command for errors in "));
+    // The command in use, or none, asks nothing.
+    host.questions.clear();
+    load("[Lumivex]\nOnErrorRunApp=old\n");
+    load("[Lumivex]\n");
+    EXPECT_TRUE(host.questions.isEmpty() && globals().OnErrorRunApp.isEmpty());
+    globals() = GlobalSettings{};
 }
 
 } // namespace

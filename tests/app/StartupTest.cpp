@@ -5,6 +5,7 @@
 #include "tests/app/MainFixture.h"
 
 #include <QDir>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -103,6 +104,29 @@ TEST_F(StartupTest, SavesKeepTheAutostartEntryAndReportFailure) {
     globals().LogErrors = 0;
     EXPECT_TRUE(readWholeFile(ErrorLog::path())
                     .contains("cannot write the set file " + QFile::encodeName(defaultFile())));
+}
+
+// Another user could plant sessions or links in a folder they may write: such a data folder is
+// not used, and in the user's own one a link at the set file's name is replaced, not followed.
+TEST_F(StartupTest, ADataFolderOthersMayWriteIsNotUsedAndNoLinkInItIsFollowed) {
+    const QByteArray stored = "[Lumivex]\nNumSessions=2\n";
+    ASSERT_TRUE(writeWholeFile(defaultFile(), stored));
+    const QByteArray folder = QFile::encodeName(home.path(QStringLiteral("home")));
+    ASSERT_EQ(::chmod(folder.constData(), 0777), 0);
+    auto main = started();
+    EXPECT_EQ(main->documents().size(), 1u);
+    ASSERT_EQ(host.messages.size(), 1u);
+    EXPECT_TRUE(host.messages[0].text.contains(QStringLiteral("is open to other users")));
+    EXPECT_FALSE(main->writeprofilesettings({}));
+    EXPECT_EQ(readWholeFile(defaultFile()), stored);
+
+    ASSERT_EQ(::chmod(folder.constData(), 0755), 0);
+    const QString elsewhere = home.path(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(writeWholeFile(elsewhere, "kept") && QFile::remove(defaultFile()) &&
+                QFile::link(elsewhere, defaultFile()));
+    EXPECT_TRUE(main->writeprofilesettings({}));
+    EXPECT_EQ(readWholeFile(elsewhere), "kept");
+    EXPECT_TRUE(readWholeFile(defaultFile()).contains("NumSessions=1\n"));
 }
 
 } // namespace

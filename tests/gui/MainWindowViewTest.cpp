@@ -9,6 +9,7 @@
 #include "gui/QtTrayIcon.h"
 #include "model/GlobalSettings.h"
 #include "session/dialogs/SessionDialogs.h"
+#include "tests/gui/DialogDriving.h"
 #include "tests/support/IsolatedHome.h"
 
 #include <QApplication>
@@ -21,6 +22,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -70,12 +72,6 @@ protected:
                 list << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
         return list;
-    }
-    static void onNextDialog(std::function<void(QDialog&)> act) {
-        QTimer::singleShot(0, [act] {
-            ASSERT_TRUE(waitUntil([] { return QApplication::activeModalWidget() != nullptr; }));
-            act(*qobject_cast<QDialog*>(QApplication::activeModalWidget()));
-        });
     }
 };
 
@@ -140,6 +136,14 @@ TEST_P(NewSetView, ShowsTheWholeFirstSessionWindowAndCascadesTheNext) {
 
 INSTANTIATE_TEST_SUITE_P(Languages, NewSetView, ::testing::Values("C", "ja_JP.UTF-8"));
 
+// A place saved on a screen that is gone, or larger than the screen, shows whole on this one.
+TEST_F(ViewTest, AStoredPlaceOffTheScreensComesBackWholeOnOne) {
+    start("[Lumivex]\nMainLeft=-150000\nMainTop=900000\nMainWidth=300000\nMainHeight=6000\n");
+    const QRect screen = view->screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(view->geometry()))
+        << view->x() << "," << view->y() << " " << view->width() << "x" << view->height();
+}
+
 TEST_F(MainWindowViewTest, WindowListsTheSessionsAndFileAppliesTheCloseRule) {
     emit menu(1)->aboutToShow();
     emit menu(1)->aboutToShow(); // opening it again lists them once
@@ -176,7 +180,8 @@ TEST_F(MainWindowViewTest, TilingPlacesTheSessionWindowsSideBySideOrStacked) {
               std::tuple(0, area.bottom(), subs()[0]->width()));
 }
 
-TEST_F(MainWindowViewTest, MinimizingHidesInTheTrayAndTheTrayBringsItBackBehindItsPassword) {
+TEST_F(MainWindowViewTest, MinimizingHidesInTheTrayAndAClickBringsItBackBehindItsPassword) {
+    EXPECT_EQ(tray.icon().contextMenu(), view->trayMenu()) << "the icon's own menu";
     EXPECT_EQ(texts(view->trayMenu()),
               QStringList({"&Open Lumivex", "E&xit Lumivex", "-", "&About..."}));
     const QAction* byDefault = view->trayMenu()->defaultAction();
@@ -185,15 +190,8 @@ TEST_F(MainWindowViewTest, MinimizingHidesInTheTrayAndTheTrayBringsItBackBehindI
     globals().Password = QStringLiteral("pw");
     view->showMinimized();
     ASSERT_TRUE(waitUntil([&] { return !view->isVisible(); }));
-    emit tray.icon().activated(QSystemTrayIcon::Trigger); // a single click does nothing
-    EXPECT_FALSE(view->isVisible());
-    onNextDialog([](QDialog& dialog) {
-        QLineEdit* edit = dialog.findChild<QLineEdit*>();
-        EXPECT_EQ(edit->echoMode(), QLineEdit::Password);
-        QTest::keyClicks(edit, QStringLiteral("pw"));
-        QTest::keyClick(edit, Qt::Key_Return); // OK is the default button
-    });
-    emit tray.icon().activated(QSystemTrayIcon::DoubleClick);
+    typePassword("pw");
+    emit tray.icon().activated(QSystemTrayIcon::Trigger); // a single click restores
     EXPECT_TRUE(view->isVisible() && !view->isMinimized());
     EXPECT_FALSE(main->RestoreLocked) << "unlocked by the password";
     main->TrayIconAdded = 0;

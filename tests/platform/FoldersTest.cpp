@@ -61,6 +61,32 @@ TEST(Folders, PortsFolderOthersCanWriteIsRefused) {
     }
 }
 
+// The set and the log are written there: only a folder of this user's own that no one else
+// may write, also when reached through a link (systemd's StateDirectory is one).
+TEST(Folders, DataFolderOthersCanWriteIsRefused) {
+    QTemporaryDir dir;
+    const QString data = dir.filePath(QStringLiteral("data"));
+    ASSERT_TRUE(QDir().mkdir(data) && QFile::link(data, dir.filePath(QStringLiteral("link"))));
+    const std::tuple<const char*, mode_t, const char*> rows[] = {
+        {"data", 0755, ""},
+        {"link", 0700, ""},
+        {"data", 0775, "is open to other users"},
+        {"data", 0757, "is open to other users"},
+        {"missing", 0, "cannot read"}};
+    for (const auto& [name, mode, problem] : rows) {
+        ::chmod(native(data).constData(), mode);
+        ScopedEnv home("LUMIVEX_HOME", native(dir.filePath(QString::fromLatin1(name))));
+        const QString found = dataFolderProblem();
+        EXPECT_TRUE(*problem ? found.contains(QString::fromLatin1(problem)) : found.isEmpty())
+            << name << " " << mode << ": " << found.toStdString();
+    }
+    if (::geteuid() == 0) { // only root can give a folder away
+        ASSERT_EQ(::chown(native(data).constData(), 65534, 65534), 0);
+        ScopedEnv home("LUMIVEX_HOME", native(data));
+        EXPECT_TRUE(dataFolderProblem().contains(QStringLiteral("another user")));
+    }
+}
+
 // Unlike the ports folder, the runtime folder must not even be readable by others.
 TEST(Folders, RuntimeFolderIsPrivateOrRefused) {
     QTemporaryDir dir;

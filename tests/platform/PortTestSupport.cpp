@@ -2,9 +2,13 @@
 
 #include "tests/support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -71,4 +75,24 @@ pid_t deadPid() {
         ::_exit(0);
     ::waitpid(child, nullptr, 0);
     return child;
+}
+
+QString wakeUps(const QObject& component) {
+    QStringList found;
+    for (const QTimer* timer : component.findChildren<QTimer*>()) {
+        if (timer->isActive())
+            found << QStringLiteral("a timer every %1 ms").arg(timer->interval());
+    }
+    for (const QSocketNotifier* notifier : component.findChildren<QSocketNotifier*>()) {
+        const bool reading = notifier->type() == QSocketNotifier::Read;
+        pollfd p{static_cast<int>(notifier->socket()), short(reading ? POLLIN : POLLOUT), 0};
+        if (notifier->isEnabled() && ::poll(&p, 1, 0) == 1)
+            found << QStringLiteral("a ready notifier on fd %1").arg(p.fd);
+    }
+    return found.join(QStringLiteral(", "));
+}
+
+void settle() {
+    for (int round = 0; round < 5; ++round)
+        QCoreApplication::processEvents();
 }

@@ -4,6 +4,7 @@
 #include "platform/linux/UniqueFd.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 #include <chrono>
 #include <sys/types.h>
@@ -32,3 +33,12 @@ pid_t deadPid();            // of a process that has ended
 
 // The output line rate (also one without a B constant), or -1.
 int terminalRate(int fd);
+
+// Whether the component would leave the event loop asleep: none of its timers runs, and none
+// of its switched-on notifiers has its descriptor ready (which would wake the loop for
+// nothing, over and over). Describes what would wake it, empty when nothing would.
+QString wakeUps(const QObject& component);
+
+// Runs the event loop over what is ready now, without waiting and without timers coming due:
+// what this lets happen happens at once, not after a poll.
+void settle();

@@ -2,16 +2,21 @@
 
 #include "platform/ComPortNames.h"
 #include "platform/SerialPort.h"
+#include "platform/linux/SyscallDeadline.h"
 #include "tests/platform/PortTestSupport.h"
 #include "tests/support/TestSupport.h"
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <string_view>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 namespace {
@@ -134,6 +139,74 @@ TEST_F(SerialPortTest, ReceiveQueueRaisesEventsHoldsTheSenderBackAndCanBeDiscard
     ASSERT_TRUE(waitUntil([&] { return port->inBufferCount() > 0; }));
     port->setInBufferCount(0);
     EXPECT_TRUE(port->inBufferCount() == 0 && port->input().isEmpty());
+    EXPECT_EQ(wakeUps(*port), QString()); // an idle port wakes nothing
+}
+
+// Another reader of the device (a program probing ports, or root past exclusive mode) takes
+// the bytes in the same pass of the event loop, so that the port's read finds nothing, with
+// errno as the loop's own non-blocking reads leave it (EAGAIN). Its reception must go on.
+TEST_F(SerialPortTest, ReceptionGoesOnAfterAReadThatFoundNothing) {
+    const UniqueFd other = openTerminal(pty.slavePath);
+    QByteArray taken;
+    // Switched on before the port's own reader, so that it is served first.
+    QSocketNotifier thief(other.get(), QSocketNotifier::Read);
+    QObject::connect(&thief, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        for (ssize_t n; (n = ::read(other.get(), buffer, sizeof buffer)) > 0;)
+            taken.append(buffer, n);
+        errno = EAGAIN;
+    });
+    // Read as a session does: when the port tells of bytes.
+    QByteArray got;
+    QObject::connect(port.get(), &SerialPort::OnComm, [&] { got += port->input(); });
+    port->setInputMode(1);
+    openPort();
+    ASSERT_TRUE(writeAll(pty.master.get(), "first"));
+    ASSERT_TRUE(waitUntil([&] { return taken.size() + got.size() >= 5; }));
+    thief.setEnabled(false);
+    ASSERT_TRUE(writeAll(pty.master.get(), "second"));
+    EXPECT_TRUE(waitUntil([&] { return got.endsWith("second"); })) << got.constData();
+    EXPECT_TRUE(port->portOpen());
+}
+
+// The device's far side in packet mode hears of every flush of the port: at each way the
+// port closes, what the device has not taken is discarded first, so that the kernel has
+// nothing to wait for (it would drain it at close, for up to 30 s with a stalled device).
+TEST_F(SerialPortTest, EveryCloseDiscardsWhatTheDeviceHasNotTaken) {
+    int on = 1;
+    ASSERT_EQ(::ioctl(pty.master.get(), TIOCPKT, &on), 0);
+    // The device's packets since the last look: the data bytes, and the flush bits seen.
+    auto deviceReads = [&] {
+        std::pair<qsizetype, int> seen{0, 0};
+        char packet[65536];
+        for (ssize_t n; (n = ::read(pty.master.get(), packet, sizeof packet)) > 0;) {
+            if (packet[0] == TIOCPKT_DATA)
+                seen.first += n - 1;
+            else
+                seen.second |= packet[0] & (TIOCPKT_FLUSHREAD | TIOCPKT_FLUSHWRITE);
+        }
+        return seen;
+    };
+    const QByteArray block(1 << 20, 'q');
+    for (const std::string_view way : {"De-Activate", "reopen", "window close"}) {
+        SCOPED_TRACE(way);
+        ASSERT_TRUE(port->setOutBufferSize(int(block.size())).ok());
+        if (!port->portOpen())
+            openPort();
+        deviceReads();
+        int taken = 0;
+        ASSERT_TRUE(port->output(block, &taken).ok());
+        ASSERT_EQ(taken, block.size()); // the device reads none of it
+        if (way == "window close")
+            port.reset();
+        else
+            port->setPortOpen(false);
+        if (way == "reopen")
+            openPort();
+        const auto [data, flushes] = deviceReads();
+        EXPECT_LT(data, block.size());
+        EXPECT_EQ(flushes, TIOCPKT_FLUSHREAD | TIOCPKT_FLUSHWRITE);
+    }
 }
 
 TEST_F(SerialPortTest, TransmitQueueCountsBytesNotYetSent) {
@@ -201,16 +274,49 @@ TEST_F(SerialPortTest, SecondOpenerIsRefusedAsInUse) {
     EXPECT_TRUE(second->setPortOpen(true).ok());
 }
 
-TEST_F(SerialPortTest, DeviceThatGoesAwayIsReportedOnceAndClosed) {
+// Unplugged while the port's receive queue is full (nobody reads it), and plugged in again
+// under the same name: the port hears of it at once and reports it once, opens the new device,
+// and delivers what it had taken from the old one before the new one's bytes.
+TEST_F(SerialPortTest, ADeviceThatGoesAwayIsReportedOnceAndOpenedAgainLosingNothingTaken) {
+    ASSERT_TRUE(port->setInBufferSize(100).ok());
+    port->setInputMode(1);
     openPort();
+    ASSERT_TRUE(writeAll(pty.master.get(), allByteValues()));
+    ASSERT_TRUE(waitUntil([&] { return port->inBufferCount() == 100; }));
     QSignalSpy events(port.get(), &SerialPort::OnComm);
-    pty.master.reset(); // the device is unplugged
-    ASSERT_TRUE(waitUntil([&] { return events.count() > 0; }));
+    pty.master.reset();
+    ASSERT_TRUE(waitUntil([&] { return !port->portOpen(); }));
     EXPECT_EQ(port->commEvent(), int(SerialPort::EventDeviceGone));
-    EXPECT_FALSE(port->portOpen());
     EXPECT_TRUE(port->lastError().startsWith(QStringLiteral("COM3: device gone")));
     // No further reports, and no tight loop of them.
-    EXPECT_FALSE(waitUntil([&] { return events.count() > 1; }, 300ms));
+    EXPECT_FALSE(waitUntil([&] { return events.count() > 2; }, 300ms));
+    EXPECT_EQ(port->inBufferCount(), 100);
+
+    TestPty again = TestPty::open();
+    ASSERT_TRUE(QFile::remove(comLinkPath(3)) && QFile::link(again.slavePath, comLinkPath(3)));
+    again.slave.reset();
+    openPort();
+    ASSERT_TRUE(writeAll(again.master.get(), "after"));
+    QByteArray got;
+    waitUntil([&] {
+        got += port->input();
+        return got.size() >= 105;
+    });
+    EXPECT_EQ(got, allByteValues().left(100) + "after");
+    ASSERT_TRUE(port->output(QByteArray("out")).ok());
+    EXPECT_EQ(readExactly(again.master.get(), 3), QByteArray("out"));
+}
+
+// What bounds a close that waits for the device, tried on a wait that would never end.
+TEST(SyscallDeadlineTest, CutsAWaitShortThatWouldNeverEnd) {
+    int ends[2];
+    ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+    const UniqueFd readEnd(ends[0]), writeEnd(ends[1]);
+    const SyscallDeadline deadline(20ms);
+    ASSERT_TRUE(deadline.armed());
+    char byte;
+    EXPECT_EQ(::read(readEnd.get(), &byte, 1), -1);
+    EXPECT_EQ(errno, EINTR);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 // Wrong calls, error numbers, elements not loaded and the local address list.
-#include "net/LocalAddresses.h"
+#include "platform/LocalAddresses.h"
 #include "platform/SocketArray.h"
 #include "platform/WinsockErrors.h"
 #include "tests/platform/SocketTestPeers.h"

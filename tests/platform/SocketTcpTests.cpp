@@ -1,4 +1,5 @@
 // A TCP socket element as a client against real sockets on 127.0.0.1.
+#include "platform/SocketArray.h"
 #include "tests/platform/SocketTestPeers.h"
 
 #include <netinet/in.h>
@@ -69,21 +70,32 @@ TEST(TcpData, SmallReadBufferHoldsTheSenderBackAndLosesNothing) {
     EXPECT_LE(largest, kLimit);
 }
 
-// Close() right after SendData() frees the element at once, and every byte still arrives.
-TEST(TcpClose, WriteThenCloseDeliversEveryByte) {
-    const QByteArray sent = patternBytes(3 * 1024 * 1024);
-    ClientPair pair;
-    ASSERT_TRUE(pair.open());
-    ASSERT_TRUE(pair.element.SendData(sent) && pair.element.Close());
-    EXPECT_EQ(pair.element.State(), 0);
-    QByteArray received;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            received += pair.peer->readAll();
-            return pair.peer->state() == QAbstractSocket::UnconnectedState;
-        },
-        std::chrono::seconds(30)));
-    EXPECT_EQ(received + pair.peer->readAll(), sent);
+// Close() right after SendData() frees the element at once, and every byte still arrives,
+// even when the peer has sent bytes the element never read and goes on sending while we close
+// (closing over unread input would reset the connection and drop what the kernel still holds).
+TEST(TcpClose, WriteThenCloseDeliversEveryByteWhateverThePeerSends) {
+    for (const qint64 peerSends : {0, 1024 * 1024}) {
+        SCOPED_TRACE(peerSends);
+        const QByteArray sent = patternBytes(3 * 1024 * 1024);
+        ClientPair pair;
+        ASSERT_TRUE(pair.open());
+        if (peerSends > 0) {
+            pair.peer->write(patternBytes(peerSends));
+            ASSERT_TRUE(waitUntil([&] { return pair.element.bytesAvailable() > 0; }));
+        }
+        ASSERT_TRUE(pair.element.SendData(sent) && pair.element.Close());
+        EXPECT_EQ(pair.element.State(), 0);
+        QByteArray received;
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                received += pair.peer->readAll();
+                return received.size() >= sent.size() ||
+                       pair.peer->state() == QAbstractSocket::UnconnectedState;
+            },
+            std::chrono::seconds(30)));
+        EXPECT_EQ(received + pair.peer->readAll(), sent);
+        pair.peer->disconnectFromHost();
+    }
 }
 
 // A peer that reads nothing does not keep a closed connection alive past the linger limit.
@@ -116,6 +128,37 @@ TEST(TcpClose, PeerResetIsOneCloseEvent) {
     ASSERT_TRUE(waitUntil([&] { return closedSpy.count() == 1; }));
     EXPECT_EQ(errorSpy.count(), 0);
     EXPECT_EQ(pair.element.State(), 8);
+}
+
+// Every connection the element makes or accepts asks the kernel to watch it while idle and to
+// bound how long sent bytes may stay unacknowledged.
+TEST(TcpKeepAlive, IsOnForClientAndAcceptedConnections) {
+    ClientPair client;
+    ASSERT_TRUE(client.open());
+    SocketArray server;
+    ASSERT_TRUE(server.at(0).Bind(0, kLoopback) && server.at(0).Listen());
+    QObject::connect(&server, &SocketArray::connectionRequest,
+                     [&](int, int id) { server.load(1).Accept(id); });
+    auto peer = connectedPeer(server.at(0).LocalPort());
+    ASSERT_TRUE(waitUntil([&] { return server.at(1).State() == kConnected; }));
+    const int ends[] = {
+        descriptorOf(client.element.LocalPort(), client.server.port()),
+        descriptorOf(server.at(0).LocalPort(), peer->localPort()),
+    };
+    for (const int fd : ends) {
+        ASSERT_GE(fd, 0);
+        const auto option = [fd](int level, int name) {
+            int value = -1;
+            socklen_t size = sizeof value;
+            ::getsockopt(fd, level, name, &value, &size);
+            return value;
+        };
+        EXPECT_EQ(option(SOL_SOCKET, SO_KEEPALIVE), 1);
+        EXPECT_EQ(option(IPPROTO_TCP, TCP_KEEPIDLE), 10);
+        EXPECT_EQ(option(IPPROTO_TCP, TCP_KEEPINTVL), 5);
+        EXPECT_EQ(option(IPPROTO_TCP, TCP_KEEPCNT), 3);
+        EXPECT_EQ(option(IPPROTO_TCP, TCP_USER_TIMEOUT), 25'000);
+    }
 }
 
 } // namespace

@@ -4,11 +4,14 @@
 #include "platform/QtSocket.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
+#include <arpa/inet.h>
 #include <memory>
+#include <sys/socket.h>
 
 inline const QString kLoopback = QStringLiteral("127.0.0.1");
 
@@ -35,6 +38,25 @@ inline std::unique_ptr<QTcpSocket> connectedPeer(int port) {
     peer->connectToHost(QHostAddress::LocalHost, quint16(port));
     waitUntil([&] { return peer->state() == QAbstractSocket::ConnectedState; });
     return peer;
+}
+
+// This process's socket that runs from localPort to peerPort, found in its descriptor table
+// (the element does not show its descriptors); -1 when there is none.
+inline int descriptorOf(int localPort, int peerPort) {
+    const auto portOf = [](int fd, auto query) {
+        sockaddr_in address{};
+        socklen_t size = sizeof address;
+        const bool inet = query(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0 &&
+                          address.sin_family == AF_INET;
+        return inet ? int(ntohs(address.sin_port)) : -1;
+    };
+    const QStringList fds = QDir("/proc/self/fd").entryList(QDir::System | QDir::NoDotAndDotDot);
+    for (const QString& name : fds) {
+        const int fd = name.toInt();
+        if (portOf(fd, ::getsockname) == localPort && portOf(fd, ::getpeername) == peerPort)
+            return fd;
+    }
+    return -1;
 }
 
 inline QByteArray readUntil(QTcpSocket& peer, qsizetype total) {

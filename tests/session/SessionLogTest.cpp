@@ -1,7 +1,11 @@
 #include "session/ErrorLog.h"
 #include "tests/session/SessionFixture.h"
 
+#include "platform/linux/UniqueFd.h"
+
 #include <QRegularExpression>
+#include <fcntl.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -37,6 +41,23 @@ TEST_F(SessionLogTest, LinesInClientAndServerModeAndOfNewWindows) {
         EXPECT_TRUE(lines[i].contains(QRegularExpression(patterns[i]))) << lines[i].toStdString();
 }
 
+// At 10 MiB the log starts anew and keeps the old one as errorlog.txt.1; never through a link.
+TEST_F(SessionLogTest, TheLogRotatesAt10MiBAndIsNotWrittenThroughALink) {
+    const QString log = ErrorLog::path();
+    constexpr qint64 almostFull = 10 * 1024 * 1024 - 10;
+    ASSERT_TRUE(writeWholeFile(log, "old\r\n") && QFile::resize(log, almostFull));
+    ErrorLog::append(QStringLiteral("more than ten bytes"));
+    ErrorLog::append(QStringLiteral("next"));
+    EXPECT_EQ(QFileInfo(log + QStringLiteral(".1")).size(), almostFull);
+    EXPECT_EQ(readWholeFile(log), "more than ten bytes\r\nnext\r\n");
+
+    const QString elsewhere = home.path(QStringLiteral("elsewhere"));
+    ASSERT_TRUE(writeWholeFile(elsewhere, "kept") && QFile::remove(log) &&
+                QFile::link(elsewhere, log));
+    ErrorLog::append(QStringLiteral("x"));
+    EXPECT_EQ(readWholeFile(elsewhere), "kept");
+}
+
 // With logging off nothing is written, but the program set to run on errors still runs.
 TEST_F(SessionLogTest, TheErrorProgramRunsWithItsQuotedArgumentsEvenWithLoggingOff) {
     globals().LogErrors = 0;
@@ -48,6 +69,38 @@ TEST_F(SessionLogTest, TheErrorProgramRunsWithItsQuotedArgumentsEvenWithLoggingO
     doc->LogErrors(QStringLiteral("anything"));
     EXPECT_TRUE(waitUntil([&] { return readWholeFile(marker) == "one arg\n"; }));
     EXPECT_FALSE(QFile::exists(ErrorLog::path()));
+}
+
+// A peer that connects and closes in a loop makes a status change each time: the program for
+// errors starts at most once a second, never while it runs, and the last start left out is
+// made once both have passed.
+TEST_F(SessionLogTest, TheErrorProgramStartsOnceASecondAndNeverWhileItRuns) {
+    ErrorCommand& command = ErrorCommand::instance();
+    command.holdTimer_Timer(); // an earlier start is a second old
+    ASSERT_TRUE(waitUntil([&] { return !command.waiting(); }));
+    const QString ran = home.path(QStringLiteral("ran")), gate = home.path(QStringLiteral("gate"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(gate).constData(), 0600), 0);
+    // Writes a line, then runs until the test opens the gate.
+    globals().OnErrorRunApp =
+        QStringLiteral("/bin/sh -c \"echo >> '%1'; cat '%2' > /dev/null\"").arg(ran, gate);
+    const auto openGate = [&] {
+        return waitUntil([&] {
+            return UniqueFd(::open(QFile::encodeName(gate).constData(), O_WRONLY | O_NONBLOCK))
+                .valid();
+        });
+    };
+    for (int i = 0; i < 100; ++i)
+        doc->LogErrors(QStringLiteral("TCP/IP Status: Closed"));
+    ASSERT_TRUE(waitUntil([&] { return readWholeFile(ran) == "\n"; }));
+    command.holdTimer_Timer(); // a second later it still runs
+    EXPECT_TRUE(command.waiting());
+    ASSERT_TRUE(openGate());
+    EXPECT_TRUE(waitUntil([&] { return readWholeFile(ran) == "\n\n"; }));
+    EXPECT_TRUE(readWholeFile(ErrorLog::path())
+                    .contains("98 starts of the program for errors were left out"));
+    ASSERT_TRUE(openGate());
+    command.holdTimer_Timer();
+    EXPECT_TRUE(waitUntil([&] { return !command.waiting(); }));
 }
 
 } // namespace

@@ -19,6 +19,11 @@ public:
     };
 
     void messageBox(const QString& text, const QString& title, MessageIcon icon) override;
+    bool interactive() const override { return screen; }
+    bool question(const QString& text, const QString&) override {
+        questions << text;
+        return screen && yes;
+    }
     std::optional<QString> inputBox(const QString& prompt, const QString& title,
                                     const QString& defaultText) override;
     bool showModal(Form& dialog) override;
@@ -26,6 +31,9 @@ public:
     void beep() override { ++beeps; }
     bool openUrl(const QString& url) override;
 
+    bool screen = true; // false: as headless, no one sees messages or answers questions
+    bool yes = false;   // the answer to every question
+    QStringList questions;
     std::vector<Message> messages;
     std::function<void()> onMessage; // runs while the message box is "open"
     QStringList inputPrompts;

@@ -1,4 +1,4 @@
-#include "app/AtomicFile.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/linux/UniqueFd.h"
 
@@ -18,31 +18,19 @@ constexpr int maxNameAttempts = 100;
 // Keeps the temporary file's name within the 255 bytes a file name may have.
 constexpr qsizetype maxNamePrefix = 40;
 
-// The file a write to `path` really changes: symbolic links are followed (a dangling link
-// names the file to create). Empty for a link loop.
+// The file a write to `path` really changes: links of this user or of root are followed (a
+// dangling link names the file to create). Empty for a link loop or another user's link.
 QString resolveLinks(const QString& path) {
-    QFileInfo info(path);
-    for (int depth = 0; info.isSymLink(); ++depth) {
-        if (depth == maxLinkDepth)
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int depth = 0; depth <= maxLinkDepth; ++depth) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(current).constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return current;
+        if (st.st_uid != ::geteuid() && st.st_uid != 0)
             return {};
-        info.setFile(info.symLinkTarget());
+        current = QFileInfo(current).symLinkTarget();
     }
-    return info.absoluteFilePath();
-}
-
-bool writeAll(int fd, const QByteArray& bytes) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        left -= n;
-    }
-    return true;
+    return {};
 }
 
 // Creates a new, empty file beside `target` with a name no one else uses.
@@ -69,6 +57,21 @@ void syncFolder(const QString& file) {
 }
 
 } // namespace
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        left -= n;
+    }
+    return true;
+}
 
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, std::optional<mode_t> mode,
                          LinkHandling links) {

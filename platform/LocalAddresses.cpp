@@ -1,4 +1,4 @@
-#include "net/LocalAddresses.h"
+#include "platform/LocalAddresses.h"
 
 #include <QNetworkInterface>
 
