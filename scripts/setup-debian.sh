@@ -17,6 +17,8 @@ packages=(
     xvfb xauth locales
     # testing: network namespaces with a slowed-down loopback (ip, tc)
     iproute2
+    # testing: the fuzz targets (libFuzzer comes with clang's runtime libraries)
+    clang-14 libfuzzer-14-dev libclang-rt-14-dev
 )
 
 missing=()

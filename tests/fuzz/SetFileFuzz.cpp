@@ -42,23 +42,29 @@ QString controlState(const Control& c) {
     return state;
 }
 
+// Where the main window sits; a minimized window's place is not saved, so only its state.
+QString geometry(const frmMain& main) {
+    if (main.WindowState == 1)
+        return QStringLiteral("minimized");
+    return QStringLiteral("geometry %1 %2 %3 %4 state %5")
+        .arg(main.Left)
+        .arg(main.Top)
+        .arg(main.Width)
+        .arg(main.Height)
+        .arg(main.WindowState);
+}
+
 // Everything a set file restores, one line a setting.
 QStringList windowsState(const frmMain& main) {
     const GlobalSettings& g = globals();
-    QStringList state{QStringLiteral("geometry %1 %2 %3 %4 state %5")
-                          .arg(main.Left)
-                          .arg(main.Top)
-                          .arg(main.Width)
-                          .arg(main.Height)
-                          .arg(main.WindowState),
-                      QStringLiteral("globals %1|%2|%3 %4 %5 %6 %7 %8")
-                          .arg(g.OnErrorRunApp, g.Password)
-                          .arg(g.LogErrors)
-                          .arg(g.PingEnabled)
-                          .arg(g.PingFrequency)
-                          .arg(g.PingTimeout)
-                          .arg(g.PacketSize)
-                          .arg(g.LoadWithWindows)};
+    QStringList state{geometry(main), QStringLiteral("globals %1|%2|%3 %4 %5 %6 %7 %8")
+                                          .arg(g.OnErrorRunApp, g.Password)
+                                          .arg(g.LogErrors)
+                                          .arg(g.PingEnabled)
+                                          .arg(g.PingFrequency)
+                                          .arg(g.PingTimeout)
+                                          .arg(g.PacketSize)
+                                          .arg(g.LoadWithWindows)};
     for (const frmDocument* doc : main.documents()) {
         const IoOptions& o = doc->options;
         state << QStringLiteral("session ") + doc->caption();
