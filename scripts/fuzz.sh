@@ -54,7 +54,8 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:quarantine_size_mb=64:malloc
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export QT_QPA_PLATFORM=offscreen LUMIVEX_HEADLESS=1
 # -rss_limit_mb and -malloc_limit_mb: a parser that lets an input of this size take hundreds
-# of megabytes is a finding, not a slow run.
-exec "build-fuzz/fuzz/fuzz_$target" "$corpus" "${seeds[@]}" -max_total_time="$seconds" -max_len="$max_len" -timeout=10 \
+# of megabytes is a finding, not a slow run. -timeout: each input takes milliseconds; a
+# minute is a hang even on a machine busy with other work.
+exec "build-fuzz/fuzz/fuzz_$target" "$corpus" "${seeds[@]}" -max_total_time="$seconds" -max_len="$max_len" -timeout=60 \
     -rss_limit_mb=1024 -malloc_limit_mb=256 -print_final_stats=1 \
     -artifact_prefix="$crashes/" "$@"
