@@ -211,8 +211,9 @@ QString IniFile::readString(const QString& section, const QString& key,
     if (!line)
         return defaultValue;
     // Cut after decoding: each byte that is not UTF-8 becomes U+FFFD, three bytes of its own.
+    // A carriage return inside the value reads as the blank that saving it would store.
     return QString::fromUtf8(
-        cutUtf8(QString::fromUtf8(valueOf(line->text)).toUtf8(), maxStringBytes));
+        cutUtf8(oneLine(QString::fromUtf8(valueOf(line->text)).toUtf8()), maxStringBytes));
 }
 
 bool IniFile::hasKey(const QString& section, const QString& key) const {
