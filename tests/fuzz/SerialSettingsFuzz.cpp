@@ -12,6 +12,7 @@
 
 #include <QFile>
 
+#include <cstdlib>
 #include <pty.h>
 #include <termios.h>
 
@@ -39,6 +40,9 @@ Fixture& fixture() {
         FUZZ_CHECK(QFile::link(device, fuzzFolder() + QStringLiteral("/ports/COM1")));
         FUZZ_CHECK(made->port.setCommPort(1).ok());
         FUZZ_CHECK(made->port.setPortOpen(true).ok());
+        // The fixture lives as long as the process, but the port's lock file must not: left
+        // behind, it would keep other users from a later pty of the same number.
+        std::atexit([] { fixture().port.setPortOpen(false); });
         return made;
     }();
     return *f;
