@@ -90,10 +90,12 @@ bool isStorableSection(const QByteArray& name) {
     return !name.contains(']') && !name.contains('\n') && !name.contains('\r');
 }
 
+// A key must fold to a name: one that folds to nothing (a lone byte order mark) would match
+// the header and comment lines, which have no key.
 bool isStorableKey(const QByteArray& name) {
     const QByteArray key = trimmed(name);
-    return !key.isEmpty() && !key.contains('=') && !key.contains('\n') && !key.contains('\r') &&
-           !key.startsWith('[') && !key.startsWith(';');
+    return !foldName(key).isEmpty() && !key.contains('=') && !key.contains('\n') &&
+           !key.contains('\r') && !key.startsWith('[') && !key.startsWith(';');
 }
 
 // A value must stay on its own line.
@@ -208,7 +210,10 @@ QString IniFile::readString(const QString& section, const QString& key,
     const Line* line = findLine(section, key);
     if (!line)
         return defaultValue;
-    return QString::fromUtf8(cutUtf8(valueOf(line->text), maxStringBytes));
+    // Cut after decoding: each byte that is not UTF-8 becomes U+FFFD, three bytes of its own.
+    // A carriage return inside the value reads as the blank that saving it would store.
+    return QString::fromUtf8(
+        cutUtf8(oneLine(QString::fromUtf8(valueOf(line->text)).toUtf8()), maxStringBytes));
 }
 
 bool IniFile::hasKey(const QString& section, const QString& key) const {

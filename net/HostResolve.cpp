@@ -1,11 +1,17 @@
 #include "net/HostResolve.h"
 
 #include <QHostInfo>
+#include <QPointer>
 #include <QStringList>
 
 void ResolveHostAddress(const QString& name, QObject* context,
                         std::function<void(const QString&)> done) {
-    QHostInfo::lookupHost(name, context, [done = std::move(done)](const QHostInfo& info) {
+    // The context is watched here rather than given to Qt: Qt 6.4 leaks the callback of a
+    // look-up whose context is destroyed first.
+    QHostInfo::lookupHost(name, [context = QPointer<QObject>(context),
+                                 done = std::move(done)](const QHostInfo& info) {
+        if (!context)
+            return;
         for (const QHostAddress& address : info.addresses()) {
             bool isIPv4 = false;
             const quint32 numeric = address.toIPv4Address(&isIPv4);

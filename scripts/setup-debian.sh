@@ -20,6 +20,8 @@ packages=(
     # the Debian package (scripts/package.sh) and its checks: lintian, the desktop entry and
     # metainfo validators, and a throw-away Debian root booted in a container
     dpkg-dev debhelper lintian desktop-file-utils appstream rsync debootstrap systemd-container
+    # testing: the fuzz targets (libFuzzer comes with clang's runtime libraries)
+    clang-14 libfuzzer-14-dev libclang-rt-14-dev
 )
 
 missing=()
