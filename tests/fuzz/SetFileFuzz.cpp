@@ -66,7 +66,7 @@ QStringList windowsState(const frmMain& main) {
                                           .arg(g.PacketSize)
                                           .arg(g.LoadWithWindows)};
     for (const frmDocument* doc : main.documents()) {
-        const IoOptions& o = doc->options;
+        const IoOptions& o = doc->ioOptions();
         state << QStringLiteral("session ") + doc->caption();
         state << QStringLiteral("options %1 %2 %3 %4 %5|%6|%7|%8|%9")
                      .arg(o.AllowMultiConnect)
