@@ -4,8 +4,8 @@
 #include "model/Host.h"
 #include "net/EchoReply.h"
 #include "net/EchoStatus.h"
-#include "net/HostResolve.h"
 #include "net/PingCode.h"
+#include "platform/HostResolve.h"
 #include "text/LoadResource.h"
 #include "text/StringTable.h"
 

@@ -2,8 +2,8 @@
 
 #include "model/Designed.h"
 #include "model/Host.h"
-#include "net/HostResolve.h"
 #include "net/PingCode.h"
+#include "platform/HostResolve.h"
 #include "text/LoadResource.h"
 #include "text/StringTable.h"
 

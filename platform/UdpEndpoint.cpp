@@ -1,9 +1,9 @@
 #include "platform/UdpEndpoint.h"
 
+#include "platform/HostResolve.h"
 #include "platform/WinsockErrors.h"
 #include "platform/linux/InetSocket.h"
 
-#include <QHostInfo>
 #include <cerrno>
 #include <sys/socket.h>
 
@@ -29,10 +29,6 @@ UdpEndpoint::UdpEndpoint(UniqueFd bound, qint64 readLimit, QObject* parent)
     writer_->setEnabled(false);
     connect(reader_.get(), &QSocketNotifier::activated, this, &UdpEndpoint::receive);
     connect(writer_.get(), &QSocketNotifier::activated, this, &UdpEndpoint::flush);
-}
-
-UdpEndpoint::~UdpEndpoint() {
-    stopLookup();
 }
 
 void UdpEndpoint::setTarget(const QString& host, int port) {
@@ -193,23 +189,22 @@ void UdpEndpoint::close(std::chrono::milliseconds) {
 }
 
 void UdpEndpoint::resolveTarget() {
-    if (lookupId_ >= 0 || !keepsToTarget())
+    if (resolving_ || !keepsToTarget())
         return;
-    lookupId_ = QHostInfo::lookupHost(targetHost_, this, &UdpEndpoint::onTargetResolved);
+    resolving_ = true;
+    ResolveHostAddress(targetHost_, this, [this, lookup = ++lookups_](const QString& address) {
+        if (lookup == lookups_)
+            onTargetResolved(address);
+    });
 }
 
 // Datagrams held for the name go out now; when it does not resolve they are dropped (a send
 // to an unknown host is not an error that ends the socket) and the next send tries again.
-void UdpEndpoint::onTargetResolved(const QHostInfo& info) {
-    if (info.lookupId() != lookupId_ || !fd_.valid())
+void UdpEndpoint::onTargetResolved(const QString& address) {
+    resolving_ = false;
+    if (!fd_.valid())
         return;
-    lookupId_ = -1;
-    for (const QHostAddress& address : info.addresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol) {
-            target_ = address;
-            break;
-        }
-    }
+    target_ = QHostAddress(address);
     if (target_.isNull())
         dropWaitingForTarget();
     flush();
@@ -228,8 +223,8 @@ void UdpEndpoint::dropWaitingForTarget() {
         emit bytesSent(heldBefore - outgoingBytes_);
 }
 
+// An answer still on its way is ignored.
 void UdpEndpoint::stopLookup() {
-    if (lookupId_ >= 0)
-        QHostInfo::abortHostLookup(lookupId_);
-    lookupId_ = -1;
+    resolving_ = false;
+    ++lookups_;
 }

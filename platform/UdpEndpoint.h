@@ -19,8 +19,6 @@
 
 #include <deque>
 
-class QHostInfo;
-
 class UdpEndpoint final : public SocketRole {
     Q_OBJECT
 
@@ -32,7 +30,6 @@ public:
 
     // Takes a bound datagram socket.
     UdpEndpoint(UniqueFd bound, qint64 readLimit, QObject* parent);
-    ~UdpEndpoint() override;
 
     // An empty host makes the endpoint answer the last sender (port is then not used).
     void setTarget(const QString& host, int port);
@@ -71,7 +68,7 @@ private:
     void hold(Outgoing datagram);
     void flush();
     void resolveTarget();
-    void onTargetResolved(const QHostInfo& info);
+    void onTargetResolved(const QString& address);
     void dropWaitingForTarget();
     void stopLookup();
 
@@ -89,8 +86,9 @@ private:
 
     QString targetHost_;
     int targetPort_ = 0;
-    QHostAddress target_; // targetHost_ resolved
-    int lookupId_ = -1;   // a running lookup of targetHost_
+    QHostAddress target_;    // targetHost_ resolved
+    bool resolving_ = false; // a lookup of targetHost_ runs
+    quint64 lookups_ = 0;    // the latest lookup's number: older answers are ignored
 
     std::deque<Outgoing> outgoing_;
     qint64 outgoingBytes_ = 0;

@@ -3,9 +3,9 @@
 #include "gui/PingView.h"
 #include "gui/ResolveView.h"
 #include "net/EchoService.h"
-#include "net/HostResolve.h"
 #include "net/frmPing.h"
 #include "net/frmResolve.h"
+#include "platform/HostResolve.h"
 #include "tests/support/ScriptedHost.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "net/HostResolve.h"
+#include "platform/HostResolve.h"
 
 #include <QHostInfo>
 #include <QPointer>
