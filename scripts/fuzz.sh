@@ -29,9 +29,6 @@ case $target in
     *) max_len=512 ;;
 esac
 
-# The fuzz build is clang's, whose warnings differ from g++'s; the warning gate is the normal
-# build.
-unset LUMIVEX_WERROR
 launcher=()
 if command -v ccache >/dev/null 2>&1; then
     export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$(cd .. && pwd)}"
