@@ -15,8 +15,9 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-// Relative values are taken from where the program started, not from where it went later.
-TEST(Folders, RelativeVariablesStayWhereTheProgramStarted) {
+// Relative values are taken from where the program started, not from where it went later. The
+// data folder is beside a build or portable copy, else in the (absolute) user config folder.
+TEST(Folders, RelativeVariablesStayWhereTheProgramStartedAndDataIsBesideABuild) {
     QTemporaryDir dir;
     const QString startedIn = QDir::currentPath();
     QDir::setCurrent(dir.path());
@@ -27,15 +28,12 @@ TEST(Folders, RelativeVariablesStayWhereTheProgramStarted) {
     EXPECT_EQ(dataFolder(), dir.filePath(QStringLiteral("data")));
     EXPECT_EQ(portsFolder(), dir.filePath(QStringLiteral("data/ports")));
     QDir::setCurrent(startedIn);
-}
-
-TEST(Folders, DataBesideABuildOrPortableCopyElseInTheAbsoluteConfigHome) {
     const std::pair<const char*, bool> rows[] = {
         {"/usr/local/bin/", false}, {"/opt/lumivex/sbin", false}, {"/srv/binaries", true}};
     for (const auto& [folder, beside] : rows)
         EXPECT_EQ(keepsDataBesideProgram(QString::fromLatin1(folder)), beside) << folder;
     // The tests run from the build folder: the data folder when the user can write it.
-    ScopedEnv home("LUMIVEX_HOME", QByteArray());
+    ScopedEnv noHome("LUMIVEX_HOME", QByteArray());
     const QString build = QFileInfo(executablePath()).absolutePath();
     const bool writable = ::access(native(build).constData(), W_OK) == 0;
     EXPECT_EQ(dataFolder(), writable ? build : userConfigFolder() + QStringLiteral("/lumivex"));
