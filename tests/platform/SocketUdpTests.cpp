@@ -40,8 +40,8 @@ TEST(Udp, EmptyDatagramsNeverHoldUpTheNextOne) {
         peer.sendTo(udp.LocalPort(), real);
         arrivalSpy.clear();
         ASSERT_TRUE(waitUntil([&] { return !arrivalSpy.isEmpty(); }));
-        EXPECT_EQ(std::tuple(arrivalSpy.count(), udp.bytesAvailable(), udp.GetData()),
-                  std::tuple(1, real.size(), real));
+        EXPECT_EQ(std::tuple(arrivalSpy.count(), udp.bytesAvailable()), std::tuple(1, real.size()));
+        EXPECT_EQ(udp.GetData(), real);
     }
 }
 
@@ -78,10 +78,10 @@ TEST(Udp, AClientKeepsToItsRemoteHostAndAServerAnswersTheLastSender) {
         if (client)
             aimAt(element, kLoopback, device.port());
         ASSERT_TRUE(element.Bind(0));
-        qint64 taken = 0;
         if (!client) {
-            EXPECT_EQ(std::tuple(element.SendData("nowhere", &taken).number, taken),
-                      std::tuple(10039, 7));
+            qint64 taken = 0;
+            EXPECT_EQ(element.SendData("nowhere", &taken).number, 10039);
+            EXPECT_EQ(taken, 7);
         }
         QSignalSpy arrivalSpy(&element, &Socket::dataArrival);
         device.sendTo(element.LocalPort(), "device");
