@@ -15,8 +15,9 @@ QByteArray native(const QString& path) {
     return QFile::encodeName(path);
 }
 
-// Relative values are taken from where the program started, not from where it went later.
-TEST(Folders, RelativeVariablesStayWhereTheProgramStarted) {
+// Relative values are taken from where the program started, not from where it went later. The
+// data folder is beside a build or portable copy, else in the (absolute) user config folder.
+TEST(Folders, RelativeVariablesStayWhereTheProgramStartedAndDataIsBesideABuild) {
     QTemporaryDir dir;
     const QString startedIn = QDir::currentPath();
     QDir::setCurrent(dir.path());
@@ -27,63 +28,54 @@ TEST(Folders, RelativeVariablesStayWhereTheProgramStarted) {
     EXPECT_EQ(dataFolder(), dir.filePath(QStringLiteral("data")));
     EXPECT_EQ(portsFolder(), dir.filePath(QStringLiteral("data/ports")));
     QDir::setCurrent(startedIn);
-}
-
-TEST(Folders, DataBesideABuildOrPortableCopyElseInTheAbsoluteConfigHome) {
     const std::pair<const char*, bool> rows[] = {
         {"/usr/local/bin/", false}, {"/opt/lumivex/sbin", false}, {"/srv/binaries", true}};
     for (const auto& [folder, beside] : rows)
         EXPECT_EQ(keepsDataBesideProgram(QString::fromLatin1(folder)), beside) << folder;
     // The tests run from the build folder: the data folder when the user can write it.
-    ScopedEnv home("LUMIVEX_HOME", QByteArray());
+    ScopedEnv noHome("LUMIVEX_HOME", QByteArray());
     const QString build = QFileInfo(executablePath()).absolutePath();
     const bool writable = ::access(native(build).constData(), W_OK) == 0;
     EXPECT_EQ(dataFolder(), writable ? build : userConfigFolder() + QStringLiteral("/lumivex"));
-
     ScopedEnv relative("XDG_CONFIG_HOME", "relative/config");
     EXPECT_EQ(userConfigFolder(), QDir::homePath() + QStringLiteral("/.config"));
     ScopedEnv absolute("XDG_CONFIG_HOME", "/somewhere/config/");
     EXPECT_EQ(userConfigFolder(), QStringLiteral("/somewhere/config"));
 }
 
-TEST(Folders, PortsFolderOthersCanWriteIsRefused) {
-    QTemporaryDir dir;
-    const QString ports = dir.filePath(QStringLiteral("ports"));
-    ScopedEnv variable("LUMIVEX_PORTS", native(ports));
-    EXPECT_TRUE(preparePortsFolder().isEmpty() && QFileInfo(ports).isDir());
-    for (const mode_t open : {0775, 0757}) {
-        ::chmod(native(ports).constData(), open);
-        EXPECT_TRUE(preparePortsFolder().contains(QStringLiteral("open to other users"))) << open;
-    }
-    if (::geteuid() == 0) { // only root can give a folder away
-        ASSERT_EQ(::chown(native(ports).constData(), 65534, 65534), 0);
-        EXPECT_TRUE(preparePortsFolder().contains(QStringLiteral("another user")));
-    }
-}
-
-// The set and the log are written there: only a folder of this user's own that no one else
-// may write, also when reached through a link (systemd's StateDirectory is one).
+// The set, the log, links and markers are written there: only a folder of this user's own that
+// no one else may write; the data folder also when reached through a link (systemd's
+// StateDirectory is one). A missing ports folder is made.
 TEST(Folders, DataFolderOthersCanWriteIsRefused) {
     QTemporaryDir dir;
     const QString data = dir.filePath(QStringLiteral("data"));
     ASSERT_TRUE(QDir().mkdir(data) && QFile::link(data, dir.filePath(QStringLiteral("link"))));
-    const std::tuple<const char*, mode_t, const char*> rows[] = {
-        {"data", 0755, ""},
-        {"link", 0700, ""},
-        {"data", 0775, "is open to other users"},
-        {"data", 0757, "is open to other users"},
-        {"missing", 0, "cannot read"}};
-    for (const auto& [name, mode, problem] : rows) {
+    using Check = std::pair<const char*, QString (*)()>;
+    const Check home{"LUMIVEX_HOME", dataFolderProblem}, ports{"LUMIVEX_PORTS", preparePortsFolder};
+    const auto problem = [&](const Check& check, const char* name) {
+        ScopedEnv folder(check.first, native(dir.filePath(QString::fromLatin1(name))));
+        return check.second();
+    };
+    const std::tuple<Check, const char*, mode_t, const char*> rows[] = {
+        {home, "data", 0755, ""},
+        {home, "link", 0700, ""},
+        {home, "data", 0775, "is open to other users"},
+        {home, "data", 0757, "is open to other users"},
+        {home, "missing", 0700, "cannot read"},
+        {ports, "ports", 0700, ""},
+        {ports, "data", 0775, "is open to other users"},
+        {ports, "data", 0757, "is open to other users"}};
+    for (const auto& [check, name, mode, why] : rows) {
         ::chmod(native(data).constData(), mode);
-        ScopedEnv home("LUMIVEX_HOME", native(dir.filePath(QString::fromLatin1(name))));
-        const QString found = dataFolderProblem();
-        EXPECT_TRUE(*problem ? found.contains(QString::fromLatin1(problem)) : found.isEmpty())
-            << name << " " << mode << ": " << found.toStdString();
+        const QString found = problem(check, name);
+        EXPECT_TRUE(*why ? found.contains(QString::fromLatin1(why)) : found.isEmpty())
+            << check.first << " " << name << " " << mode << ": " << found.toStdString();
     }
+    EXPECT_TRUE(QFileInfo(dir.filePath(QStringLiteral("ports"))).isDir());
     if (::geteuid() == 0) { // only root can give a folder away
         ASSERT_EQ(::chown(native(data).constData(), 65534, 65534), 0);
-        ScopedEnv home("LUMIVEX_HOME", native(data));
-        EXPECT_TRUE(dataFolderProblem().contains(QStringLiteral("another user")));
+        for (const Check& check : {home, ports})
+            EXPECT_TRUE(problem(check, "data").contains(QStringLiteral("another user")));
     }
 }
 

@@ -51,12 +51,8 @@ bool writeAll(int fd, const QByteArray& bytes, std::chrono::milliseconds bound) 
     qsizetype done = 0;
     return waitUntil(
         [&] {
-            const auto rest = [&] {
-                return static_cast<size_t>(bytes.size() - done);
-            };
-            for (ssize_t n;
-                 done < bytes.size() && (n = ::write(fd, bytes.data() + done, rest())) > 0;)
-                done += n;
+            for (ssize_t n = 1; done < bytes.size() && n > 0; done += std::max<ssize_t>(n, 0))
+                n = ::write(fd, bytes.data() + done, static_cast<size_t>(bytes.size() - done));
             return done == bytes.size();
         },
         bound);

@@ -1,10 +1,5 @@
 # The socket element, the socket array, error numbers and local addresses.
-lumivex_add_test(test_sockets
-    SocketTestPeers.h
-    SocketTcpTests.cpp
-    SocketServerTests.cpp
-    SocketUdpTests.cpp
-    SocketContractTests.cpp)
+lumivex_add_test(test_sockets SocketTestPeers.h SocketTcpTests.cpp SocketUdpTests.cpp)
 # Datagrams the kernel refuses for want of buffer space: on a loopback slowed down in a
 # network namespace of its own, where a fast sender fills its send buffer.
 add_test(NAME test_sockets_slow_loopback
