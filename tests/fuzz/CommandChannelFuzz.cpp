@@ -175,7 +175,7 @@ void runUntil(const std::function<bool()>& done, Client& client) {
 Exchange runExchange(const QByteArray& stream, qsizetype writeSize) {
     int ends[2];
     FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, ends) == 0);
-    Client client{UniqueFd(ends[1])};
+    Client client{UniqueFd(ends[1]), {}};
     Exchange seen;
     const CommandHandler handler = [&](const QString& topic, const QString& command) {
         checkGrammar(command);
