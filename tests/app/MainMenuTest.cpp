@@ -1,14 +1,10 @@
-#include "model/GlobalSettings.h"
 #include "tests/app/MainFixture.h"
 
 namespace {
 
 class MainMenuTest : public MainFixture {
 protected:
-    MainMenuTest() {
-        globals() = GlobalSettings{};
-        main = started();
-    }
+    MainMenuTest() { main = started(); }
     QString file(const char* name) const { return home.path(QString::fromLatin1(name)); }
 
     std::unique_ptr<frmMain> main;
