@@ -221,36 +221,28 @@ TEST_F(IniFileTest, LongestNameIsWrittenThroughALinkAndNoTemporaryFileStays) {
               (QStringList{QStringLiteral("link.lvx"), name}));
 }
 
+// Saves that fail leave the old file: a path under a file, a folder, no name, a file that could
+// not be read (a fifo); a read-only folder or file as an ordinary user (root ignores modes).
 TEST_F(IniFileTest, UnwritablePlacesFailAndLeaveTheOldFile) {
-    // Root ignores mode bits, so the failures are made by what the path is.
-    const QString folderAsFile = fileWith("[S]\nk=1\n");
-    EXPECT_FALSE(saveChanged(folderAsFile + QStringLiteral("/inner.lvx")));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.lvx")));
-    EXPECT_FALSE(saveChanged(path("folder.lvx")));
-    EXPECT_TRUE(QFileInfo(path("folder.lvx")).isDir());
-    EXPECT_FALSE(saveChanged(QString()));
-    EXPECT_EQ(readWholeFile(folderAsFile), "[S]\nk=1\n");
-    // A file that could not be read is never replaced.
-    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.lvx")).constData(), 0600), 0);
-    EXPECT_FALSE(saveChanged(path("fifo.lvx")));
-    EXPECT_TRUE(S_ISFIFO(statOf(path("fifo.lvx")).st_mode));
-}
-
-TEST_F(IniFileTest, ReadOnlyFolderOrFileFailsAndLeavesTheOldFile) {
-    ASSERT_TRUE(chmodPath(dir.path(), 0777) && QDir(dir.path()).mkdir(QStringLiteral("ro")));
+    ASSERT_TRUE(chmodPath(dir.path(), 0777) && QDir(dir.path()).mkdir(QStringLiteral("ro")) &&
+                QDir(dir.path()).mkdir(QStringLiteral("folder.lvx")));
     const QString inReadOnlyFolder = fileWith("[S]\nk=1\n", "ro/set.lvx");
-    ASSERT_TRUE(chmodPath(inReadOnlyFolder, 0666)); // only the folder stops the write
-    ASSERT_TRUE(chmodPath(path("ro"), 0555));
+    ASSERT_TRUE(chmodPath(inReadOnlyFolder, 0666) && chmodPath(path("ro"), 0555));
     const QString readOnlyFile = fileWith("[S]\nk=1\n");
-    ASSERT_TRUE(chmodPath(readOnlyFile, 0444)); // only the file stops the write
-
+    ASSERT_TRUE(chmodPath(readOnlyFile, 0444));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo.lvx")).constData(), 0600), 0);
+    for (const QString& file : {readOnlyFile + QStringLiteral("/inner.lvx"), path("folder.lvx"),
+                                QString(), path("fifo.lvx")})
+        EXPECT_FALSE(saveChanged(file)) << file.toStdString();
+    EXPECT_TRUE(QFileInfo(path("folder.lvx")).isDir());
+    EXPECT_TRUE(S_ISFIFO(statOf(path("fifo.lvx")).st_mode));
     for (const QString& file : {inReadOnlyFolder, readOnlyFile}) {
         EXPECT_TRUE(withoutRoot([&file] {
             return IniFile(file).readInt("S", "k", 0) == 1 && !saveChanged(file);
         })) << file.toStdString();
         EXPECT_EQ(readWholeFile(file), "[S]\nk=1\n");
     }
-    // The same places as writable, so the check above is known to reach save().
+    // The same places as writable, so the checks above are known to reach save().
     EXPECT_TRUE(withoutRoot([this] { return saveChanged(path("writable.lvx")); }));
     chmodPath(path("ro"), 0755);
 }

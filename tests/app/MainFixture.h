@@ -2,6 +2,7 @@
 // A main window model over real files in an isolated home, a scripted host and a fake tray.
 
 #include "app/frmMain.h"
+#include "model/GlobalSettings.h"
 #include "model/TrayIcon.h"
 #include "tests/support/IsolatedHome.h"
 #include "tests/support/ScriptedHost.h"
@@ -19,6 +20,7 @@ public:
 
 class MainFixture : public ::testing::Test {
 protected:
+    MainFixture() { globals() = GlobalSettings{}; } // the settings outlive a test's windows
     std::unique_ptr<frmMain> makeMain(const QString& commandLine = {}) {
         MainServices services{host, tray};
         services.commandLine = commandLine;

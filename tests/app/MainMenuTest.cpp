@@ -1,18 +1,10 @@
-// The main window's menu commands on the model, with a scripted host and real files.
-
-#include "model/GlobalSettings.h"
 #include "tests/app/MainFixture.h"
-
-#include <QUrl>
 
 namespace {
 
 class MainMenuTest : public MainFixture {
 protected:
-    MainMenuTest() {
-        globals() = GlobalSettings{};
-        main = started();
-    }
+    MainMenuTest() { main = started(); }
     QString file(const char* name) const { return home.path(QString::fromLatin1(name)); }
 
     std::unique_ptr<frmMain> main;
@@ -53,19 +45,6 @@ TEST_F(MainMenuTest, SaveAsksForANameOnceAndOpenChangesWhereSavesGo) {
     main->mnuFileSave->click();
     EXPECT_EQ(host.fileRequests.size(), 4u); // no more questions
     EXPECT_TRUE(readWholeFile(file("plant.lvx")).contains("PortNumber=4001"));
-}
-
-TEST_F(MainMenuTest, HelpOpensTheStartPageOrBeeps) {
-    for (const QString& index : {QString(), file("help/index.html")}) {
-        MainServices services{host, tray};
-        services.helpFile = [index] {
-            return index;
-        };
-        frmMain(services).mnuHelpContents->click();
-    }
-    EXPECT_EQ(host.beeps, 1);
-    ASSERT_EQ(host.openedUrls.size(), 1);
-    EXPECT_EQ(QUrl(host.openedUrls[0]).toLocalFile(), file("help/index.html"));
 }
 
 } // namespace

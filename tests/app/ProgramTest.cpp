@@ -1,6 +1,5 @@
 // The built program as a user or systemd runs it.
 
-#include "platform/ComPortNames.h"
 #include "platform/linux/UnixSocketAddress.h"
 #include "tests/platform/PortTestSupport.h"
 #include "tests/platform/SocketTestPeers.h"
@@ -48,10 +47,21 @@ protected:
 };
 
 // Installed, the program keeps its data in the config folder even if it may write its prefix.
-TEST_F(ProgramTest, InstalledHeadlessRunReportsReadyAndSavesOnSigterm) {
+// Its virtual port session carries bytes between an application and a TCP client both ways,
+// and SIGTERM saves it active and takes the port away.
+TEST_F(ProgramTest, InstalledHeadlessBridgeCarriesBytesBothWaysAndComesBackActive) {
     const QString bin = home.path(QStringLiteral("prefix/bin"));
     ASSERT_TRUE(QDir().mkpath(bin) &&
                 QFile::copy(QStringLiteral(LUMIVEX_PROGRAM), bin + QStringLiteral("/lumivex")));
+    const QString data = home.path(QStringLiteral("config/lumivex"));
+    const int port = unusedTcpPort();
+    ASSERT_TRUE(
+        QDir().mkpath(data) &&
+        QFile::setPermissions(data, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+        writeWholeFile(data + QStringLiteral("/default.lvx"),
+                       "[Lumivex]\nNumSessions=1\n[Session1]\nConnector=15\n"
+                       "CreateVirtualPort=1\nTCPOption=1\nLocalIP=127.0.0.1\nPortNumber=" +
+                           QByteArray::number(port) + "\nAutoActivate=1\n"));
     const UniqueFd notify(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     const UnixSocketPath address(QFile::encodeName(home.path(QStringLiteral("notify"))));
     ASSERT_EQ(::bind(notify.get(), address.get(), address.length()), 0);
@@ -62,9 +72,26 @@ TEST_F(ProgramTest, InstalledHeadlessRunReportsReadyAndSavesOnSigterm) {
     ASSERT_TRUE(
         waitUntil([&] { return (got = ::recv(notify.get(), buffer, sizeof buffer, 0)) > 0; }));
     EXPECT_EQ(QByteArray(buffer, static_cast<int>(got)), "READY=1");
+    ASSERT_TRUE(logged("TCP/IP Status: Listening..."));
+    EXPECT_TRUE(log.contains("Lumivex Error: Virtual Port COM15 created, "));
+
+    const QString link = data + QStringLiteral("/ports/COM15");
+    UniqueFd app = openTerminal(link);
+    ASSERT_TRUE(app.valid());
+    auto peer = connectedPeer(port);
+    ASSERT_EQ(peer->state(), QAbstractSocket::ConnectedState);
+    // Bytes from the port before the session has taken the client are dropped (no buffering).
+    ASSERT_TRUE(logged("TCP/IP Status: (1)Connected"));
+    const QByteArray toPeer = allByteValues().repeated(64);
+    ASSERT_TRUE(writeAll(app.get(), toPeer));
+    EXPECT_EQ(readUntil(*peer, toPeer.size()), toPeer);
+    const QByteArray toApp = patternBytes(100 * 1000);
+    peer->write(toApp);
+    EXPECT_EQ(readExactly(app.get(), toApp.size()), toApp);
+
     EXPECT_EQ(terminated(), 0);
-    EXPECT_TRUE(readWholeFile(home.path(QStringLiteral("config/lumivex/default.lvx")))
-                    .contains("[Session1]\nConnector=0\n"));
+    EXPECT_TRUE(readWholeFile(data + QStringLiteral("/default.lvx")).contains("AutoActivate=1"));
+    EXPECT_FALSE(QFileInfo(link).isSymLink()) << "the port goes with the program";
     EXPECT_EQ(QDir(bin).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
               QStringList{QStringLiteral("lumivex")});
 }
@@ -104,37 +131,6 @@ TEST_F(ProgramTest, ServiceSwitchesInstallOnlyAProgramRootAloneCanChange) {
     EXPECT_EQ(finished(), 0);
     EXPECT_TRUE(process.readAllStandardError().isEmpty());
     EXPECT_FALSE(QFile::exists(unit));
-}
-
-// A virtual port session between an application and a TCP client, saved active at SIGTERM.
-TEST_F(ProgramTest, HeadlessBridgeCarriesBytesBothWaysAndComesBackActive) {
-    const int port = unusedTcpPort();
-    const QString set = QStringLiteral("[Lumivex]\nNumSessions=1\n[Session1]\nConnector=15\n"
-                                       "CreateVirtualPort=1\nTCPOption=1\nLocalIP=127.0.0.1\n"
-                                       "PortNumber=%1\nAutoActivate=1\n")
-                            .arg(port);
-    ASSERT_TRUE(writeWholeFile(home.path(QStringLiteral("home/default.lvx")), set.toUtf8()));
-    start({});
-    ASSERT_TRUE(logged("TCP/IP Status: Listening..."));
-    EXPECT_TRUE(log.contains("Lumivex Error: Virtual Port COM15 created, "));
-
-    UniqueFd app = openTerminal(comLinkPath(15));
-    ASSERT_TRUE(app.valid());
-    auto peer = connectedPeer(port);
-    ASSERT_EQ(peer->state(), QAbstractSocket::ConnectedState);
-    // Bytes from the port before the session has taken the client are dropped (no buffering).
-    ASSERT_TRUE(logged("TCP/IP Status: (1)Connected"));
-    const QByteArray toPeer = allByteValues().repeated(64);
-    ASSERT_TRUE(writeAll(app.get(), toPeer));
-    EXPECT_EQ(readUntil(*peer, toPeer.size()), toPeer);
-    const QByteArray toApp = patternBytes(100 * 1000);
-    peer->write(toApp);
-    EXPECT_EQ(readExactly(app.get(), toApp.size()), toApp);
-
-    EXPECT_EQ(terminated(), 0);
-    EXPECT_TRUE(
-        readWholeFile(home.path(QStringLiteral("home/default.lvx"))).contains("AutoActivate=1"));
-    EXPECT_FALSE(QFileInfo(comLinkPath(15)).isSymLink()) << "the port goes with the program";
 }
 
 } // namespace

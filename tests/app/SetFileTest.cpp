@@ -1,5 +1,4 @@
 #include "app/IniFile.h"
-#include "model/GlobalSettings.h"
 #include "session/ErrorLog.h"
 #include "tests/app/MainFixture.h"
 
@@ -137,7 +136,6 @@ TEST_F(SetFileTest, TheCommandIsTakenOnlyFromAnOwnFileAndOnlyOnceAllowed) {
     load("[Lumivex]\nOnErrorRunApp=old\n");
     load("[Lumivex]\n");
     EXPECT_TRUE(host.questions.isEmpty() && globals().OnErrorRunApp.isEmpty());
-    globals() = GlobalSettings{};
 }
 
 } // namespace

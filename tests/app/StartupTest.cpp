@@ -1,4 +1,3 @@
-#include "model/GlobalSettings.h"
 #include "platform/ComPortNames.h"
 #include "platform/linux/PortMarker.h"
 #include "session/ErrorLog.h"

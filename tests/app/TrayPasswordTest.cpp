@@ -2,7 +2,6 @@
 
 #include "app/Form1.h"
 #include "app/Form2.h"
-#include "model/GlobalSettings.h"
 #include "tests/app/MainFixture.h"
 
 #include <QSignalSpy>
@@ -13,10 +12,7 @@ namespace {
 
 class TrayPasswordTest : public MainFixture {
 protected:
-    TrayPasswordTest() {
-        globals() = GlobalSettings{};
-        tray.available = true;
-    }
+    TrayPasswordTest() { tray.available = true; }
 
     std::unique_ptr<frmMain> main;
 };

@@ -9,9 +9,9 @@
 
 #include "app/CommandConnection.h"
 #include "app/CommandProtocol.h"
+#include "platform/linux/UniqueFd.h"
 #include "session/SessionCommand.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "tests/support/OpenDescriptors.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -20,7 +20,6 @@
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <vector>
 
@@ -92,15 +91,9 @@ CommandReply replyTo(const QString& topic, const QString& command) {
 }
 
 QByteArray answerText(CommandReply reply) {
-    switch (reply) {
-    case CommandReply::Accepted:
-        return "ACK";
-    case CommandReply::Refused:
-        return "NAK";
-    case CommandReply::NoSuchTopic:
-        break;
-    }
-    return "NAK\tno such topic";
+    return reply == CommandReply::Accepted  ? "ACK"
+           : reply == CommandReply::Refused ? "NAK"
+                                            : "NAK\tno such topic";
 }
 
 // What the wire format promises for a stream of request lines.
@@ -147,31 +140,24 @@ Exchange expectedExchange(const QByteArray& stream) {
 }
 
 // The client's end of the connection.
-class Client {
-public:
-    explicit Client(int fd)
-        : fd_(fd) {}
-    ~Client() { ::close(fd_); }
+struct Client {
+    UniqueFd fd;
+    QByteArray received;
 
     // Sends what the peer takes; false once the peer has closed.
     bool send(const QByteArray& bytes) {
-        const ssize_t n = ::send(fd_, bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL);
-        return n == bytes.size();
+        return ::send(fd.get(), bytes.constData(), size_t(bytes.size()), MSG_NOSIGNAL) ==
+               bytes.size();
     }
     bool peerHasReadAll() const {
         int unread = 0;
-        return ::ioctl(fd_, SIOCOUTQ, &unread) == 0 && unread == 0;
+        return ::ioctl(fd.get(), SIOCOUTQ, &unread) == 0 && unread == 0;
     }
-    void finishSending() { ::shutdown(fd_, SHUT_WR); }
     void receive() {
         char buffer[4096];
-        for (ssize_t n; (n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
+        for (ssize_t n; (n = ::recv(fd.get(), buffer, sizeof buffer, MSG_DONTWAIT)) > 0;)
             received.append(buffer, n);
     }
-    QByteArray received;
-
-private:
-    int fd_;
 };
 
 // Runs the event loop until done() holds; a connection that never gets there hangs.
@@ -189,7 +175,7 @@ void runUntil(const std::function<bool()>& done, Client& client) {
 Exchange runExchange(const QByteArray& stream, qsizetype writeSize) {
     int ends[2];
     FUZZ_CHECK(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, ends) == 0);
-    Client client(ends[1]);
+    Client client{UniqueFd(ends[1]), {}};
     Exchange seen;
     const CommandHandler handler = [&](const QString& topic, const QString& command) {
         checkGrammar(command);
@@ -207,7 +193,7 @@ Exchange runExchange(const QByteArray& stream, qsizetype writeSize) {
                 break; // the program has closed the connection
             runUntil([&] { return finished || client.peerHasReadAll(); }, client);
         }
-        client.finishSending();
+        ::shutdown(client.fd.get(), SHUT_WR);
         runUntil([&] { return finished; }, client);
     }
     client.receive();
@@ -233,7 +219,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Exchange expected = expectedExchange(stream);
     FUZZ_CHECK(seen.answers == expected.answers);
     FUZZ_CHECK(seen.requests == expected.requests);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    FUZZ_CHECK(openDescriptors() == before);
+    checkNoDescriptorLeft(before);
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -28,9 +29,8 @@ const QString& fuzzFolder() {
                                  : QDir::tempPath();
         dir = new QTemporaryDir(base + QStringLiteral("/lumivex-fuzz-XXXXXX"));
         const QString root = dir->path();
-        for (const char* sub : {"home", "ports", "config", "systemd"})
+        for (const char* sub : {"home", "ports", "config", "systemd", "runtime"})
             QDir(root).mkpath(QString::fromLatin1(sub));
-        QDir(root).mkpath(QStringLiteral("runtime"));
         QFile::setPermissions(root + QStringLiteral("/runtime"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         const QByteArray r = QFile::encodeName(root);
@@ -48,6 +48,12 @@ const QString& fuzzFolder() {
     return path;
 }
 
+QString fuzzPath(const QString& name) {
+    const QString path = fuzzFolder() + u'/' + name;
+    QDir().mkpath(QFileInfo(path).path());
+    return path;
+}
+
 QByteArray readFileBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
@@ -57,4 +63,9 @@ void writeFileBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     FUZZ_CHECK(file.write(bytes) == bytes.size());
+}
+
+void checkNoDescriptorLeft(const OpenDescriptors& before) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    FUZZ_CHECK(openDescriptors() == before);
 }

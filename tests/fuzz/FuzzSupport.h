@@ -2,6 +2,8 @@
 // What the fuzz targets share: the check that states a rule, a Qt application for the targets
 // whose objects need an event loop, and a private folder for the files they write.
 
+#include "tests/support/OpenDescriptors.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -27,6 +29,11 @@ void startFuzzApplication(int* argc, char*** argv);
 // syncs of atomic saves cost nothing), with the program's data, ports, runtime and autostart
 // folders pointed into it. Removed when the process ends.
 const QString& fuzzFolder();
+// A file in fuzzFolder() ("set/input.lvx"), its folder made.
+QString fuzzPath(const QString& name);
 
 QByteArray readFileBytes(const QString& path);
 void writeFileBytes(const QString& path, const QByteArray& bytes);
+
+// Deletes the objects left for the event loop; then no descriptor beyond `before` is open.
+void checkNoDescriptorLeft(const OpenDescriptors& before);

@@ -9,7 +9,6 @@
 #include "model/Val.h"
 #include "tests/fuzz/FuzzSupport.h"
 
-#include <QDir>
 #include <QList>
 
 #include <limits>
@@ -61,30 +60,20 @@ bool related(const Name& a, const Name& b) {
 
 // A name or value whose reading is plain: no blanks to trim, nothing to cut or replace.
 bool plainName(const QString& name) {
-    if (name.isEmpty())
-        return false;
-    for (const QChar c : name) {
-        if (!c.isLetterOrNumber() && c != u'_' && c != u'.' && c != u'-')
-            return false;
-        if (c.unicode() >= 0x80)
-            return false;
-    }
-    return true;
+    return !name.isEmpty() && std::all_of(name.begin(), name.end(), [](QChar c) {
+        return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_' || c == u'.' || c == u'-');
+    });
 }
 
 bool plainValue(const QString& value) {
-    if (value.toUtf8().size() > kMaxStringBytes)
-        return false;
-    for (const QChar c : value) {
-        if (c.unicode() < 0x20 || c.unicode() > 0x7e)
-            return false;
-    }
-    return value.isEmpty() || (value.front() != u' ' && value.back() != u' ');
+    return value.size() <= kMaxStringBytes && !value.startsWith(u' ') && !value.endsWith(u' ') &&
+           std::all_of(value.begin(), value.end(),
+                       [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7e; });
 }
 
 int clampToInt(qint64 value) {
-    return static_cast<int>(std::clamp<qint64>(value, std::numeric_limits<int>::min(),
-                                               std::numeric_limits<int>::max()));
+    using Int = std::numeric_limits<int>;
+    return static_cast<int>(std::clamp<qint64>(value, Int::min(), Int::max()));
 }
 
 // Section and key names as the file seems to hold them: the reader decides what they are.
@@ -111,12 +100,11 @@ std::vector<Write> writesIn(const QByteArray& text) {
     std::vector<Write> writes;
     const QList<QByteArray> parts = text.split('\0');
     for (qsizetype i = 0; i + 2 < parts.size(); i += 3) {
-        Write w{{QString::fromUtf8(parts[i]), QString::fromUtf8(parts[i + 1])},
-                QString::fromUtf8(parts[i + 2]),
-                std::nullopt};
-        if (w.value.startsWith(u'#'))
-            w.number = w.value.mid(1).toLongLong();
-        writes.push_back(w);
+        const QString value = QString::fromUtf8(parts[i + 2]);
+        writes.push_back(
+            {{QString::fromUtf8(parts[i]), QString::fromUtf8(parts[i + 1])},
+             value,
+             value.startsWith(u'#') ? std::optional(value.mid(1).toLongLong()) : std::nullopt});
     }
     return writes;
 }
@@ -148,10 +136,7 @@ std::vector<std::pair<Name, Reading>> expectedReadings(const std::vector<Write>&
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const QString path = [] {
-        QDir(fuzzFolder()).mkpath(QStringLiteral("ini"));
-        return fuzzFolder() + QStringLiteral("/ini/set.ini");
-    }();
+    static const QString path = fuzzPath(QStringLiteral("ini/set.ini"));
     const QByteArray input = inputBytes(data, size);
     const qsizetype split = input.indexOf('\0');
     const QByteArray file = split < 0 ? input : input.left(split);

@@ -8,11 +8,9 @@
 #include "model/HeadlessHost.h"
 #include "model/TrayIcon.h"
 #include "tests/fuzz/FuzzSupport.h"
-#include "tests/support/OpenDescriptors.h"
 
-#include <QCoreApplication>
-#include <QDir>
 #include <QFile>
+#include <QVariant>
 
 #include <algorithm>
 
@@ -22,94 +20,69 @@ constexpr int kMaxSessions = 1024;
 constexpr int kMostSessionsTried = 8;
 const QString kGlobal = QStringLiteral("Lumivex");
 
+// Fields of a setting as one text, '|' between (a double's as QString::number writes it).
+QString fields(std::initializer_list<QVariant> values) {
+    QStringList texts;
+    for (const QVariant& value : values)
+        texts << (value.typeId() == QMetaType::Double ? QString::number(value.toDouble())
+                                                      : value.toString());
+    return texts.join(u'|');
+}
+
 QString controlState(const Control& c) {
-    QString state = QStringLiteral("%1(%2) tag=%3 enabled=%4 visible=%5")
-                        .arg(c.name())
-                        .arg(c.index())
-                        .arg(c.tag())
-                        .arg(c.enabled())
-                        .arg(c.visible());
+    QString state = fields({c.name(), c.index(), c.tag(), c.enabled(), c.visible()});
     if (const auto* captioned = dynamic_cast<const CaptionControl*>(&c))
-        state += QStringLiteral(" caption=") + captioned->caption();
+        state += u'|' + captioned->caption();
     if (const auto* check = dynamic_cast<const CheckBox*>(&c))
-        state += QStringLiteral(" value=%1").arg(check->value());
+        state += u'|' + QString::number(check->value());
     if (const auto* option = dynamic_cast<const OptionButton*>(&c))
-        state += QStringLiteral(" value=%1").arg(option->value());
+        state += u'|' + QString::number(option->value());
     if (const auto* text = dynamic_cast<const TextBox*>(&c))
-        state += QStringLiteral(" text=") + text->text();
+        state += u'|' + text->text();
     if (const auto* list = dynamic_cast<const ComboBox*>(&c))
-        state += QStringLiteral(" index=%1 text=%2").arg(list->listIndex()).arg(list->text());
+        state += u'|' + fields({list->listIndex(), list->text()});
     return state;
 }
 
-// Where the main window sits; a minimized window's place is not saved, so only its state.
-QString geometry(const frmMain& main) {
-    if (main.WindowState == 1)
-        return QStringLiteral("minimized");
-    return QStringLiteral("geometry %1 %2 %3 %4 state %5")
-        .arg(main.Left)
-        .arg(main.Top)
-        .arg(main.Width)
-        .arg(main.Height)
-        .arg(main.WindowState);
-}
-
-// Everything a set file restores, one line a setting.
+// Everything a set file restores, one line a setting. A minimized window's place is not
+// saved, so only its state.
 QStringList windowsState(const frmMain& main) {
     const GlobalSettings& g = globals();
-    QStringList state{geometry(main), QStringLiteral("globals %1|%2|%3 %4 %5 %6 %7 %8")
-                                          .arg(g.OnErrorRunApp, g.Password)
-                                          .arg(g.LogErrors)
-                                          .arg(g.PingEnabled)
-                                          .arg(g.PingFrequency)
-                                          .arg(g.PingTimeout)
-                                          .arg(g.PacketSize)
-                                          .arg(g.LoadWithWindows)};
+    QStringList state{main.WindowState == 1 ? QStringLiteral("minimized")
+                                            : fields({main.Left, main.Top, main.Width, main.Height,
+                                                      main.WindowState}),
+                      fields({g.OnErrorRunApp, g.Password, g.LogErrors, g.PingEnabled,
+                              g.PingFrequency, g.PingTimeout, g.PacketSize, g.LoadWithWindows})};
     for (const frmDocument* doc : main.documents()) {
         const IoOptions& o = doc->ioOptions();
-        state << QStringLiteral("session ") + doc->caption();
-        state << QStringLiteral("options %1 %2 %3 %4 %5|%6|%7|%8|%9")
-                     .arg(o.AllowMultiConnect)
-                     .arg(o.ServerSerialOptions)
-                     .arg(o.ServerTCPOptions)
-                     .arg(o.ClientOptions)
-                     .arg(o.ConnectOnVirtualOpen)
-                     .arg(o.UserPrompt, o.UserPromptResponse, o.PasswordPrompt,
-                          o.PasswordPromptResponse);
+        state << doc->caption()
+              << fields({o.AllowMultiConnect, o.ServerSerialOptions, o.ServerTCPOptions,
+                         o.ClientOptions, o.ConnectOnVirtualOpen, o.UserPrompt,
+                         o.UserPromptResponse, o.PasswordPrompt, o.PasswordPromptResponse});
         for (const Control* c : doc->controls())
             state << controlState(*c);
     }
     return state;
 }
 
-// The first difference, for the report of a broken round trip.
-void printDifference(const QStringList& a, const QStringList& b) {
-    for (qsizetype i = 0; i < std::max(a.size(), b.size()); ++i) {
-        if (a.value(i) != b.value(i)) {
-            std::fprintf(stderr, "read:    %s\nre-read: %s\n", qPrintable(a.value(i)),
-                         qPrintable(b.value(i)));
-            return;
-        }
-    }
-}
-
-QString freshFile(const QString& name) {
-    const QString path = fuzzFolder() + QStringLiteral("/set/") + name;
+// Saves the windows to a new file and returns what it holds.
+QByteArray saved(frmMain& main, const QString& name) {
+    const QString path = fuzzPath(name);
     QFile::remove(path);
-    return path;
+    FUZZ_CHECK(main.writeprofilesettings(path));
+    return readFileBytes(path);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     startFuzzApplication(argc, argv);
-    QDir(fuzzFolder()).mkpath(QStringLiteral("set"));
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const OpenDescriptors descriptorsBefore = openDescriptors();
-    const QString input = fuzzFolder() + QStringLiteral("/set/input.lvx");
+    const QString input = fuzzPath(QStringLiteral("set/input.lvx"));
     writeFileBytes(input, inputBytes(data, size));
     const IniFile file(input);
     // The program in OnErrorRunApp starts with the first status caption of every new session:
@@ -124,30 +97,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     HeadlessHost host;
     NoTrayIcon tray;
     QStringList loaded;
-    QByteArray saved;
+    QByteArray first;
     {
         frmMain main(MainServices{host, tray});
         main.getprofilesettings(input);
         FUZZ_CHECK(main.documents().size() ==
                    static_cast<size_t>(stored <= 0 ? 1 : std::min(stored, kMaxSessions)));
         loaded = windowsState(main);
-        const QString first = freshFile(QStringLiteral("first.lvx"));
-        FUZZ_CHECK(main.writeprofilesettings(first));
-        saved = readFileBytes(first);
+        first = saved(main, QStringLiteral("set/first.lvx"));
     }
     {
         frmMain main(MainServices{host, tray});
-        main.getprofilesettings(fuzzFolder() + QStringLiteral("/set/first.lvx"));
+        main.getprofilesettings(fuzzPath(QStringLiteral("set/first.lvx")));
         const QStringList restored = windowsState(main);
-        if (restored != loaded)
-            printDifference(loaded, restored);
+        // The first setting that differs, for the report.
+        for (qsizetype i = 0; i < std::max(loaded.size(), restored.size()); ++i) {
+            if (loaded.value(i) != restored.value(i)) {
+                std::fprintf(stderr, "read:    %s\nre-read: %s\n", qPrintable(loaded.value(i)),
+                             qPrintable(restored.value(i)));
+                break;
+            }
+        }
         FUZZ_CHECK(restored == loaded);
-        const QString second = freshFile(QStringLiteral("second.lvx"));
-        FUZZ_CHECK(main.writeprofilesettings(second));
-        FUZZ_CHECK(readFileBytes(second) == saved);
+        FUZZ_CHECK(saved(main, QStringLiteral("set/second.lvx")) == first);
     }
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    FUZZ_CHECK(openDescriptors() == descriptorsBefore);
+    checkNoDescriptorLeft(descriptorsBefore);
     QFile::remove(fuzzFolder() + QStringLiteral("/home/errorlog.txt")); // LogErrors=1 fills it
     return 0;
 }

@@ -4,6 +4,7 @@
 #include "model/Val.h"
 #include "tests/fuzz/FuzzSupport.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -13,12 +14,9 @@ void checkText(const QString& text) {
     const double value = Val(text);
     FUZZ_CHECK(std::isfinite(value));
 
-    const double whole = std::trunc(value);
-    const int expected = whole >= std::numeric_limits<int>::max() ? std::numeric_limits<int>::max()
-                         : whole <= std::numeric_limits<int>::min()
-                             ? std::numeric_limits<int>::min()
-                             : static_cast<int>(whole);
-    FUZZ_CHECK(ValInt(text) == expected);
+    using Int = std::numeric_limits<int>;
+    FUZZ_CHECK(ValInt(text) == static_cast<int>(std::clamp(std::trunc(value), double(Int::min()),
+                                                           double(Int::max()))));
 
     // Written as plain digits (no exponent, '.' as the point), and read back exactly.
     const QString written = numberText(value);
