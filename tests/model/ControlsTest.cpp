@@ -29,7 +29,6 @@ TEST(Controls, CheckBoxValueRangeAndTextBoxChangeOnlyOnRealChange) {
     EXPECT_EQ(QList<bool>({check.setValue(5), check.setValue(1)}), QList<bool>({false, true}));
     check.click();
     EXPECT_EQ(std::pair(check.value(), int(clicks.count())), std::pair(0, 2));
-
     TextBox box(QStringLiteral("PortNumber"), nullptr);
     QSignalSpy changes(&box, &TextBox::textChanged);
     box.setText(QStringLiteral("1000"));

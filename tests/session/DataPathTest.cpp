@@ -26,6 +26,13 @@ protected:
         ASSERT_TRUE(doc->isActive());
     }
     void fromDevice(const QByteArray& bytes) { writeAll(dev.master.get(), bytes); }
+    void sendsToDevice(QTcpSocket& peer, const QByteArray& bytes) {
+        peer.write(bytes);
+        EXPECT_EQ(readExactly(dev.master.get(), bytes.size()), bytes);
+    }
+    bool deviceGetsNothing() {
+        return readExactly(dev.master.get(), 1, std::chrono::milliseconds(100)).isEmpty();
+    }
 
     // Megabytes each way through 8 KiB buffers, first with nobody reading (the far side must be
     // held back, the queues stay bounded), then read in small pieces: nothing lost or changed.
@@ -79,30 +86,25 @@ TEST_F(DataPathTest, ServerOptionsChooseTheClientsOfEachDirection) {
     std::vector<std::unique_ptr<QTcpSocket>> clients;
     for (int i = 1; i <= 3; ++i) {
         clients.push_back(connectedPeer(listeningPort()));
-        ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients() == i; }));
+        ASSERT_TRUE(clientsBecome(i));
     }
     clients[1]->abort(); // clients at indexes 1 and 3
     ASSERT_TRUE(waitUntil([&] { return socket(2).State() == 0; }));
     fromDevice("to both");
-    EXPECT_EQ(readUntil(*clients[0], 7), QByteArray("to both"));
-    EXPECT_EQ(readUntil(*clients[2], 7), QByteArray("to both"));
-    clients[0]->write("one,");
-    ASSERT_EQ(readExactly(dev.master.get(), 4), QByteArray("one,"));
-    clients[2]->write("three");
-    ASSERT_EQ(readExactly(dev.master.get(), 5), QByteArray("three"));
+    EXPECT_EQ(readUntil(*clients[0], 7) + readUntil(*clients[2], 7), QByteArray("to bothto both"));
+    sendsToDevice(*clients[0], "one,");
+    sendsToDevice(*clients[2], "three");
 
     options([](IoOptions& o) { o.ServerSerialOptions = o.ServerTCPOptions = 2; });
     fromDevice("first only");
     EXPECT_EQ(readUntil(*clients[0], 10), QByteArray("first only"));
     clients[2]->write("dropped");
-    clients[0]->write("kept");
-    EXPECT_EQ(readExactly(dev.master.get(), 4), QByteArray("kept"));
+    sendsToDevice(*clients[0], "kept");
     clients[0]->abort();
     ASSERT_TRUE(waitUntil([&] { return socket(1).State() == 0; }));
     fromDevice("now third");
     EXPECT_EQ(readUntil(*clients[2], 9), QByteArray("now third"));
-    clients[2]->write("passes");
-    EXPECT_EQ(readExactly(dev.master.get(), 6), QByteArray("passes"));
+    sendsToDevice(*clients[2], "passes");
 
     options([](IoOptions& o) { o.ServerSerialOptions = o.ServerTCPOptions = 1; });
     globals().PingEnabled = 1;
@@ -116,7 +118,7 @@ TEST_F(DataPathTest, ServerOptionsChooseTheClientsOfEachDirection) {
     ASSERT_TRUE(waitUntil([&] { return doc->Shape1[0]->fillColor() == kRed; }));
     EXPECT_FALSE(clients[2]->waitForReadyRead(200));
     EXPECT_EQ(doc->MyBufferCount() + doc->SerialOutBufferCount(), 0);
-    EXPECT_TRUE(readExactly(dev.master.get(), 1, std::chrono::milliseconds(100)).isEmpty());
+    EXPECT_TRUE(deviceGetsNothing());
 }
 
 TEST_F(DataPathTest, WaitingSendsWholePacketsThenTheRestAfterTheTimeout) {
@@ -125,15 +127,14 @@ TEST_F(DataPathTest, WaitingSendsWholePacketsThenTheRestAfterTheTimeout) {
     doc->txtTimeoutValue->setText(QStringLiteral("120"));
     serverOnDevice(5);
     auto peer = connectedPeer(listeningPort());
-    ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients() == 1; }));
+    ASSERT_TRUE(clientsBecome(1));
     fromDevice(QByteArray(250, 'x'));
     EXPECT_EQ(readUntil(*peer, 200).size(), 200);
-    EXPECT_EQ(doc->MyBufferCount(), 50);
     ticks(2); // 100 ms: not yet
     EXPECT_FALSE(peer->waitForReadyRead(100));
+    EXPECT_EQ(doc->MyBufferCount(), 50);
     ticks(1); // 150 ms > 120 ms
     EXPECT_EQ(readUntil(*peer, 50).size(), 50);
-    EXPECT_EQ(doc->MyBufferCount(), 0);
 }
 
 // A client holds serial data while disconnected and sends it once connected; its one-way
@@ -145,8 +146,7 @@ TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
     client(port);
     doc->BufferSerData->setValue(1);
     activate();
-    ASSERT_TRUE(waitUntil([&] { return doc->bridge()->network().client().isReconnecting(); }))
-        << "refused: reconnect armed";
+    ASSERT_TRUE(waitUntil([&] { return isReconnecting(); })) << "refused: reconnect armed";
     fromDevice("held ");
     fromDevice("bytes");
     ASSERT_TRUE(waitUntil([&] { return doc->MyBufferCount() == 10; }));
@@ -163,15 +163,14 @@ TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
 
     options([](IoOptions& o) { o.ClientOptions = 2; }); // no output to the network
     fromDevice("stays here");
-    connection->write("goes out");
-    EXPECT_EQ(readExactly(dev.master.get(), 8), QByteArray("goes out"));
+    sendsToDevice(*connection, "goes out");
     EXPECT_FALSE(connection->waitForReadyRead(100));
     EXPECT_EQ(doc->MyBufferCount(), 0);
     options([](IoOptions& o) { o.ClientOptions = 1; }); // no output to the serial port
     connection->write("dropped");
     fromDevice("now sent");
     EXPECT_EQ(readUntil(*connection, 8), QByteArray("now sent"));
-    EXPECT_TRUE(readExactly(dev.master.get(), 1, std::chrono::milliseconds(100)).isEmpty());
+    EXPECT_TRUE(deviceGetsNothing());
 
     options([](IoOptions& o) { o.ClientOptions = 0; });
     connection->abort();
@@ -207,8 +206,7 @@ TEST_F(DataPathTest, UdpServerAnswersThePeerThatSpokeLast) {
     activate();
     ASSERT_TRUE(doc->isActive());
     fromDevice("early"); // nobody has spoken yet
-    const QString log = home.path("home/errorlog.txt");
-    ASSERT_TRUE(waitUntil([&] { return readWholeFile(log).contains("Datagram not sent"); }));
+    ASSERT_TRUE(waitUntil([&] { return errorLog().contains("Datagram not sent"); }));
     peer.writeDatagram("request", QHostAddress::LocalHost, quint16(listeningPort()));
     EXPECT_EQ(readExactly(dev.master.get(), 7), QByteArray("request"));
     fromDevice("answer");
@@ -217,30 +215,27 @@ TEST_F(DataPathTest, UdpServerAnswersThePeerThatSpokeLast) {
     activate();
     const QByteArray dropped = "Datagrams dropped by the UDP socket (from other hosts, or with "
                                "nowhere to go): 1";
-    EXPECT_EQ(readWholeFile(log).count(dropped), 2);
+    EXPECT_EQ(errorLog().count(dropped), 2);
 }
 
 // A datagram that does not fit is dropped whole; the first of a run is logged, and the count
 // once one fits again.
 TEST_F(DataPathTest, DatagramsThatDoNotFitAreDroppedWholeAndLogged) {
     globals().LogErrors = 1;
-    doc->Combo1[5]->setListIndex(0); // 1024-byte buffers
-    doc->BufferSerData->setValue(1); // held while no application has the port
+    smallHeldBuffers();
     doc->chkUDP->setValue(1);
     virtualServer(43);
     QUdpSocket peer;
     for (const char fill : {'a', 'b', 'c'})
         peer.writeDatagram(QByteArray(600, fill), QHostAddress::LocalHost,
                            quint16(listeningPort()));
-    const QByteArray log = "Lumivex Error: A datagram of 600 bytes was dropped";
-    ASSERT_TRUE(
-        waitUntil([&] { return readWholeFile(home.path("home/errorlog.txt")).contains(log); }));
+    ASSERT_TRUE(waitUntil(
+        [&] { return errorLog().contains("Lumivex Error: A datagram of 600 bytes was dropped"); }));
     UniqueFd app = openApplication(43);
     EXPECT_EQ(readExactly(app.get(), 600), QByteArray(600, 'a'));
     peer.writeDatagram("fits", QHostAddress::LocalHost, quint16(listeningPort()));
     EXPECT_EQ(readExactly(app.get(), 4), QByteArray("fits"));
-    EXPECT_TRUE(
-        readWholeFile(home.path("home/errorlog.txt")).contains("2 datagrams were dropped in all"));
+    EXPECT_TRUE(errorLog().contains("2 datagrams were dropped in all"));
 }
 
 // A device that goes away leaves the session active; the same name coming back is reopened
@@ -250,10 +245,10 @@ TEST_F(DataPathTest, DeviceThatVanishesIsReopenedWhenItComesBack) {
     auto peer = connectedPeer(listeningPort());
     dev = TestPty();
     ASSERT_TRUE(waitUntil([&] { return !doc->MSComm1().portOpen(); }));
-    EXPECT_TRUE(status(0).startsWith(QStringLiteral("COM Status: Error - ")))
-        << status(0).toStdString();
     SerialSide& serial = doc->bridge()->serial();
-    EXPECT_TRUE(doc->isActive() && serial.isReopening());
+    EXPECT_TRUE(doc->isActive() && serial.isReopening() &&
+                status(0).startsWith(QStringLiteral("COM Status: Error - ")))
+        << status(0).toStdString();
     QFile::remove(comLinkPath(9));
     serial.reopenTick();
     EXPECT_FALSE(doc->MSComm1().portOpen());
@@ -272,7 +267,7 @@ TEST_F(DataPathTest, MegabytesBothWaysThroughSlowReadersLoseNothing) {
     UniqueFd app = openApplication(40);
     transferBothWays(app.get());
 
-    doc = std::make_unique<frmDocument>(host); // the same through a real port
+    renew(); // the same through a real port
     serverOnDevice(41);
     transferBothWays(dev.master.get());
 }
@@ -286,7 +281,7 @@ TEST_F(DataPathTest, AClientThatStopsReadingHoldsTheOthersUntilItIsClosed) {
     auto fast = connectedPeer(listeningPort());
     auto stalled = connectedPeer(listeningPort());
     stalled->setReadBufferSize(4096);
-    ASSERT_TRUE(waitUntil([&] { return doc->ConnectedClients() == 2; }));
+    ASSERT_TRUE(clientsBecome(2));
     const QByteArray sent = patternBytes(24 * 1024 * 1024);
     qsizetype written = 0;
     QByteArray got;
@@ -307,9 +302,8 @@ TEST_F(DataPathTest, AClientThatStopsReadingHoldsTheOthersUntilItIsClosed) {
     EXPECT_EQ(doc->ConnectedClients(), 2) << "not before the bound";
     ticks(1);
     EXPECT_EQ(doc->ConnectedClients(), 1);
-    EXPECT_TRUE(readWholeFile(home.path("home/errorlog.txt"))
-                    .contains("Client 127.0.0.1:" + QByteArray::number(stalled->localPort()) +
-                              " closed: it took no data for 10 s"));
+    EXPECT_TRUE(errorLog().contains("Client 127.0.0.1:" + QByteArray::number(stalled->localPort()) +
+                                    " closed: it took no data for 10 s"));
     while (got.size() < sent.size() && !deadline.hasExpired())
         pump();
     EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();

@@ -9,8 +9,7 @@ class EngineLifetimeTest : public SessionFixture {};
 // A peer that closed while its bytes were held back neither closes the connection of a quick
 // re-activation nor keeps a deactivated client reconnecting.
 TEST_F(EngineLifetimeTest, NothingOfAnActivationActsOnTheNext) {
-    doc->Combo1[5]->setListIndex(0); // 1024-byte buffers
-    doc->BufferSerData->setValue(1); // held while no application has the port
+    smallHeldBuffers();
     PeerServer peer;
     virtualClient(30, peer.port());
     std::unique_ptr<QTcpSocket> first(peer.nextConnection());
@@ -26,8 +25,7 @@ TEST_F(EngineLifetimeTest, NothingOfAnActivationActsOnTheNext) {
     ASSERT_TRUE(second);
     ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 7; }));
     ticks(3);
-    EXPECT_EQ(std::tuple(socket(0).State(), doc->bridge()->network().client().isReconnecting(),
-                         status(1)),
+    EXPECT_EQ(std::tuple(socket(0).State(), isReconnecting(), status(1)),
               std::tuple(7, false, QStringLiteral("TCP/IP Status: Connected")));
 
     second->write(patternBytes(32 * 1024));
@@ -55,7 +53,8 @@ TEST_F(EngineLifetimeTest, IdleSessionsLetTheHeartbeatSleep) {
         clients.push_back(connectedPeer(listeningPort()));
         ASSERT_TRUE(writeAll(applications.back().get(), "up"));
         EXPECT_EQ(readUntil(*clients.back(), 2), QByteArray("up"));
-        sessions.push_back(std::exchange(doc, std::make_unique<frmDocument>(host)));
+        sessions.push_back(std::move(doc));
+        renew();
     }
     client(unusedTcpPort());
     doc->BufferSerData->setValue(1);

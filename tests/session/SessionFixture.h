@@ -34,6 +34,13 @@ protected:
 
     QString status(int index) const { return doc->StatusBar1[index]->caption(); }
     Socket& socket(int index) const { return doc->Winsock1().at(index); }
+    QByteArray errorLog() const { return readWholeFile(home.path("home/errorlog.txt")); }
+    bool isReconnecting() const { return doc->bridge()->network().client().isReconnecting(); }
+    bool clientsBecome(int n) const {
+        return waitUntil([&] { return doc->ConnectedClients() == n; });
+    }
+    // A fresh session window in place of the last one.
+    void renew() { doc = std::make_unique<frmDocument>(host); }
 
     // A test-made pty mapped as COMn; its master end plays the device's far side.
     TestPty device(int n) {
@@ -42,7 +49,6 @@ protected:
         QFile::link(pty.slavePath, comLinkPath(n));
         return pty;
     }
-
     void serialPort(int n) { doc->Combo2->setListIndex(n); }
     void virtualPort(int n) {
         doc->Combo2->setListIndex(n);
@@ -64,6 +70,11 @@ protected:
         IoOptions options = doc->ioOptions();
         change(options);
         doc->setIoOptions(options);
+    }
+    // 1024-byte buffers whose network bytes are held while no application has the port.
+    void smallHeldBuffers() {
+        doc->Combo1[5]->setListIndex(0);
+        doc->BufferSerData->setValue(1);
     }
     // Active on the virtual port COMn: a server, or a client that connects at once.
     void virtualServer(int n) {

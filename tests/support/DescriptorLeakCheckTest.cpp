@@ -18,10 +18,5 @@ TEST(DescriptorLeakCheck, NamesWhatATestLeavesOpen) {
     ASSERT_EQ(::pipe(ends), 0);
     ::close(ends[0]);
     ::close(ends[1]);
-    ::testing::TestPartResultArray failures;
-    {
-        ::testing::ScopedFakeTestPartResultReporter reporter(&failures);
-        check.OnTestEnd(test);
-    }
-    EXPECT_EQ(failures.size(), 0);
+    check.OnTestEnd(test); // a failure it reported would be this test's own
 }

@@ -30,10 +30,9 @@ bool ScriptedHost::showModal(Form& dialog) {
 
 QString ScriptedHost::fileDialog(const FileDialogRequest& request) {
     fileRequests.push_back(request);
-    if (fileAnswers.empty())
-        return {};
-    QString answer = fileAnswers.front();
-    fileAnswers.pop_front();
+    const QString answer = fileAnswers.empty() ? QString() : fileAnswers.front();
+    if (!fileAnswers.empty())
+        fileAnswers.pop_front();
     return answer;
 }
 

@@ -12,21 +12,16 @@ namespace {
 // No override, and LC_ALL, LC_MESSAGES and LANG as given (empty counts as unset).
 struct LanguageGuard {
     explicit LanguageGuard(const char* lang, const char* lcMessages = "", const char* lcAll = "")
-        : lcAll_("LC_ALL", lcAll)
-        , lcMessages_("LC_MESSAGES", lcMessages)
-        , lang_("LANG", lang) {
+        : env{{"LC_ALL", lcAll}, {"LC_MESSAGES", lcMessages}, {"LANG", lang}} {
         setLanguageOverride(std::nullopt);
     }
     ~LanguageGuard() { setLanguageOverride(std::nullopt); }
-    ScopedEnv lcAll_;
-    ScopedEnv lcMessages_;
-    ScopedEnv lang_;
+    ScopedEnv env[3];
 };
 
 // LC_ALL before LC_MESSAGES before LANG; the first non-empty one decides.
 TEST(LanguageChoice, FollowsTheFirstNonEmptyLocaleVariable) {
-    const auto en = Language::English;
-    const auto ja = Language::Japanese;
+    const auto en = Language::English, ja = Language::Japanese;
     // clang-format off
     const std::tuple<const char*, const char*, const char*, Language> rows[] = {
         {"", "", "", en}, {"", "", "ja", ja}, {"", "", "japanese", ja}, {"", "", "jam_JM.UTF-8", en},
