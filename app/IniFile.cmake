@@ -1,3 +1,3 @@
 # IniFile: the INI reader and writer of set files.
-target_sources(lumivex_core PRIVATE
+target_sources(lumivex_app PRIVATE
     IniFile.h IniFile.cpp)

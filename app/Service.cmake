@@ -1,5 +1,5 @@
 # Service: the systemd unit, the service manager notifications and the autostart entry.
-target_sources(lumivex_core PRIVATE
+target_sources(lumivex_app PRIVATE
     AutoStart.h AutoStart.cpp
     ServiceControl.h ServiceControl.cpp
     ServiceNotify.h ServiceNotify.cpp)
@@ -10,7 +10,7 @@ file(READ ${CMAKE_CURRENT_SOURCE_DIR}/lumivex.service.in unit_template)
 file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/ServiceUnitTemplate.h @ONLY CONTENT
     "#pragma once\n// Generated from app/lumivex.service.in.\ninline constexpr char serviceUnitTemplate[] = R\"unit(@unit_template@)unit\";\n")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS lumivex.service.in)
-target_include_directories(lumivex_core PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
+target_include_directories(lumivex_app PRIVATE ${CMAKE_CURRENT_BINARY_DIR})
 
 # The installed unit is the one "lumivex -i" writes for the installed program.
 set(DESCRIPTION "${PROJECT_DESCRIPTION}")

@@ -1,4 +1,4 @@
-target_sources(lumivex_core PRIVATE
+target_sources(lumivex_app PRIVATE
     CommandLine.h CommandLine.cpp
     Display.h Display.cpp
     ExitSignals.h ExitSignals.cpp

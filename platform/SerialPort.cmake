@@ -1,5 +1,5 @@
 # The serial port component: the contract and its Linux implementation over QSerialPort.
-target_sources(lumivex_core PRIVATE
+target_sources(lumivex_platform PRIVATE
     SerialPort.h
     ComPortNames.h ComPortNames.cpp
     linux/UniqueFd.h

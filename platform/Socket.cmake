@@ -1,5 +1,5 @@
 # The socket element (one role object at a time) and the session's socket array.
-target_sources(lumivex_core PRIVATE
+target_sources(lumivex_platform PRIVATE
     Socket.h
     WinsockErrors.h WinsockErrors.cpp
     PendingConnections.h PendingConnections.cpp

@@ -1,5 +1,5 @@
 # The virtual port component: the contract and its Linux implementation on pty pairs.
-target_sources(lumivex_core PRIVATE
+target_sources(lumivex_platform PRIVATE
     VirtualPort.h
     linux/PortMarker.h linux/PortMarker.cpp
     linux/PortLink.h linux/PortLink.cpp

@@ -1,0 +1,4 @@
+// The program a layer is linked into whole, to prove it needs nothing above it.
+int main() {
+    return 0;
+}
