@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
     # building
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-serialport-dev libgl-dev libxcb1-dev
     # running: the Qt libraries with the xcb and offscreen platform plugins (libqt6gui6),
     # fonts for the English and the Japanese texts
