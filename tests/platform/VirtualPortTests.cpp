@@ -142,8 +142,9 @@ TEST_F(VirtualPortTest, TakesOverOnlyAStaleLinkOfOurs) {
 }
 
 // By events, or by the slow poll before the event loop runs; also when the open and the close
-// both fall between two checks, the bytes written before the close are delivered.
-TEST_F(VirtualPortTest, ReportsEveryOpenAndCloseByEventsOrTheSlowPoll) {
+// both fall between two checks, the bytes written before the close are delivered. A delete
+// while open hangs the application up.
+TEST_F(VirtualPortTest, ReportsEveryOpenAndCloseByEventsOrTheSlowPollAndHangsUpOnDelete) {
     create(port);
     QSignalSpy events(&port, &VirtualPort::openClose);
     {
@@ -165,6 +166,19 @@ TEST_F(VirtualPortTest, ReportsEveryOpenAndCloseByEventsOrTheSlowPoll) {
     EXPECT_TRUE(events.at(4).at(0).toBool() && !events.at(5).at(0).toBool());
     // The inotify reports that arrive afterwards change nothing, and no hang-up loop follows.
     EXPECT_FALSE(waitUntil([&] { return events.count() > 6; }, 200ms));
+
+    // Deleted while open, the port hangs the application up; its handlers may delete it.
+    app = openAsApplication();
+    EXPECT_TRUE(port.deletePort());
+    EXPECT_FALSE(port.isOpenedByApp() || present(link(5)));
+    pollfd p{app.get(), POLLIN, 0};
+    EXPECT_TRUE(::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP));
+    create(port, "COM6");
+    QObject::connect(&port, &VirtualPort::dataReceived, [&] { port.deletePort(); });
+    app = openAsApplication(6);
+    ASSERT_TRUE(writeAll(app.get(), "bye"));
+    ASSERT_TRUE(waitUntil([&] { return port.portName().isEmpty(); }));
+    EXPECT_FALSE(present(link(6)));
 }
 
 // As a serial port in use: a second open fails, root's too, and the application goes on
@@ -243,22 +257,6 @@ TEST_F(VirtualPortTest, EveryPortSeesOpensAndClosesAtOnceAndAllAnApplicationWrot
     ASSERT_TRUE(writeAll(app.get(), "stale"));
     ASSERT_TRUE(waitUntil([&] { return port.bytesWaiting() == 5; }));
     EXPECT_TRUE(port.purge() && port.bytesWaiting() == 0);
-}
-
-TEST_F(VirtualPortTest, DeleteWhileOpenHangsTheApplicationUpAndHandlersMayDelete) {
-    create(port);
-    UniqueFd app = openAsApplication();
-    EXPECT_TRUE(port.deletePort());
-    EXPECT_FALSE(port.isOpenedByApp() || present(link(5)));
-    pollfd p{app.get(), POLLIN, 0};
-    EXPECT_TRUE(::poll(&p, 1, 0) == 1 && (p.revents & POLLHUP));
-
-    create(port, "COM6");
-    QObject::connect(&port, &VirtualPort::dataReceived, [&] { port.deletePort(); });
-    app = openAsApplication(6);
-    ASSERT_TRUE(writeAll(app.get(), "bye"));
-    ASSERT_TRUE(waitUntil([&] { return port.portName().isEmpty(); }));
-    EXPECT_FALSE(present(link(6)));
 }
 
 TEST_F(VirtualPortTest, ResetBusRemovesOnlyLinksOfProgramsThatAreGone) {
