@@ -21,7 +21,6 @@ namespace {
 TEST(StatusText, TimeoutTextFollowsTheCurrentTimeoutAndYieldsToKnownCodes) {
     // current time-out, code, text
     const std::tuple<int, int, const char*> rows[] = {
-        {11010, 11010, "11010   [IP Request Timed Out]"},
         {1000, 1000, "1000   [Ping Timeout]"},
         {2000, 1000, "1000   [Unknown Message Returned]"},
         {1000, -1, "-1   [Bad IP Format]"}};
@@ -42,19 +41,16 @@ QByteArray icmp(int type, int code, const QByteArray& rest) {
     return char(type) + (char(code) + QByteArray(6, '\0')) + rest;
 }
 
-// Malformed packets and our own requests are the fuzz target's; here, what each kind of
-// answer reads as.
+// Malformed packets, our own requests and reports of an unreachable host are the fuzz
+// target's; here, what other answers read as.
 TEST(EchoPacket, RepliesAndErrorReportsAboutOurRequestAreRead) {
-    EXPECT_EQ(wireOrderAddressValue(0xc0a801c8), -939415360); // as shown: signed, wire order
     const QByteArray request = buildEchoRequest(7, 9, "Hello");
     QByteArray reply = request;
     reply[0] = 0;
-    const QByteArray quoted = ipHeader(1) + request.left(8);
     // name, IP packet, status (-2: not read)
     const std::tuple<const char*, QByteArray, int> rows[] = {
         {"reply after IP options", ipHeader(1, 8) + reply, 0},
-        {"host unreachable", ipHeader(1) + icmp(3, 1, quoted), 11003},
-        {"TTL expired", ipHeader(1) + icmp(11, 0, quoted), 11013},
+        {"TTL expired", ipHeader(1) + icmp(11, 0, ipHeader(1) + request.left(8)), 11013},
         {"report about UDP", ipHeader(1) + icmp(3, 3, ipHeader(17) + request.left(8)), -2},
         {"cut report", ipHeader(1) + icmp(3, 1, ipHeader(1) + request.left(6)), -2},
     };

@@ -100,49 +100,25 @@ TEST_F(SerialPortTest, SettingsReachTheDeviceAndBadValuesChangeNothing) {
         EXPECT_EQ(tio.c_iflag & IXON, row.iflag);
     }
     for (const char* bad :
-         {"9600,N,8", "5000000,N,8,1", "9600,Q,8,1", "9600,N,9,1", "9600,N,8,1.0"}) {
+         {"9600,N,8", "5000000,N,8,1", "9600,Q,8,1", "9600,N,9,1", "9600,N,8,1.0"})
         EXPECT_FALSE(port->setSettings(QString::fromLatin1(bad)).ok()) << bad;
-        EXPECT_EQ(port->settings(), QStringLiteral("921600,N,6,1"));
-        EXPECT_EQ(terminalRate(pty.master.get()), 921600);
-    }
-    EXPECT_EQ(port->setCommPort(4).number, SerialPort::PortAlreadyOpen);
-    EXPECT_EQ(port->commPort(), 3);
-    EXPECT_EQ(port->setPortOpen(true).number, SerialPort::PortAlreadyOpen);
+    EXPECT_EQ(port->settings(), QStringLiteral("921600,N,6,1"));
+    EXPECT_EQ(
+        std::tuple(port->setCommPort(4).number, port->commPort(), port->setPortOpen(true).number),
+        std::tuple(SerialPort::PortAlreadyOpen, 3, SerialPort::PortAlreadyOpen));
 }
 
-TEST_F(SerialPortTest, ReceiveQueueRaisesEventsHoldsTheSenderBackAndCanBeDiscarded) {
-    ASSERT_TRUE(port->setInBufferSize(1024).ok());
+// Input discarded is gone, and an idle port wakes nothing. (The queue's bound is below, where a
+// device goes away; that a full queue holds the sender back, the session's megabytes test.)
+TEST_F(SerialPortTest, DiscardedInputIsGoneAndAnIdlePortWakesNothing) {
     port->setInputMode(1);
     openPort();
-    QSignalSpy events(port.get(), &SerialPort::OnComm);
-    auto takeInput = [&](qsizetype count) {
-        QByteArray got;
-        waitUntil([&] {
-            got += port->input();
-            return got.size() >= count;
-        });
-        return got;
-    };
-    ASSERT_TRUE(writeAll(pty.master.get(), allByteValues()));
-    EXPECT_EQ(takeInput(256), allByteValues());
-    EXPECT_TRUE(events.count() >= 1 && port->commEvent() == int(SerialPort::EventReceive));
-
-    // Nobody takes input: the queue fills, then the device's buffers, then the far side stops.
-    const QByteArray block(4096, 'r');
-    qsizetype written = 0;
-    waitUntil([&] {
-        const ssize_t n = ::write(pty.master.get(), block.constData(), block.size());
-        written += qMax<ssize_t>(n, 0);
-        return n < 0 && errno == EAGAIN && port->inBufferCount() >= 1024;
-    });
-    EXPECT_EQ(port->inBufferCount(), 1024);
-    EXPECT_EQ(takeInput(written), QByteArray(written, 'r'));
-
     ASSERT_TRUE(writeAll(pty.master.get(), QByteArray(100, 'x')));
     ASSERT_TRUE(waitUntil([&] { return port->inBufferCount() > 0; }));
+    EXPECT_EQ(port->commEvent(), int(SerialPort::EventReceive));
     port->setInBufferCount(0);
     EXPECT_TRUE(port->inBufferCount() == 0 && port->input().isEmpty());
-    EXPECT_EQ(wakeUps(*port), QString()); // an idle port wakes nothing
+    EXPECT_EQ(wakeUps(*port), QString());
 }
 
 // Another reader of the device (a program probing ports, or root past exclusive mode) takes
@@ -258,11 +234,11 @@ TEST_F(SerialPortTest, ADeviceThatGoesAwayIsReportedOnceAndOpenedAgainLosingNoth
     openPort();
     ASSERT_TRUE(writeAll(pty.master.get(), allByteValues()));
     ASSERT_TRUE(waitUntil([&] { return port->inBufferCount() == 100; }));
+    EXPECT_EQ(wakeUps(*port), QString()) << "a full queue must not spin on the bytes left";
     QSignalSpy events(port.get(), &SerialPort::OnComm);
     pty.master.reset();
     ASSERT_TRUE(waitUntil([&] { return !port->portOpen(); }));
     EXPECT_EQ(port->commEvent(), int(SerialPort::EventDeviceGone));
-    EXPECT_TRUE(port->lastError().startsWith(QStringLiteral("COM3: device gone")));
     // No further reports, and no tight loop of them.
     EXPECT_FALSE(waitUntil([&] { return events.count() > 2; }, 300ms));
     EXPECT_EQ(port->inBufferCount(), 100);
@@ -278,8 +254,6 @@ TEST_F(SerialPortTest, ADeviceThatGoesAwayIsReportedOnceAndOpenedAgainLosingNoth
         return got.size() >= 105;
     });
     EXPECT_EQ(got, allByteValues().left(100) + "after");
-    ASSERT_TRUE(port->output(QByteArray("out")).ok());
-    EXPECT_EQ(readExactly(again.master.get(), 3), QByteArray("out"));
 }
 
 // What bounds a close that waits for the device, tried on a wait that would never end.

@@ -45,7 +45,6 @@ TEST(Udp, EmptyDatagramsNeverHoldUpTheNextOne) {
     }
 }
 
-// Held datagrams stay within the read bound; the rest come in as they are taken, in order.
 TEST(Udp, HeldDatagramsAreBoundedAndReadingResumesAsTheyAreTaken) {
     QtSocket element;
     element.setReadBufferLimit(10);
@@ -100,9 +99,7 @@ TEST(Udp, AClientKeepsToItsRemoteHostAndAServerAnswersTheLastSender) {
                   std::tuple(expected, 6, 1, kLoopback));
 
         stranger.sendTo(element.LocalPort(), "last word");
-        if (!client) {
-            ASSERT_TRUE(waitUntil([&] { return element.bytesAvailable() > 0; }));
-        }
+        ASSERT_TRUE(client || waitUntil([&] { return element.bytesAvailable() > 0; }));
         ASSERT_TRUE(element.SendData("answer"));
         UdpPeer& answered = client ? device : stranger;
         EXPECT_EQ(answered.receive(), QByteArray("answer"));
@@ -159,7 +156,6 @@ TEST(Udp, DatagramsTheKernelRefusesAreHeldAndSentLater) {
     QSignalSpy completeSpy(&element, &Socket::sendComplete);
     int next = 0;
     qint64 mostHeld = 0;
-    bool refused = false;
     const auto sendMore = [&] {
         while (next < kCount && element.sendRoom() > 0) {
             QByteArray datagram = patternBytes(kSize);
@@ -170,7 +166,6 @@ TEST(Udp, DatagramsTheKernelRefusesAreHeldAndSentLater) {
                 return;
             ASSERT_EQ(taken, kSize) << "whole datagrams or nothing";
             ++next;
-            refused = refused || element.bytesToSend() > 0;
             mostHeld = std::max(mostHeld, element.bytesToSend());
         }
     };
@@ -184,8 +179,7 @@ TEST(Udp, DatagramsTheKernelRefusesAreHeldAndSentLater) {
             return received.size() == kCount;
         },
         std::chrono::seconds(60)));
-    EXPECT_TRUE(refused) << "the kernel never ran out of room: the run proves nothing";
-    EXPECT_LE(mostHeld, kLimit);
+    EXPECT_TRUE(mostHeld > 0 && mostHeld <= kLimit) << mostHeld << " held: 0 proves nothing";
     for (int i = 0; i < kCount; ++i)
         ASSERT_EQ(received[i].left(4), QByteArray::number(1000 + i)) << i;
     EXPECT_EQ(element.droppedDatagrams(), 0);
