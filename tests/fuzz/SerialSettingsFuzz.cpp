@@ -92,13 +92,6 @@ void checkSessionCommand(const QString& text) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    startFuzzApplication(argc, argv);
-    fuzzFolder();
-    fixture();
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = QString::fromUtf8(inputBytes(data, size));
     checkPort(text);
