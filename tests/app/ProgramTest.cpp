@@ -1,5 +1,4 @@
-// The built program as a user, systemd or a script driving it with the built lumivex-dde
-// runs it.
+// The built program as a user or systemd runs it, and driven by lumivex-dde as a script would.
 
 #include "app/IniFile.h"
 #include "platform/linux/UnixSocketAddress.h"
