@@ -11,7 +11,6 @@
 #include <QLocalSocket>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -61,10 +60,8 @@ protected:
     }
 
     IsolatedHome home;
-    int requests = 0;
     // Topic "T" accepts "yes" and refuses the rest; there is no other topic.
-    CommandChannel channel{[this](const QString& topic, const QString& command) {
-        ++requests;
+    CommandChannel channel{[](const QString& topic, const QString& command) {
         return topic != u"T"       ? CommandReply::NoSuchTopic
                : command == u"yes" ? CommandReply::Accepted
                                    : CommandReply::Refused;
@@ -100,56 +97,13 @@ TEST(CommandChannelFolder, AFolderDeeperThanASocketAddressHoldsStillServes) {
     EXPECT_EQ(client.answer(), "ACK");
 }
 
-TEST_F(CommandChannelTest, EachLineIsAnsweredInOrderAndBadLinesDoNotEndTheConnection) {
-    const std::pair<QByteArray, QByteArray> rows[] = {
-        {"T\tyes\n", "ACK"},
-        {"T\tno\r\n", "NAK"},
-        {"nowhere\t[ACTIVATE]\n", "NAK\tno such topic"},
-        {"garbage without a tab\n", "NAK\tmalformed request"},
-        {"T\t\xff\xfe yes\n", "NAK\tnot UTF-8"},
-        {QByteArray("T\0\tyes\n", 7), "NAK\tmalformed request"},
-        {"T\tyes\tmore\n", "NAK"}, // the topic ends at the first tab
-    };
-    auto client = connect();
-    for (const auto& [line, answer] : rows) {
-        client->send(line);
-        EXPECT_EQ(client->answer(), answer) << line.toStdString();
-    }
-    client->send("T\t");
-    client->send("yes\n"); // answered once its line is complete
-    EXPECT_EQ(client->answer(), "ACK");
-    EXPECT_EQ(requests, 5);
-}
-
-TEST_F(CommandChannelTest, AClientThatHasFinishedWritingStillGetsEveryAnswer) {
-    const UniqueFd fd = connectUnix(channel.path());
-    ASSERT_TRUE(fd.valid());
-    const QByteArray requests = "T\tyes\nU\tyes\n";
-    ASSERT_EQ(::write(fd.get(), requests.constData(), requests.size()), requests.size());
-    ::shutdown(fd.get(), SHUT_WR);
-    QByteArray answers;
-    EXPECT_TRUE(waitUntil([&] {
-        char buffer[256];
-        const ssize_t n = ::recv(fd.get(), buffer, sizeof buffer, MSG_DONTWAIT);
-        answers.append(buffer, std::max<ssize_t>(n, 0));
-        return n == 0;
-    }));
-    EXPECT_EQ(answers, "ACK\nNAK\tno such topic\n");
-}
-
-TEST_F(CommandChannelTest, AnOverlongLineEndsThatConnectionOnly) {
-    auto flooder = connect();
+// The line bound itself is kept by the command channel fuzz target's replayed inputs.
+TEST_F(CommandChannelTest, AFloodEndsThatConnectionOnly) {
     auto good = connect();
-    flooder->send("T\t" + QByteArray(4093, 'y') + '\n'); // 4096 with its line feed
-    EXPECT_EQ(flooder->answer(), "NAK");
-    flooder->send("T\t" + QByteArray(4094, 'y') + '\n');
-    EXPECT_EQ(flooder->answer(), "NAK\tline too long");
-    EXPECT_TRUE(flooder->closedByProgram());
-
-    auto megabyte = connect();
-    megabyte->send("T\t" + QByteArray(1024 * 1024LL, 'x'));
+    auto flooder = connect();
+    flooder->send("T\t" + QByteArray(1024 * 1024LL, 'x'));
     // Its refusal may be lost: a client still writing when the program closes gets EPIPE.
-    EXPECT_TRUE(megabyte->closedByProgram());
+    EXPECT_TRUE(flooder->closedByProgram());
     good->send("T\tyes\n");
     EXPECT_EQ(good->answer(), "ACK");
     EXPECT_TRUE(waitUntil([&] { return channel.connectionCount() == 1; }));

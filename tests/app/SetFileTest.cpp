@@ -60,14 +60,14 @@ TEST_F(SetFileTest, OddValuesFollowTheReadingRules) {
          "[Session3]\nAutoActivate=1x\nTimeoutValue=abc\n"
          "[Session4]\nConnector=9\n");
     ASSERT_EQ(main->documents().size(), 3u);
-    frmDocument* a = main->documents()[0];
-    EXPECT_TRUE(a->TCPOption[1]->value()); // any non-zero is the server
-    EXPECT_EQ(a->Combo2->listIndex(), 0);  // refused, keeps the new-window value
-    EXPECT_EQ(a->Combo1[1]->listIndex(), 0);
-    EXPECT_EQ(a->Combo1[0]->listIndex(), 0); // missing BaudRate reads as index 0
-    EXPECT_EQ(a->ioOptions().UserPrompt, QStringLiteral("Username:"));
-    EXPECT_EQ(main->documents()[1]->chkVPort->value(), 0);
-    EXPECT_EQ(main->documents()[2]->txtTimeoutValue->text(), QStringLiteral("0"));
+    // Any non-zero TCPOption is the server; a refused connector or parity keeps the new-window
+    // value; a missing BaudRate reads as index 0.
+    const frmDocument* a = main->documents()[0];
+    EXPECT_EQ(std::tuple(a->TCPOption[1]->value(), a->Combo2->listIndex(),
+                         a->Combo1[1]->listIndex(), a->Combo1[0]->listIndex(),
+                         a->ioOptions().UserPrompt, main->documents()[1]->chkVPort->value(),
+                         main->documents()[2]->txtTimeoutValue->text()),
+              std::tuple(true, 0, 0, 0, QStringLiteral("Username:"), 0, QStringLiteral("0")));
     // Only exactly 1 marks a session for activation; "1x" reads as 1.
     EXPECT_EQ(main->AutoActivateList, (std::vector<qint16>{0, 0, 1, 1, 0}));
 

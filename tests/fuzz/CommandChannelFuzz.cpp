@@ -4,7 +4,6 @@
 // refusal; the connection never hangs and leaves no descriptor behind. The grammar reads a
 // command without regard to case and surrounding spaces, and every settings command it
 // understands, written out plainly, reads back the same.
-//
 // Input: the first byte chooses the size of the client's writes; the rest is what it sends.
 
 #include "app/CommandConnection.h"
@@ -204,11 +203,6 @@ Exchange runExchange(const QByteArray& stream, qsizetype writeSize) {
 }
 
 } // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    startFuzzApplication(argc, argv);
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)

@@ -37,6 +37,13 @@ QByteArray withChecksum(QByteArray icmp) {
     return icmp;
 }
 
+// Whether the message is about the request (identifier, sequence) with this status and data.
+bool isAbout(const std::optional<IcmpEchoMessage>& m, quint16 identifier, quint16 sequence,
+             int status, const QByteArray& data) {
+    return m && m->identifier == identifier && m->sequence == sequence && m->status == status &&
+           m->data == data;
+}
+
 void checkParsed(const QByteArray& icmp) {
     const auto message = parseIcmpMessage(icmp);
     const int type = icmp.isEmpty() ? -1 : static_cast<quint8>(icmp[0]);
@@ -46,9 +53,8 @@ void checkParsed(const QByteArray& icmp) {
         return;
     }
     if (type == 0) {
-        FUZZ_CHECK(message && message->status == EchoStatus::Success);
-        FUZZ_CHECK(message->identifier == read16(icmp, 4) && message->sequence == read16(icmp, 6));
-        FUZZ_CHECK(message->data == icmp.mid(kIcmpHeader));
+        FUZZ_CHECK(isAbout(message, read16(icmp, 4), read16(icmp, 6), EchoStatus::Success,
+                           icmp.mid(kIcmpHeader)));
         return;
     }
     if (message) {
@@ -64,10 +70,8 @@ void checkIpPacket(const QByteArray& packet) {
     const int headerLength = (static_cast<quint8>(packet[0]) & 0x0f) * 4;
     FUZZ_CHECK((static_cast<quint8>(packet[0]) >> 4) == 4);
     FUZZ_CHECK(headerLength >= kIpHeader && headerLength <= packet.size());
-    const auto inner = parseIcmpMessage(packet.mid(headerLength));
-    FUZZ_CHECK(inner && inner->identifier == message->identifier &&
-               inner->sequence == message->sequence && inner->status == message->status &&
-               inner->data == message->data);
+    FUZZ_CHECK(isAbout(parseIcmpMessage(packet.mid(headerLength)), message->identifier,
+                       message->sequence, message->status, message->data));
 }
 
 // A request built from the input travels as a reply and is quoted by an error report.
@@ -81,23 +85,19 @@ void checkRoundTrip(const QByteArray& bytes) {
 
     const QByteArray request = buildEchoRequest(identifier, sequence, data);
     FUZZ_CHECK(internetChecksum(request) == 0);
-    const auto asRequest = parseEchoRequest(request);
-    FUZZ_CHECK(asRequest && asRequest->identifier == identifier &&
-               asRequest->sequence == sequence && asRequest->data == data);
+    FUZZ_CHECK(isAbout(parseEchoRequest(request), identifier, sequence, EchoStatus::Success, data));
 
     QByteArray reply = request;
     reply[0] = 0;
-    const auto asReply = parseIpPacket(ipv4Header(reply.size()) + withChecksum(reply));
-    FUZZ_CHECK(asReply && asReply->identifier == identifier && asReply->sequence == sequence &&
-               asReply->data == data);
+    FUZZ_CHECK(isAbout(parseIpPacket(ipv4Header(reply.size()) + withChecksum(reply)), identifier,
+                       sequence, EchoStatus::Success, data));
 
     QByteArray report(kIcmpHeader, '\0');
     report[0] = 3; // destination unreachable
     report[1] = static_cast<char>(code);
     report = withChecksum(report + ipv4Header(request.size()) + request);
-    const auto asReport = parseIcmpMessage(report);
-    FUZZ_CHECK(asReport && asReport->identifier == identifier && asReport->sequence == sequence &&
-               asReport->status == statusOfIcmpError(3, code) && asReport->data.isEmpty());
+    FUZZ_CHECK(
+        isAbout(parseIcmpMessage(report), identifier, sequence, statusOfIcmpError(3, code), {}));
 }
 
 } // namespace

@@ -15,10 +15,12 @@ void fuzzCheckFailed(const char* condition, const char* file, int line) {
     std::abort();
 }
 
-void startFuzzApplication(int* argc, char*** argv) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     // QCoreApplication keeps a reference to argc: the caller's lives as long as the process.
-    static QCoreApplication* app = new QCoreApplication(*argc, *argv);
+    static const QCoreApplication* app = new QCoreApplication(*argc, *argv);
     (void)app;
+    fuzzFolder();
+    return 0;
 }
 
 const QString& fuzzFolder() {

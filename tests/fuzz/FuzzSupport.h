@@ -1,6 +1,6 @@
 #pragma once
-// What the fuzz targets share: the check that states a rule, a Qt application for the targets
-// whose objects need an event loop, and a private folder for the files they write.
+// What the fuzz targets share: the check that states a rule, a Qt application (made by the
+// LLVMFuzzerInitialize defined here), and a private folder for the files they write.
 
 #include "tests/support/OpenDescriptors.h"
 
@@ -21,9 +21,6 @@
 inline QByteArray inputBytes(const uint8_t* data, size_t size) {
     return QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
 }
-
-// Starts the Qt application once; it lives until the process ends.
-void startFuzzApplication(int* argc, char*** argv);
 
 // A temporary folder for the process's files (on tmpfs when the machine has one, so that the
 // syncs of atomic saves cost nothing), with the program's data, ports, runtime and autostart

@@ -1,7 +1,6 @@
 // The INI reader and writer on any file: a file that is read and saved comes back byte for
 // byte; values written read back as written, from memory and from the saved file alike, and
 // leave every other key as it was; saving what was read from a save changes nothing.
-//
 // Input: the file's bytes, then optionally a NUL and the writes to make, as NUL-separated
 // texts taken three at a time: section, key, value ("#<number>" writes that number).
 
@@ -11,7 +10,7 @@
 
 #include <QList>
 
-#include <limits>
+#include <climits>
 #include <optional>
 #include <vector>
 
@@ -71,11 +70,6 @@ bool plainValue(const QString& value) {
                        [](QChar c) { return c.unicode() >= 0x20 && c.unicode() <= 0x7e; });
 }
 
-int clampToInt(qint64 value) {
-    using Int = std::numeric_limits<int>;
-    return static_cast<int>(std::clamp<qint64>(value, Int::min(), Int::max()));
-}
-
 // Section and key names as the file seems to hold them: the reader decides what they are.
 std::vector<Name> namesIn(const QByteArray& file) {
     std::vector<Name> names;
@@ -126,7 +120,9 @@ std::vector<std::pair<Name, Reading>> expectedReadings(const std::vector<Write>&
         if (!plainName(w.name.section) || !plainName(w.name.key))
             continue;
         if (w.number)
-            expected.push_back({w.name, {true, QString::number(*w.number), clampToInt(*w.number)}});
+            expected.push_back({w.name,
+                                {true, QString::number(*w.number),
+                                 int(std::clamp<qint64>(*w.number, INT_MIN, INT_MAX))}});
         else if (plainValue(w.value))
             expected.push_back({w.name, {true, w.value, ValInt(w.value)}});
     }

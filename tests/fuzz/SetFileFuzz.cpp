@@ -75,11 +75,6 @@ QByteArray saved(frmMain& main, const QString& name) {
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-    startFuzzApplication(argc, argv);
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const OpenDescriptors descriptorsBefore = openDescriptors();
     const QString input = fuzzPath(QStringLiteral("set/input.lvx"));
@@ -110,14 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         frmMain main(MainServices{host, tray});
         main.getprofilesettings(fuzzPath(QStringLiteral("set/first.lvx")));
         const QStringList restored = windowsState(main);
-        // The first setting that differs, for the report.
-        for (qsizetype i = 0; i < std::max(loaded.size(), restored.size()); ++i) {
-            if (loaded.value(i) != restored.value(i)) {
-                std::fprintf(stderr, "read:    %s\nre-read: %s\n", qPrintable(loaded.value(i)),
-                             qPrintable(restored.value(i)));
-                break;
-            }
-        }
+        if (restored != loaded) // for the report
+            std::fprintf(stderr, "read:\n%s\nre-read:\n%s\n", qPrintable(loaded.join(u'\n')),
+                         qPrintable(restored.join(u'\n')));
         FUZZ_CHECK(restored == loaded);
         FUZZ_CHECK(saved(main, QStringLiteral("set/second.lvx")) == first);
     }
