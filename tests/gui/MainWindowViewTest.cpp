@@ -9,7 +9,6 @@
 #include "gui/QtTrayIcon.h"
 #include "model/GlobalSettings.h"
 #include "session/dialogs/SessionDialogs.h"
-#include "tests/gui/DialogDriving.h"
 #include "tests/support/IsolatedHome.h"
 
 #include <QApplication>
@@ -29,6 +28,25 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// Runs `act` on the next modal dialog of type T once it is open: it may open at once or only
+// after events from outside (a window manager), so the test looks for it every few
+// milliseconds from the event loop, for at most 10 seconds, never blocking the loop.
+template <typename T = QDialog>
+void onNextDialog(std::type_identity_t<std::function<void(T&)>> act) {
+    auto* poll = new QTimer;
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [poll, ticks, act] {
+        T* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog && ++*ticks < 1000)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        ASSERT_NE(dialog, nullptr) << "no dialog opened";
+        act(*dialog);
+    });
+    poll->start(10);
+}
 
 class ViewTest : public ::testing::Test {
 protected:
@@ -162,7 +180,12 @@ TEST_F(MainWindowViewTest, MinimizingHidesInTheTrayAndAClickBringsItBackBehindIt
     globals().Password = QStringLiteral("pw");
     view->showMinimized();
     ASSERT_TRUE(waitUntil([&] { return !view->isVisible(); }));
-    typePassword("pw");
+    onNextDialog([](QDialog& dialog) { // types the password; Return presses OK
+        QLineEdit* edit = dialog.findChild<QLineEdit*>();
+        ASSERT_TRUE(edit && edit->echoMode() == QLineEdit::Password);
+        QTest::keyClicks(edit, QStringLiteral("pw"));
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
     emit tray.icon().activated(QSystemTrayIcon::Trigger); // a single click restores
     EXPECT_TRUE(view->isVisible() && !view->isMinimized() && !main->RestoreLocked);
     main->TrayIconAdded = 0;

@@ -1,4 +1,4 @@
-// The session window's own controls, option dialogs and commands, without a connection.
+// The session window's own controls, option dialogs and commands.
 #include "session/SessionCommand.h"
 #include "session/dialogs/SessionDialogs.h"
 #include "session/dialogs/frmClientOptions.h"
@@ -25,6 +25,7 @@ protected:
     }
 };
 
+// The name stays the caption also once the session is active on a port.
 TEST_F(SessionWindowTest, SetWindowNameKeepsTheOldNameOnEmptyOrCancel) {
     const QString before = doc->caption();
     host.inputAnswers = {QString(), std::nullopt, QStringLiteral("Scale 3")};
@@ -33,7 +34,10 @@ TEST_F(SessionWindowTest, SetWindowNameKeepsTheOldNameOnEmptyOrCancel) {
         doc->Command3->click();
         names << doc->caption() << doc->Command3->tag();
     }
-    EXPECT_EQ(names, QStringList({before, "", before, "", "Scale 3", "Scale 3"}));
+    virtualServer(7);
+    ASSERT_TRUE(doc->isActive());
+    EXPECT_EQ(names << doc->caption(),
+              QStringList({before, "", before, "", "Scale 3", "Scale 3", "Scale 3"}));
 }
 
 // Only OK stores; Cancel and a close by the frame leave the options as they were, also right
