@@ -83,14 +83,6 @@ protected:
     }
 
     QMenu* menu(int i) const { return view->menuBar()->actions().at(i)->menu(); }
-    static QStringList texts(const QMenu* m) {
-        QStringList list;
-        for (const QAction* action : m->actions()) {
-            if (action->isVisible())
-                list << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        }
-        return list;
-    }
 };
 
 TEST_F(MainWindowViewTest, WidgetsAndModelsFollowEachOtherAndClosingSaves) {
@@ -162,7 +154,12 @@ TEST_F(ViewTest, AStoredPlaceOffTheScreensComesBackWholeOnOne) {
 TEST_F(MainWindowViewTest, WindowListsTheSessionsAndFileAppliesTheCloseRule) {
     emit menu(1)->aboutToShow();
     emit menu(1)->aboutToShow(); // opening it again lists them once
-    EXPECT_EQ(texts(menu(1)).mid(4),
+    QStringList listed;
+    for (const QAction* action : menu(1)->actions().mid(4)) {
+        if (action->isVisible())
+            listed << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    EXPECT_EQ(listed,
               QStringList({"-", "&1 Scale", "&2 Printer && label", "&3 New - RS232 to TCP/IP"}));
     menu(1)->actions().at(6)->trigger();
     EXPECT_EQ(main->activeDocument(), main->documents()[1]);
