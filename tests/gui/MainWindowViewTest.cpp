@@ -9,7 +9,6 @@
 #include "gui/QtTrayIcon.h"
 #include "model/GlobalSettings.h"
 #include "session/dialogs/SessionDialogs.h"
-#include "tests/gui/DialogDriving.h"
 #include "tests/support/IsolatedHome.h"
 
 #include <QApplication>
@@ -29,6 +28,25 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// Runs `act` on the next modal dialog of type T once it is open: it may open at once or only
+// after events from outside (a window manager), so the test looks for it every few
+// milliseconds from the event loop, for at most 10 seconds, never blocking the loop.
+template <typename T = QDialog>
+void onNextDialog(std::type_identity_t<std::function<void(T&)>> act) {
+    auto* poll = new QTimer;
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, [poll, ticks, act] {
+        T* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (!dialog && ++*ticks < 1000)
+            return;
+        poll->deleteLater();
+        poll->stop();
+        ASSERT_NE(dialog, nullptr) << "no dialog opened";
+        act(*dialog);
+    });
+    poll->start(10);
+}
 
 class ViewTest : public ::testing::Test {
 protected:
@@ -65,14 +83,6 @@ protected:
     }
 
     QMenu* menu(int i) const { return view->menuBar()->actions().at(i)->menu(); }
-    static QStringList texts(const QMenu* m) {
-        QStringList list;
-        for (const QAction* action : m->actions()) {
-            if (action->isVisible())
-                list << (action->isSeparator() ? QStringLiteral("-") : action->text());
-        }
-        return list;
-    }
 };
 
 TEST_F(MainWindowViewTest, WidgetsAndModelsFollowEachOtherAndClosingSaves) {
@@ -144,7 +154,12 @@ TEST_F(ViewTest, AStoredPlaceOffTheScreensComesBackWholeOnOne) {
 TEST_F(MainWindowViewTest, WindowListsTheSessionsAndFileAppliesTheCloseRule) {
     emit menu(1)->aboutToShow();
     emit menu(1)->aboutToShow(); // opening it again lists them once
-    EXPECT_EQ(texts(menu(1)).mid(4),
+    QStringList listed;
+    for (const QAction* action : menu(1)->actions().mid(4)) {
+        if (action->isVisible())
+            listed << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    EXPECT_EQ(listed,
               QStringList({"-", "&1 Scale", "&2 Printer && label", "&3 New - RS232 to TCP/IP"}));
     menu(1)->actions().at(6)->trigger();
     EXPECT_EQ(main->activeDocument(), main->documents()[1]);
@@ -162,7 +177,12 @@ TEST_F(MainWindowViewTest, MinimizingHidesInTheTrayAndAClickBringsItBackBehindIt
     globals().Password = QStringLiteral("pw");
     view->showMinimized();
     ASSERT_TRUE(waitUntil([&] { return !view->isVisible(); }));
-    typePassword("pw");
+    onNextDialog([](QDialog& dialog) { // types the password; Return presses OK
+        QLineEdit* edit = dialog.findChild<QLineEdit*>();
+        ASSERT_TRUE(edit && edit->echoMode() == QLineEdit::Password);
+        QTest::keyClicks(edit, QStringLiteral("pw"));
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
     emit tray.icon().activated(QSystemTrayIcon::Trigger); // a single click restores
     EXPECT_TRUE(view->isVisible() && !view->isMinimized() && !main->RestoreLocked);
     main->TrayIconAdded = 0;

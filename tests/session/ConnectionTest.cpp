@@ -17,7 +17,6 @@ protected:
 // The link monitor drops a client whose peer answers no echo; Timer1 connects it again and the
 // new connection is pinged in its turn.
 TEST_F(ConnectionTest, AClientDroppedForAFailedEchoReconnectsOnTimer1) {
-    globals().LogErrors = 1;
     globals().PingEnabled = 1;
     globals().PingFrequency = 0; // 9 quiet ticks
     PeerServer peer;
@@ -30,7 +29,7 @@ TEST_F(ConnectionTest, AClientDroppedForAFailedEchoReconnectsOnTimer1) {
         QTimer::singleShot(0, doc.get(), [done, reply] { done(reply); });
     });
     std::unique_ptr<QTcpSocket> first(peer.nextConnection());
-    ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 7; }));
+    ASSERT_TRUE(stateBecomes(0, 7));
     ticks(9);
     ASSERT_TRUE(networkStatusBecomes("TCP/IP Status: Closed"));
     EXPECT_TRUE(errorLog().contains("Ping Failed - Ping Result = 11010"));
@@ -44,44 +43,17 @@ TEST_F(ConnectionTest, AClientDroppedForAFailedEchoReconnectsOnTimer1) {
     EXPECT_EQ(pinged, 2);
 }
 
-// A refused connect is logged and retried; one that cannot even start (remote port 0) shows
-// why and stays armed.
-TEST_F(ConnectionTest, RefusedClientShowsTheErrorAndRetries) {
-    globals().LogErrors = 1;
-    virtualClient(21, unusedTcpPort());
-    ASSERT_TRUE(waitUntil([&] { return isReconnecting(); }));
-    EXPECT_TRUE(errorLog().contains("refused"));
-    renew();
-    virtualPort(25);
-    client(0);
-    activate();
-    UniqueFd app = openApplication(25);
-    ASSERT_TRUE(waitUntil([&] { return isReconnecting(); }));
-    doc->Timer1_Timer();
-    EXPECT_TRUE(status(1).startsWith(QStringLiteral("TCP/IP Status: Error - ")))
-        << status(1).toStdString();
-    EXPECT_TRUE(isReconnecting());
-}
-
-TEST_F(ConnectionTest, ServerFillsAndReusesClientSlots) {
+// A double click lists the clients' addresses; an error at or below 10000 leaves the socket
+// open; with all clients gone the server listens again.
+TEST_F(ConnectionTest, ServerListsItsClientsAndKeepsThemThroughALowError) {
     virtualServer(22);
-    std::vector<std::unique_ptr<QTcpSocket>> peers;
-    for (int i = 0; i < 3; ++i)
-        peers.push_back(connectedPeer(listeningPort()));
-    ASSERT_TRUE(networkStatusBecomes("TCP/IP Status: (3)Connected"));
-    peers[1]->abort();
-    ASSERT_TRUE(networkStatusBecomes("TCP/IP Status: (2)Connected"));
-    peers.push_back(connectedPeer(listeningPort()));
-    ASSERT_TRUE(waitUntil([&] { return socket(2).State() == 7; })) << "the free slot is reused";
-    EXPECT_EQ(doc->MaxSocketIndex(), 3);
+    Peers peers = connectClients(2);
     doc->Frame2->dblClick();
-    EXPECT_EQ(host.messages.at(0).text, QStringLiteral("127.0.0.1\r\n").repeated(3));
-    // An error at or below 10000 leaves the socket open.
+    EXPECT_EQ(host.messages.at(0).text, QStringLiteral("127.0.0.1\r\n").repeated(2));
     doc->Winsock1_Error(2, 10000, QStringLiteral("not a socket-layer error"));
     EXPECT_EQ(std::pair(status(1), socket(2).State()),
               std::pair(QStringLiteral("TCP/IP Status: Error"), 7));
-    for (auto& peer : peers)
-        peer->abort();
+    peers.clear();
     ASSERT_TRUE(clientsBecome(0));
     EXPECT_EQ(status(1), QStringLiteral("TCP/IP Status: Listening..."));
 }
@@ -94,12 +66,9 @@ TEST_F(ConnectionTest, BytesOfAClosingFirstClientAreAllDelivered) {
     options([](IoOptions& o) { o.ServerTCPOptions = 2; });
     virtualServer(24);
     const QByteArray sent = patternBytes(300 * 1024);
-    auto first = connectedPeer(listeningPort());
-    ASSERT_TRUE(clientsBecome(1));
-    auto second = connectedPeer(listeningPort());
-    ASSERT_TRUE(clientsBecome(2));
-    first->write(sent);
-    first->disconnectFromHost(); // once its bytes are out
+    Peers clients = connectClients(2);
+    clients[0]->write(sent);
+    clients[0]->disconnectFromHost(); // once its bytes are out
     ASSERT_TRUE(waitUntil([&] { return doc->SerialOutBufferCount() == 1024; }));
     UniqueFd app = openApplication(24);
     EXPECT_EQ(readExactly(app.get(), sent.size(), std::chrono::seconds(20)), sent);
@@ -110,7 +79,6 @@ TEST_F(ConnectionTest, BytesOfAClosingFirstClientAreAllDelivered) {
 // for that connection, which ends when the application closes; when the connection cannot be
 // made the bytes are dropped, and logged.
 TEST_F(ConnectionTest, BytesWrittenOnOpeningWaitForTheConnection) {
-    globals().LogErrors = 1;
     PeerServer peer;
     const std::pair<int, int> cases[] = {{peer.port(), 26}, {unusedTcpPort(), 27}};
     for (const auto& [port, com] : cases) {
@@ -126,7 +94,7 @@ TEST_F(ConnectionTest, BytesWrittenOnOpeningWaitForTheConnection) {
             ASSERT_TRUE(connection);
             EXPECT_EQ(readUntil(*connection, 11), QByteArray("first words"));
             app.reset(); // the connection follows the application
-            EXPECT_TRUE(waitUntil([&] { return socket(0).State() == 0; }));
+            EXPECT_TRUE(stateBecomes(0, 0));
         } else {
             EXPECT_TRUE(waitUntil(
                 [&] { return errorLog().contains("11 bytes the application wrote are dropped"); }));
@@ -153,9 +121,8 @@ TEST_F(ConnectionTest, AnApplicationThatOpensDuringActivationIsConnected) {
 
 // A server serves one client when multiple connects are off, else at most an eighth of the
 // descriptors it may open; the next client is closed at once (at the eighth, logged), and one
-// is served again once a place is free.
+// is served again, in the place that was freed, once a place is free.
 TEST_F(ConnectionTest, ClientsBeyondTheBoundAreRefused) {
-    globals().LogErrors = 1;
     rlimit saved{};
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
     rlimit lowered = saved;
@@ -168,10 +135,8 @@ TEST_F(ConnectionTest, ClientsBeyondTheBoundAreRefused) {
         renew();
         options([&](IoOptions& o) { o.AllowMultiConnect = multiple; });
         virtualServer(multiple ? 29 : 23);
-        std::vector<std::unique_ptr<QTcpSocket>> clients;
-        for (int i = 0; i < bound; ++i)
-            clients.push_back(connectedPeer(listeningPort()));
-        ASSERT_TRUE(clientsBecome(bound));
+        Peers clients = connectClients(bound);
+        ASSERT_EQ(doc->ConnectedClients(), bound);
         QTcpSocket refused;
         QSignalSpy closed(&refused, &QTcpSocket::disconnected);
         refused.connectToHost(QHostAddress::LocalHost, quint16(listeningPort()));
@@ -182,6 +147,8 @@ TEST_F(ConnectionTest, ClientsBeyondTheBoundAreRefused) {
         ASSERT_TRUE(clientsBecome(bound - 1));
         clients.push_back(connectedPeer(listeningPort()));
         EXPECT_TRUE(clientsBecome(bound));
+        EXPECT_EQ(std::pair(int(doc->MaxSocketIndex()), status(1)),
+                  std::pair(bound, QStringLiteral("TCP/IP Status: (%1)Connected").arg(bound)));
     }
 }
 

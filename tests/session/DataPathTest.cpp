@@ -17,21 +17,9 @@ void writeOn(int fd, const QByteArray& bytes, qsizetype& written) {
 
 class DataPathTest : public SessionFixture {
 protected:
-    // An active server on COMn, a test-made device.
-    void serverOnDevice(int n) {
-        dev = device(n);
-        serialPort(n);
-        server();
-        activate();
-        ASSERT_TRUE(doc->isActive());
-    }
-    void fromDevice(const QByteArray& bytes) { writeAll(dev.master.get(), bytes); }
     void sendsToDevice(QTcpSocket& peer, const QByteArray& bytes) {
         peer.write(bytes);
-        EXPECT_EQ(readExactly(dev.master.get(), bytes.size()), bytes);
-    }
-    bool deviceGetsNothing() {
-        return readExactly(dev.master.get(), 1, std::chrono::milliseconds(100)).isEmpty();
+        EXPECT_EQ(toDevice(bytes.size()), bytes);
     }
 
     // Megabytes each way through 8 KiB buffers, first with nobody reading (the far side must be
@@ -39,11 +27,10 @@ protected:
     void transferBothWays(int farSide) {
         auto peer = connectedPeer(listeningPort());
         peer->setReadBufferSize(65536);
-        ASSERT_TRUE(waitUntil([&] { return socket(1).State() == 7; }));
+        ASSERT_TRUE(stateBecomes(1, 7));
         QByteArray down = allByteValues().repeated(16 * 1024);
         const QByteArray up = down.repeated(4);
         std::reverse(down.begin(), down.end());
-
         qsizetype upWritten = 0, downWritten = 0;
         QByteArray upGot, downGot;
         qint64 largestSendQueue = 0;
@@ -52,8 +39,7 @@ protected:
             writeOn(farSide, up, upWritten);
             if (downWritten < down.size() && peer->bytesToWrite() < 65536) {
                 const qsizetype n = std::min<qsizetype>(down.size() - downWritten, 16384);
-                peer->write(down.constData() + downWritten, n);
-                downWritten += n;
+                downWritten += peer->write(down.constData() + downWritten, n);
             }
             largestSendQueue = std::max(largestSendQueue, socket(1).bytesToSend());
             ASSERT_LE(doc->MyBufferCount(), 8192);
@@ -61,9 +47,7 @@ protected:
                 return;
             upGot += peer->read(4096);
             char buffer[4096];
-            const ssize_t n = ::read(farSide, buffer, sizeof buffer);
-            if (n > 0)
-                downGot.append(buffer, n);
+            downGot.append(buffer, std::max<ssize_t>(::read(farSide, buffer, sizeof buffer), 0));
         };
         for (int round = 0; round < 3000; ++round)
             step(false);
@@ -71,25 +55,19 @@ protected:
         QDeadlineTimer deadline(std::chrono::seconds(60));
         while ((upGot.size() < up.size() || downGot.size() < down.size()) && !deadline.hasExpired())
             step(true);
-        EXPECT_TRUE(upGot == up) << upGot.size() << " of " << up.size();
-        EXPECT_TRUE(downGot == down) << downGot.size() << " of " << down.size();
+        EXPECT_TRUE(upGot == up && downGot == down) << upGot.size() << ", " << downGot.size();
         EXPECT_LE(largestSendQueue, 8192);
     }
-
-    TestPty dev;
 };
 
 // Serial data goes to all clients or to the first only, network data comes from all or from
-// the first only, and the next one takes the first's place when it leaves; 1 ignores both.
+// the first only, and the next one takes the first's place when it leaves; 1 ignores both,
+// yet what it ignores still restarts the quiet count before a ping.
 TEST_F(DataPathTest, ServerOptionsChooseTheClientsOfEachDirection) {
     serverOnDevice(5);
-    std::vector<std::unique_ptr<QTcpSocket>> clients;
-    for (int i = 1; i <= 3; ++i) {
-        clients.push_back(connectedPeer(listeningPort()));
-        ASSERT_TRUE(clientsBecome(i));
-    }
+    Peers clients = connectClients(3);
     clients[1]->abort(); // clients at indexes 1 and 3
-    ASSERT_TRUE(waitUntil([&] { return socket(2).State() == 0; }));
+    ASSERT_TRUE(stateBecomes(2, 0));
     fromDevice("to both");
     EXPECT_EQ(readUntil(*clients[0], 7) + readUntil(*clients[2], 7), QByteArray("to bothto both"));
     sendsToDevice(*clients[0], "one,");
@@ -101,19 +79,18 @@ TEST_F(DataPathTest, ServerOptionsChooseTheClientsOfEachDirection) {
     clients[2]->write("dropped");
     sendsToDevice(*clients[0], "kept");
     clients[0]->abort();
-    ASSERT_TRUE(waitUntil([&] { return socket(1).State() == 0; }));
+    ASSERT_TRUE(stateBecomes(1, 0));
     fromDevice("now third");
     EXPECT_EQ(readUntil(*clients[2], 9), QByteArray("now third"));
     sendsToDevice(*clients[2], "passes");
 
     options([](IoOptions& o) { o.ServerSerialOptions = o.ServerTCPOptions = 1; });
     globals().PingEnabled = 1;
-    globals().PingFrequency = 0; // a pass every 9 quiet ticks
     ticks(3);
     ASSERT_EQ(doc->PingTicks(), 3);
     globals().PingEnabled = 0;
     clients[2]->write("ignored");
-    ASSERT_TRUE(waitUntil([&] { return doc->PingTicks() == 0; })) << "yet it restarts the count";
+    ASSERT_TRUE(waitUntil([&] { return doc->PingTicks() == 0; }));
     fromDevice("nobody");
     ASSERT_TRUE(waitUntil([&] { return doc->Shape1[0]->fillColor() == kRed; }));
     EXPECT_FALSE(clients[2]->waitForReadyRead(200));
@@ -126,19 +103,19 @@ TEST_F(DataPathTest, WaitingSendsWholePacketsThenTheRestAfterTheTimeout) {
     doc->WaitForCr->setValue(1);
     doc->txtTimeoutValue->setText(QStringLiteral("120"));
     serverOnDevice(5);
-    auto peer = connectedPeer(listeningPort());
-    ASSERT_TRUE(clientsBecome(1));
+    Peers peer = connectClients(1);
     fromDevice(QByteArray(250, 'x'));
-    EXPECT_EQ(readUntil(*peer, 200).size(), 200);
+    EXPECT_EQ(readUntil(*peer[0], 200).size(), 200);
     ticks(2); // 100 ms: not yet
-    EXPECT_FALSE(peer->waitForReadyRead(100));
+    EXPECT_FALSE(peer[0]->waitForReadyRead(100));
     EXPECT_EQ(doc->MyBufferCount(), 50);
     ticks(1); // 150 ms > 120 ms
-    EXPECT_EQ(readUntil(*peer, 50).size(), 50);
+    EXPECT_EQ(readUntil(*peer[0], 50).size(), 50);
 }
 
-// A client holds serial data while disconnected and sends it once connected; its one-way
-// options drop a direction; without buffering, serial input is dropped while disconnected.
+// A refused client is logged and retried; it holds serial data while disconnected and sends
+// it once connected; its one-way options drop a direction; without buffering, serial input is
+// dropped while disconnected.
 TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
     dev = device(6);
     serialPort(6);
@@ -146,7 +123,8 @@ TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
     client(port);
     doc->BufferSerData->setValue(1);
     activate();
-    ASSERT_TRUE(waitUntil([&] { return isReconnecting(); })) << "refused: reconnect armed";
+    ASSERT_TRUE(waitUntil([&] { return isReconnecting(); }));
+    EXPECT_TRUE(errorLog().contains("refused"));
     fromDevice("held ");
     fromDevice("bytes");
     ASSERT_TRUE(waitUntil([&] { return doc->MyBufferCount() == 10; }));
@@ -157,7 +135,7 @@ TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
     doc->Timer1_Timer();
     ASSERT_TRUE(waitUntil([&] { return peer.hasPendingConnections(); }));
     std::unique_ptr<QTcpSocket> connection(peer.nextPendingConnection());
-    ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 7; }));
+    ASSERT_TRUE(stateBecomes(0, 7));
     ticks(4);
     EXPECT_EQ(readUntil(*connection, 10), QByteArray("held bytes"));
 
@@ -174,7 +152,7 @@ TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
 
     options([](IoOptions& o) { o.ClientOptions = 0; });
     connection->abort();
-    ASSERT_TRUE(waitUntil([&] { return socket(0).State() == 0; }));
+    ASSERT_TRUE(stateBecomes(0, 0));
     doc->BufferSerData->setValue(0);
     fromDevice("lost");
     ASSERT_TRUE(waitUntil([&] { return doc->Shape1[0]->fillColor() == kRed; }));
@@ -184,20 +162,18 @@ TEST_F(DataPathTest, ClientBuffersWhileDisconnectedAndDropsWhatItsOptionsSay) {
 // A UDP client takes datagrams only from its host; a UDP server answers whoever spoke last,
 // also right after the session was a client; what the socket dropped is logged at the end.
 TEST_F(DataPathTest, UdpServerAnswersThePeerThatSpokeLast) {
-    globals().LogErrors = 1;
     doc->chkUDP->setValue(1);
     dev = device(8);
     serialPort(8);
-    QUdpSocket probe;
-    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
-    const quint16 clientPort = probe.localPort();
-    probe.close();
+    QUdpSocket peer;
+    ASSERT_TRUE(peer.bind(QHostAddress::LocalHost, 0));
+    const quint16 clientPort = peer.localPort(); // the client binds the port it sends to
+    peer.close();
+    ASSERT_TRUE(peer.bind(QHostAddress::LocalHost, 0));
     client(clientPort);
     doc->IPAddress->setText(QStringLiteral("127.0.0.2"));
     activate();
     ASSERT_TRUE(doc->isActive());
-    QUdpSocket peer;
-    ASSERT_TRUE(peer.bind(QHostAddress::LocalHost, 0));
     peer.writeDatagram("stray", QHostAddress::LocalHost, clientPort);
     ASSERT_TRUE(waitUntil([&] { return socket(0).droppedDatagrams() == 1; }));
     activate(); // De-Activate
@@ -208,32 +184,33 @@ TEST_F(DataPathTest, UdpServerAnswersThePeerThatSpokeLast) {
     fromDevice("early"); // nobody has spoken yet
     ASSERT_TRUE(waitUntil([&] { return errorLog().contains("Datagram not sent"); }));
     peer.writeDatagram("request", QHostAddress::LocalHost, quint16(listeningPort()));
-    EXPECT_EQ(readExactly(dev.master.get(), 7), QByteArray("request"));
+    EXPECT_EQ(toDevice(7), QByteArray("request"));
     fromDevice("answer");
     ASSERT_TRUE(waitUntil([&] { return peer.hasPendingDatagrams(); }));
     EXPECT_EQ(peer.receiveDatagram().data(), QByteArray("answer"));
     activate();
-    const QByteArray dropped = "Datagrams dropped by the UDP socket (from other hosts, or with "
-                               "nowhere to go): 1";
-    EXPECT_EQ(errorLog().count(dropped), 2);
+    EXPECT_EQ(errorLog().count("Datagrams dropped by the UDP socket (from other hosts, or with "
+                               "nowhere to go): 1"),
+              2);
 }
 
 // A datagram that does not fit is dropped whole; the first of a run is logged, and the count
 // once one fits again.
 TEST_F(DataPathTest, DatagramsThatDoNotFitAreDroppedWholeAndLogged) {
-    globals().LogErrors = 1;
     smallHeldBuffers();
     doc->chkUDP->setValue(1);
     virtualServer(43);
     QUdpSocket peer;
+    const auto send = [&](const QByteArray& datagram) {
+        peer.writeDatagram(datagram, QHostAddress::LocalHost, quint16(listeningPort()));
+    };
     for (const char fill : {'a', 'b', 'c'})
-        peer.writeDatagram(QByteArray(600, fill), QHostAddress::LocalHost,
-                           quint16(listeningPort()));
+        send(QByteArray(600, fill));
     ASSERT_TRUE(waitUntil(
         [&] { return errorLog().contains("Lumivex Error: A datagram of 600 bytes was dropped"); }));
     UniqueFd app = openApplication(43);
     EXPECT_EQ(readExactly(app.get(), 600), QByteArray(600, 'a'));
-    peer.writeDatagram("fits", QHostAddress::LocalHost, quint16(listeningPort()));
+    send("fits");
     EXPECT_EQ(readExactly(app.get(), 4), QByteArray("fits"));
     EXPECT_TRUE(errorLog().contains("2 datagrams were dropped in all"));
 }
@@ -257,7 +234,7 @@ TEST_F(DataPathTest, DeviceThatVanishesIsReopenedWhenItComesBack) {
     dev = device(9);
     serial.reopenTick();
     EXPECT_TRUE(doc->MSComm1().portOpen() && !serial.isReopening());
-    EXPECT_EQ(readExactly(dev.master.get(), 20), QByteArray("waits for the device"));
+    EXPECT_EQ(toDevice(20), QByteArray("waits for the device"));
     fromDevice("back");
     EXPECT_EQ(readUntil(*peer, 4), QByteArray("back"));
 }
@@ -276,12 +253,10 @@ TEST_F(DataPathTest, MegabytesBothWaysThroughSlowReadersLoseNothing) {
 // a hole in anyone's stream, until it has taken nothing for the bound; then it is closed and
 // logged, and the others get everything.
 TEST_F(DataPathTest, AClientThatStopsReadingHoldsTheOthersUntilItIsClosed) {
-    globals().LogErrors = 1;
     serverOnDevice(42);
-    auto fast = connectedPeer(listeningPort());
-    auto stalled = connectedPeer(listeningPort());
-    stalled->setReadBufferSize(4096);
-    ASSERT_TRUE(clientsBecome(2));
+    Peers clients = connectClients(2);
+    QTcpSocket &fast = *clients[0], &stalled = *clients[1];
+    stalled.setReadBufferSize(4096);
     const QByteArray sent = patternBytes(24 * 1024 * 1024);
     qsizetype written = 0;
     QByteArray got;
@@ -289,7 +264,7 @@ TEST_F(DataPathTest, AClientThatStopsReadingHoldsTheOthersUntilItIsClosed) {
         const qsizetype before = written + got.size();
         QCoreApplication::processEvents();
         writeOn(dev.master.get(), sent, written);
-        got += fast->readAll();
+        got += fast.readAll();
         return written + got.size() > before;
     };
     QDeadlineTimer deadline(std::chrono::seconds(60));
@@ -302,16 +277,16 @@ TEST_F(DataPathTest, AClientThatStopsReadingHoldsTheOthersUntilItIsClosed) {
     EXPECT_EQ(doc->ConnectedClients(), 2) << "not before the bound";
     ticks(1);
     EXPECT_EQ(doc->ConnectedClients(), 1);
-    EXPECT_TRUE(errorLog().contains("Client 127.0.0.1:" + QByteArray::number(stalled->localPort()) +
+    EXPECT_TRUE(errorLog().contains("Client 127.0.0.1:" + QByteArray::number(stalled.localPort()) +
                                     " closed: it took no data for 10 s"));
     while (got.size() < sent.size() && !deadline.hasExpired())
         pump();
     EXPECT_TRUE(got == sent) << got.size() << " of " << sent.size();
-    stalled->setReadBufferSize(0);
+    stalled.setReadBufferSize(0);
     QByteArray stalledGot;
     waitUntil([&] {
-        stalledGot += stalled->readAll();
-        return stalled->state() == QAbstractSocket::UnconnectedState;
+        stalledGot += stalled.readAll();
+        return stalled.state() == QAbstractSocket::UnconnectedState;
     });
     EXPECT_TRUE(sent.startsWith(stalledGot)) << "what it got has no hole";
 }

@@ -21,11 +21,14 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+using Peers = std::vector<std::unique_ptr<QTcpSocket>>;
+
 class SessionFixture : public ::testing::Test {
 protected:
     SessionFixture() {
         QDir().mkpath(qEnvironmentVariable("LUMIVEX_PORTS"));
         SessionHeartbeat::instance().hold(true);
+        globals().LogErrors = 1; // what went wrong is read back from the log
     }
     ~SessionFixture() override {
         SessionHeartbeat::instance().hold(false);
@@ -39,8 +42,10 @@ protected:
     bool clientsBecome(int n) const {
         return waitUntil([&] { return doc->ConnectedClients() == n; });
     }
-    // A fresh session window in place of the last one.
-    void renew() { doc = std::make_unique<frmDocument>(host); }
+    bool stateBecomes(int index, int state) const {
+        return waitUntil([&] { return socket(index).State() == state; });
+    }
+    void renew() { doc = std::make_unique<frmDocument>(host); } // in place of the last window
 
     // A test-made pty mapped as COMn; its master end plays the device's far side.
     TestPty device(int n) {
@@ -88,7 +93,31 @@ protected:
         client(port);
         activate();
     }
+    // An active server on COMn, the test-made device dev.
+    void serverOnDevice(int n) {
+        dev = device(n);
+        serialPort(n);
+        server();
+        activate();
+        ASSERT_TRUE(doc->isActive());
+    }
+    void fromDevice(const QByteArray& bytes) { writeAll(dev.master.get(), bytes); }
+    QByteArray toDevice(qsizetype n) { return readExactly(dev.master.get(), n); }
+    bool deviceGetsNothing() {
+        return readExactly(dev.master.get(), 1, std::chrono::milliseconds(100)).isEmpty();
+    }
     int listeningPort() const { return socket(0).LocalPort(); }
+    // n more clients of the listening session, each one served before the next comes.
+    Peers connectClients(int n) {
+        Peers peers;
+        const int before = doc->ConnectedClients();
+        for (int i = 1; i <= n; ++i) {
+            peers.push_back(connectedPeer(listeningPort()));
+            if (!clientsBecome(before + i))
+                ADD_FAILURE() << "client " << i << " is not served";
+        }
+        return peers;
+    }
     void ticks(int n) {
         for (int i = 0; i < n; ++i)
             doc->Timer2_Timer();
@@ -103,4 +132,5 @@ protected:
     IsolatedHome home;
     ScriptedHost host;
     std::unique_ptr<frmDocument> doc = std::make_unique<frmDocument>(host);
+    TestPty dev;
 };

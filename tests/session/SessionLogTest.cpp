@@ -9,13 +9,7 @@
 
 namespace {
 
-class SessionLogTest : public SessionFixture {
-protected:
-    SessionLogTest() {
-        globals().LogErrors = 1;
-        QFile::remove(ErrorLog::path());
-    }
-};
+class SessionLogTest : public SessionFixture {};
 
 // Each line: the text, date and time, this machine's address, then the mode's endpoint; a new
 // window logs its two empty statuses.

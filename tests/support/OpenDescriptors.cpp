@@ -1,27 +1,21 @@
 #include "tests/support/OpenDescriptors.h"
 
-#include <cstdlib>
-#include <dirent.h>
-#include <limits.h>
-#include <unistd.h>
+#include <filesystem>
+#include <vector>
 
 OpenDescriptors openDescriptors() {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd", error))
+        names.push_back(entry.path().filename().string());
+    // The listing's own descriptor is closed by now: its link is gone, and it is no one's leak.
     OpenDescriptors open;
-    DIR* folder = ::opendir("/proc/self/fd");
-    if (!folder)
-        return open;
-    const int own = ::dirfd(folder); // the listing's own descriptor is no one's leak
-    while (const dirent* entry = ::readdir(folder)) {
-        char* end = nullptr;
-        const long fd = std::strtol(entry->d_name, &end, 10);
-        if (*end != '\0' || end == entry->d_name || fd == own)
-            continue;
-        char target[PATH_MAX];
-        const std::string link = "/proc/self/fd/" + std::string(entry->d_name);
-        const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-        open[static_cast<int>(fd)] = n < 0 ? std::string("?") : std::string(target, size_t(n));
+    for (const std::string& name : names) {
+        const fs::path target = fs::read_symlink("/proc/self/fd/" + name, error);
+        if (!error)
+            open[std::stoi(name)] = target.string();
     }
-    ::closedir(folder);
     return open;
 }
 

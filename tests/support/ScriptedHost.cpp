@@ -13,12 +13,9 @@ std::optional<QString> ScriptedHost::inputBox(const QString& prompt, const QStri
     inputPrompts << prompt;
     if (inputAnswers.empty())
         return std::nullopt;
-    const bool cancelled = !inputAnswers.front().has_value();
-    const QString text = inputAnswers.front().value_or(QString());
+    const std::optional<QString> answer = inputAnswers.front();
     inputAnswers.pop_front();
-    if (cancelled)
-        return std::nullopt;
-    return text;
+    return answer;
 }
 
 bool ScriptedHost::showModal(Form& dialog) {
@@ -30,9 +27,10 @@ bool ScriptedHost::showModal(Form& dialog) {
 
 QString ScriptedHost::fileDialog(const FileDialogRequest& request) {
     fileRequests.push_back(request);
-    const QString answer = fileAnswers.empty() ? QString() : fileAnswers.front();
-    if (!fileAnswers.empty())
-        fileAnswers.pop_front();
+    if (fileAnswers.empty())
+        return {};
+    const QString answer = fileAnswers.front();
+    fileAnswers.pop_front();
     return answer;
 }
 
