@@ -33,7 +33,8 @@ TEST_F(SetFileTest, SettingsRoundTrip) {
         "FlowControl=3\nBufferSize=5\nCreateVirtualPort=1\nUseUDP=0\nBufferSerialData=1\n"
         "IPAddress=plc.local\nPortNumber=2101\nTCPOption=0\nWaitForCr=1\nTimeoutValue=250\n"
         "AllowMultiConnect=0\nServerSerialOptions=2\nServerTCPOptions=1\nClientOptions=2\n"
-        "ConnectOnVirtualOpen=0\nUserPrompt=login:\nUserPromptResponse=op\nPasswordPrompt=pw:\n"
+        "ConnectOnVirtualOpen=0\nComPortControl=1\nUserPrompt=login:\nUserPromptResponse="
+        "op\nPasswordPrompt=pw:\n"
         "PasswordPromptResponse=secret\nSessionDescription=Scale line 2\n"
         "[Session2]\nConnector=1\nTCPOption=1\nLocalIP=127.0.0.1\nPortNumber=4001\nUseUDP=1\n");
     load(input.toUtf8());
@@ -66,6 +67,7 @@ TEST_F(SetFileTest, OddValuesFollowTheReadingRules) {
     EXPECT_EQ(a->Combo1[1]->listIndex(), 0);
     EXPECT_EQ(a->Combo1[0]->listIndex(), 0); // missing BaudRate reads as index 0
     EXPECT_EQ(a->ioOptions().UserPrompt, QStringLiteral("Username:"));
+    EXPECT_EQ(a->ioOptions().ComPortControl, 0); // absent: off
     EXPECT_EQ(main->documents()[1]->chkVPort->value(), 0);
     EXPECT_EQ(main->documents()[2]->txtTimeoutValue->text(), QStringLiteral("0"));
     // Only exactly 1 marks a session for activation; "1x" reads as 1.

@@ -184,3 +184,15 @@ TEST_F(ComPortControlTest, WhatOneClientSetsHoldsForAllUntilTheLastLeaves) {
     EXPECT_EQ(terminalRate(dev.slave.get()), 9600);
     EXPECT_TRUE(errorLog().contains("Remote set 38400,E,8,1"));
 }
+
+// A client that says nothing is given the device's data, raw, once its grace has passed.
+TEST_F(ComPortControlTest, ASilentClientGetsRawDataAfterItsGrace) {
+    serverWithControl(10);
+    auto peer = connectedPeer(listeningPort());
+    ASSERT_TRUE(clientsBecome(1));
+    ticks(ComPortServer::graceTicks);
+    writeAll(dev.master.get(), "\xff"
+                               "late");
+    EXPECT_EQ(readUntil(*peer, 5), QByteArray("\xff"
+                                              "late"));
+}
