@@ -36,7 +36,7 @@ int sessionCount(const IniFile& ini) {
     return count;
 }
 
-// The nine I/O options in the order they are written, with the values a missing key reads as.
+// The I/O options in the order they are written, with the values a missing key reads as.
 struct NumberOption {
     const char* key;
     int IoOptions::*field;
@@ -53,6 +53,7 @@ constexpr NumberOption kNumberOptions[] = {
     {"ServerTCPOptions", &IoOptions::ServerTCPOptions, 0},
     {"ClientOptions", &IoOptions::ClientOptions, 0},
     {"ConnectOnVirtualOpen", &IoOptions::ConnectOnVirtualOpen, 1},
+    {"ComPortControl", &IoOptions::ComPortControl, 0},
 };
 constexpr TextOption kTextOptions[] = {
     {"UserPrompt", &IoOptions::UserPrompt, "Username:"},

@@ -34,6 +34,7 @@ QDialog* makeServerOptionsView(frmServerOptions& model, QWidget* parent) {
     layout->addWidget(view->checkBox(model.chkMultiClients));
     layout->addWidget(optionGroup(*view, model.Frame1, model.OptionTCP));
     layout->addWidget(optionGroup(*view, model.Frame2, model.OptionSerial));
+    layout->addWidget(view->checkBox(model.chkComPortControl));
     layout->addLayout(view->buttonRow(model.cmdOK, model.cmdCancel));
     return view;
 }

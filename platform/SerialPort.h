@@ -10,6 +10,7 @@
 #include <QString>
 #include <limits>
 #include <memory>
+#include <optional>
 
 class SerialPort : public QObject {
     Q_OBJECT
@@ -54,6 +55,25 @@ public:
     // The line switch is DTR. A device without modem lines ignores it.
     virtual void setLineSwitch(bool on) = 0;
     virtual bool lineSwitch() const = 0;
+    // RTS (on after every open) and BREAK (off after every open); as with DTR, a device without
+    // them ignores the call and the port remembers the state asked for.
+    virtual void setRequestToSend(bool on) = 0;
+    virtual bool requestToSend() const = 0;
+    virtual void setBreak(bool on) = 0;
+    virtual bool breakOn() const = 0;
+
+    // The input lines of an open port; nullopt for a device that has none (a pty).
+    struct ModemLines {
+        bool cts = false, dsr = false, ring = false, carrier = false;
+        bool operator==(const ModemLines&) const = default;
+    };
+    virtual std::optional<ModemLines> modemLines() const = 0;
+    // How many receive errors the driver counted since it loaded; nullopt where it counts none.
+    struct LineErrorCounts {
+        int overrun = 0, parity = 0, framing = 0, breaks = 0;
+        bool operator==(const LineErrorCounts&) const = default;
+    };
+    virtual std::optional<LineErrorCounts> lineErrorCounts() const = 0;
 
     // Receive queue: bytes held before the sender is held back.
     virtual ComponentResult setInBufferSize(int bytes) = 0;
@@ -78,6 +98,8 @@ public:
     // Bytes waiting in the receive queue; setting 0 discards them.
     virtual int inBufferCount() const = 0;
     virtual void setInBufferCount(int count) = 0;
+    // Discards what was handed over and has not gone out yet.
+    virtual void discardOutput() = 0;
 
     // Up to maxBytes of the waiting bytes (all by default). What is left waits in the port,
     // and once the receive queue is full the device is held back by its flow control.

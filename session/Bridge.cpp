@@ -13,7 +13,9 @@ Bridge::Bridge(const SessionSettings& settings, SerialPort& port, VirtualPort& v
     : settings_(settings)
     , sink_(sink)
     , serial_(port, virtualPort, settings_, sink)
-    , network_(sockets, settings_, sink)
+    , line_(port, settings_, sink,
+            [this](bool receive, bool transmit) { purge(receive, transmit); })
+    , network_(sockets, settings_, sink, line_)
     , serialToNetwork_(settings_, serial_, network_, sink)
     , networkToSerial_(settings_, serial_, network_, sink)
     , linkMonitor_(network_) {
@@ -132,7 +134,20 @@ void Bridge::dataArrival(int index) {
     networkToSerial_.dataArrival(index);
 }
 
+// What a COM port client asked to be discarded: the bytes on their way from the device, or to it.
+void Bridge::purge(bool receive, bool transmit) {
+    if (receive) {
+        serialToNetwork_.buffer().clear();
+        serial_.discardInput();
+    }
+    if (transmit) {
+        networkToSerial_.buffer().clear();
+        serial_.discardOutput();
+    }
+}
+
 void Bridge::tick(int periods) {
+    network_.comPortTick(periods);
     networkToSerial_.tick();
     if (serialToNetwork_.buffer().isEmpty())
         linkMonitor_.tick(periods);
@@ -145,7 +160,9 @@ void Bridge::tick(int periods) {
 int Bridge::ticksUntilDue() const {
     if (serialToNetwork_.needsTicks() || networkToSerial_.needsTicks())
         return 1;
-    if (!settings_.udp && globals().PingEnabled != 0 && network_.anyConnected())
-        return linkMonitor_.ticksUntilPass();
-    return 0;
+    const int comPort = network_.comPortTicksUntilDue();
+    if (comPort == 1 || settings_.udp || globals().PingEnabled == 0 || !network_.anyConnected())
+        return comPort;
+    const int ping = linkMonitor_.ticksUntilPass();
+    return comPort == 0 ? ping : std::min(comPort, ping);
 }

@@ -10,6 +10,7 @@
 #include "session/LinkMonitor.h"
 #include "session/NetworkSide.h"
 #include "session/NetworkToSerial.h"
+#include "session/PortLine.h"
 #include "session/SerialSide.h"
 #include "session/SerialToNetwork.h"
 #include "session/SessionSettings.h"
@@ -81,10 +82,12 @@ public:
 private:
     Opening waitOrFail(const OpenAttempt& attempt, StatusSink::Side side, bool waitIfMissing);
     void settingChanged();
+    void purge(bool receive, bool transmit);
 
     SessionSettings settings_;
     StatusSink& sink_;
     SerialSide serial_;
+    PortLine line_;
     NetworkSide network_;
     SerialToNetwork serialToNetwork_;
     NetworkToSerial networkToSerial_;

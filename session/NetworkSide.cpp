@@ -1,6 +1,7 @@
 #include "session/NetworkSide.h"
 
 #include "platform/SocketArray.h"
+#include "session/PortLine.h"
 #include "session/SessionHeartbeat.h"
 #include "session/SessionSettings.h"
 #include "session/SessionTexts.h"
@@ -32,10 +33,12 @@ int clientsWithinDescriptorLimit() {
 
 } // namespace
 
-NetworkSide::NetworkSide(SocketArray& sockets, const SessionSettings& settings, StatusSink& sink)
+NetworkSide::NetworkSide(SocketArray& sockets, const SessionSettings& settings, StatusSink& sink,
+                         PortLine& line)
     : sockets_(sockets)
     , settings_(settings)
     , sink_(sink)
+    , line_(line)
     , client_(sockets.at(0), settings, sink) {}
 
 Socket& NetworkSide::socket(int index) {
@@ -116,6 +119,37 @@ std::vector<int> NetworkSide::connected(bool firstOnly) const {
     return indexes;
 }
 
+std::vector<int> NetworkSide::receivers(bool firstOnly) const {
+    std::vector<int> indexes;
+    for (int index : connected()) {
+        const ComPortServer* server = comPort(index);
+        if (server && !server->takesData())
+            continue;
+        indexes.push_back(index);
+        if (firstOnly)
+            break;
+    }
+    return indexes;
+}
+
+ComPortServer* NetworkSide::comPort(int index) const {
+    const auto it = connections_.find(index);
+    return it == connections_.end() ? nullptr : it->second.comPort.get();
+}
+
+qint64 NetworkSide::room(int index, const QByteArray& data) {
+    if (ComPortServer* server = comPort(index))
+        return server->fit(data);
+    return std::min<qint64>(data.size(), sockets_.at(index).sendRoom());
+}
+
+void NetworkSide::send(int index, const QByteArray& data) {
+    if (ComPortServer* server = comPort(index))
+        server->send(data);
+    else
+        sockets_.at(index).SendData(data);
+}
+
 int NetworkSide::firstClient() const {
     for (int i = 1; i <= maxSocketIndex(); ++i) {
         const auto it = connections_.find(i);
@@ -158,6 +192,8 @@ void NetworkSide::connectionRequest(int requestId) {
     client.setLocalPort(sockets_.at(0).LocalPort());
     client.setSendLimit(settings_.bufferSize);
     client.Accept(requestId);
+    if (settings_.options.ComPortControl != 0 && !settings_.udp)
+        connections_[slot].comPort = std::make_unique<ComPortServer>(client, line_);
     status(clientCountText());
     SessionHeartbeat::instance().wake(); // a link monitor may count the quiet time now
 }
@@ -205,6 +241,8 @@ void NetworkSide::closeConnection(int index) {
     connections_.erase(index);
     sockets_.at(index).Close();
     connectedClients_ = std::max(connectedClients_ - 1, 0L);
+    if (settings_.server && connectedClients_ == 0)
+        line_.restore();
     if (!settings_.server)
         client_.closed();
     else if (connectedClients_ != 0)
@@ -239,7 +277,8 @@ void NetworkSide::checkStalls(const std::vector<int>& targets, bool bytesWaiting
     }
     for (int index : targets) {
         Connection& connection = connections_[index];
-        if (sockets_.at(index).sendRoom() > 0) {
+        const ComPortServer* server = comPort(index);
+        if (sockets_.at(index).sendRoom() > 0 && !(server && !server->takesData())) {
             connection.fullTicks = 0;
             continue;
         }
@@ -250,4 +289,41 @@ void NetworkSide::checkStalls(const std::vector<int>& targets, bool bytesWaiting
                            .arg(stallLimit.count()));
         closeConnection(index);
     }
+}
+
+bool NetworkSide::anyControlsPort() const {
+    return std::any_of(connections_.begin(), connections_.end(), [](const auto& entry) {
+        return entry.second.comPort && entry.second.comPort->controlsPort();
+    });
+}
+
+void NetworkSide::comPortTick(int periods) {
+    for (auto& [index, connection] : connections_) {
+        if (connection.comPort)
+            connection.comPort->tick(periods);
+    }
+    if (!anyControlsPort() || !line_.hasStatusLines())
+        return;
+    pollLeft_ -= periods;
+    if (pollLeft_ > 0)
+        return;
+    pollLeft_ = PortLine::pollTicks;
+    const PortLine::Changes changes = line_.poll();
+    if (changes.modem == 0 && changes.line == 0)
+        return;
+    for (auto& [index, connection] : connections_) {
+        if (connection.comPort)
+            connection.comPort->notify(changes.modem, changes.line);
+    }
+}
+
+int NetworkSide::comPortTicksUntilDue() const {
+    const bool eachTick = std::any_of(connections_.begin(), connections_.end(), [](const auto& e) {
+        return e.second.comPort && e.second.comPort->needsTicks();
+    });
+    if (eachTick)
+        return 1;
+    if (anyControlsPort() && line_.hasStatusLines())
+        return std::max(pollLeft_, 1);
+    return 0;
 }

@@ -2,17 +2,21 @@
 // The network side of one activation: the session's socket array as a TCP client, a TCP server
 // or a UDP socket. It opens and closes it, accepts a server's clients up to a bound, runs the
 // close handler, and keeps what it knows of each connection: whether its peer closed while
-// its bytes were still held back, and how long it has taken nothing.
+// its bytes were still held back, how long it has taken nothing, and, with COM port control,
+// its Telnet framing and its part in the control of the port's line.
 
 #include "session/ClientConnection.h"
+#include "session/ComPortServer.h"
 #include "session/LinkMonitor.h"
 #include "session/StatusSink.h"
 
 #include <QObject>
 #include <chrono>
 #include <map>
+#include <memory>
 #include <vector>
 
+class PortLine;
 class Socket;
 class SocketArray;
 struct SessionSettings;
@@ -23,7 +27,8 @@ public:
     // How long one of several clients may take nothing while bytes wait for it.
     static constexpr std::chrono::seconds stallLimit{10};
 
-    NetworkSide(SocketArray& sockets, const SessionSettings& settings, StatusSink& sink);
+    NetworkSide(SocketArray& sockets, const SessionSettings& settings, StatusSink& sink,
+                PortLine& line);
 
     // Connects, listens or binds element 0 and shows it. A failure leaves element 0 closed
     // and shows nothing: the caller shows its text.
@@ -39,6 +44,14 @@ public:
     bool anyConnected() const;
     // The connected elements, lowest index first; only the first with firstOnly.
     std::vector<int> connected(bool firstOnly = false) const;
+    // The connected elements that take serial data now (a COM port client whose framing is
+    // not yet known takes none); only the first of them with firstOnly.
+    std::vector<int> receivers(bool firstOnly) const;
+    // The COM port control of a server's client; null without it.
+    ComPortServer* comPort(int index) const;
+    // How many leading bytes of data the element takes now, and sending them framed for it.
+    qint64 room(int index, const QByteArray& data);
+    void send(int index, const QByteArray& data);
     // The first client: the lowest index from 1 that is connected, or whose peer closed while
     // its bytes are still being taken; 0 when there is none.
     int firstClient() const;
@@ -61,6 +74,10 @@ public:
     // One heartbeat tick while bytes wait for targets: one of several clients that has taken
     // nothing for stallLimit is closed and logged, so that it holds the others no longer.
     void checkStalls(const std::vector<int>& targets, bool bytesWaiting);
+    // The heartbeat's part for COM port clients: their framing's grace and waiting answers,
+    // and every PortLine::pollTicks a look at the modem lines and receive errors.
+    void comPortTick(int periods);
+    int comPortTicksUntilDue() const;
 
 signals:
     // A peer closed while its bytes were held back: they are to be taken before it is closed.
@@ -71,6 +88,7 @@ private:
     struct Connection {
         bool draining = false; // the peer closed; its bytes are still being taken
         int fullTicks = 0;     // ticks its send queue stayed full while bytes waited
+        std::unique_ptr<ComPortServer> comPort;
     };
 
     bool monitorActive() const override;
@@ -84,14 +102,17 @@ private:
     void refuse();
     int freeSlot() const;
     void reportDroppedDatagrams();
+    bool anyControlsPort() const;
 
     SocketArray& sockets_;
     const SessionSettings& settings_;
     StatusSink& sink_;
+    PortLine& line_;
     ClientConnection client_;
     std::map<int, Connection> connections_;
     long connectedClients_ = 0;
     int clientLimit_ = 0;
     long refused_ = 0;     // requests refused since the last one accepted
     bool closing_ = false; // the close handler's re-entry flag
+    int pollLeft_ = 0;     // heartbeat periods until the next look at the port's lines
 };

@@ -30,8 +30,15 @@ bool NetworkToSerial::dropsInputOf(int index) const {
 
 void NetworkToSerial::takeInput(int index) {
     Socket& socket = network_.socket(index);
+    ComPortServer* comPort = network_.comPort(index);
     if (dropsInputOf(index)) {
-        while (socket.bytesAvailable() > 0 && !socket.GetData().isEmpty()) {
+        // A COM port client's commands are still heard; only its data is dropped.
+        while (socket.bytesAvailable() > 0 && (!comPort || comPort->inputRoom() > 0)) {
+            const QByteArray bytes = socket.GetData();
+            if (bytes.isEmpty())
+                break;
+            if (comPort)
+                comPort->receive(bytes);
         }
         return;
     }
@@ -39,9 +46,13 @@ void NetworkToSerial::takeInput(int index) {
         takeDatagrams(socket);
         return;
     }
-    const int room = buffer_.room();
-    if (room > 0)
-        buffer_.append(socket.GetData(room));
+    // Telnet framing only shrinks what it takes: the data fits in the room it was read for.
+    const qint64 room =
+        comPort ? std::min<qint64>(buffer_.room(), comPort->inputRoom()) : buffer_.room();
+    if (room <= 0)
+        return;
+    const QByteArray bytes = socket.GetData(room);
+    buffer_.append(comPort ? comPort->receive(bytes) : bytes);
 }
 
 // A datagram that does not fit is dropped whole, as UDP does: its sender cannot be held back.

@@ -1,5 +1,5 @@
 #pragma once
-// A session's nine I/O options, and the application-wide exchange block through which a
+// A session's I/O options, and the application-wide exchange block through which a
 // session, its option dialogs and the set-file code pass them to each other.
 
 #include <QString>
@@ -10,6 +10,7 @@ struct IoOptions {
     int ServerTCPOptions = 0;    // 0 all clients, 1 ignore, 2 first connected client only
     int ClientOptions = 0;       // 0 two-way, 1 no output to the serial port, 2 none to the net
     int ConnectOnVirtualOpen = 0;
+    int ComPortControl = 0; // 1: clients may set the port's line through Telnet (RFC 2217)
     QString UserPrompt;
     QString UserPromptResponse;
     QString PasswordPrompt;

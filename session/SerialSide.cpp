@@ -151,6 +151,11 @@ int SerialSide::write(const QByteArray& bytes) {
     return taken;
 }
 
+void SerialSide::discardOutput() {
+    if (!isVirtual())
+        port_.discardOutput();
+}
+
 void SerialSide::deviceGone() {
     sink_.showStatus(StatusSink::Serial, errorText(ComStatus, port_.lastError()));
     reopenTimer_.start();

@@ -47,6 +47,8 @@ public:
     // Hands bytes over; returns how many the port took. After taking fewer it tells through
     // its component's room signal.
     int write(const QByteArray& bytes);
+    // Drops what the real port was handed and has not sent yet.
+    void discardOutput();
 
     // The device went away (an adapter pulled out): say so and try it again every 5 s.
     void deviceGone();

@@ -33,7 +33,7 @@ bool SerialToNetwork::keepsWhileUnconnected() const {
 // The connected sockets in sending order: all of them, or only the first for a server that
 // sends to its first client only.
 std::vector<int> SerialToNetwork::targets() const {
-    return network_.connected(settings_.server && settings_.options.ServerSerialOptions == 2);
+    return network_.receivers(settings_.server && settings_.options.ServerSerialOptions == 2);
 }
 
 void SerialToNetwork::portEvent(int kind) {
@@ -112,14 +112,20 @@ bool SerialToNetwork::fanOut(int size) {
         buffer_.discard(size);
         return size > 0;
     }
+    // Framing only adds bytes, so the plain send room bounds what is looked at.
     qint64 room = size;
     for (int index : to)
         room = std::min(room, network_.socket(index).sendRoom());
     if (room <= 0)
         return false;
-    const QByteArray bytes = buffer_.peek(int(room));
+    QByteArray bytes = buffer_.peek(int(room));
     for (int index : to)
-        network_.socket(index).SendData(bytes);
+        room = std::min(room, network_.room(index, bytes));
+    if (room <= 0)
+        return false;
+    bytes.truncate(room);
+    for (int index : to)
+        network_.send(index, bytes);
     buffer_.discard(int(room));
     return true;
 }

@@ -73,8 +73,8 @@ public:
     int TCPOptionValue = 0; // the runtime TCPOption field: 0 client, 1 server
     int ActiveConnector = 0;
     QString LocalIPAddress;
-    // The nine I/O options (AllowMultiConnect ... PasswordPromptResponse); a running session
-    // takes a change at once.
+    // The I/O options (AllowMultiConnect ... PasswordPromptResponse, ComPortControl); a running
+    // session takes a change at once.
     const IoOptions& ioOptions() const { return options_; }
     void setIoOptions(const IoOptions& options);
 

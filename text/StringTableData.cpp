@@ -163,6 +163,7 @@ constexpr StringEntry kEntries[] = {
     {5122, "Enter the IP Address of the computer that you want to ping.", "接続確認を行うコンピュータのIPアドレスを入力してください。"},
     {5123, "Enter the data string that you want to ping the computer with.", "コンピュータと接続確認を行うためのデータを入力してください。"},
     {5124, "Enter the Workstation Name or the URL for the computer that you want to find the IP Address of", "IPアドレスを探しているワークステーション名またはコンピュータのURLを入力してください。"},
+    {5125, "Telnet COM port control (RFC 2217)", "Telnet COMポート制御 (RFC 2217)"},
 };
 // clang-format on
 

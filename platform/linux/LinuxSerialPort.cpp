@@ -8,6 +8,7 @@
 #include <QScopedValueRollback>
 
 #include <cerrno>
+#include <linux/serial.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -125,7 +126,38 @@ ComponentResult LinuxSerialPort::setHandshaking(int mode) {
 void LinuxSerialPort::setLineSwitch(bool on) {
     lineSwitch_ = on;
     if (port_.isOpen())
-        applyLineSwitch();
+        applyModemOutputs();
+}
+
+void LinuxSerialPort::setRequestToSend(bool on) {
+    requestToSend_ = on;
+    if (port_.isOpen())
+        applyModemOutputs();
+}
+
+void LinuxSerialPort::setBreak(bool on) {
+    break_ = on;
+    if (!port_.isOpen())
+        return;
+    QScopedValueRollback guard(inCall_, true);
+    port_.setBreakEnabled(on);
+    port_.clearError();
+}
+
+std::optional<SerialPort::ModemLines> LinuxSerialPort::modemLines() const {
+    int bits = 0;
+    if (!port_.isOpen() || ::ioctl(port_.handle(), TIOCMGET, &bits) != 0)
+        return std::nullopt;
+    return ModemLines{(bits & TIOCM_CTS) != 0, (bits & TIOCM_DSR) != 0, (bits & TIOCM_RI) != 0,
+                      (bits & TIOCM_CD) != 0};
+}
+
+std::optional<SerialPort::LineErrorCounts> LinuxSerialPort::lineErrorCounts() const {
+    serial_icounter_struct counts{};
+    if (!port_.isOpen() || ::ioctl(port_.handle(), TIOCGICOUNT, &counts) != 0)
+        return std::nullopt;
+    return LineErrorCounts{counts.overrun + counts.buf_overrun, counts.parity, counts.frame,
+                           counts.brk};
 }
 
 ComponentResult LinuxSerialPort::setInBufferSize(int bytes) {
@@ -205,7 +237,8 @@ ComponentResult LinuxSerialPort::open() {
         closeDevice();
         return openFailure(QStringLiteral("%1: %2").arg(name, why));
     }
-    applyLineSwitch();
+    break_ = false; // a BREAK never outlives the open that started it
+    applyModemOutputs();
     goneReported_ = false;
     unconfirmedErrors_ = 0;
     commEvent_ = NoEvent;
@@ -243,7 +276,7 @@ bool LinuxSerialPort::applyLineSettings() {
     ok = ok && (port_.setParity(line_.qtParity()) || fixedFormat);
     ok = ok && port_.setStopBits(line_.qtStopBits());
     ok = ok && port_.setFlowControl(qtFlowControl(handshaking_));
-    ok = ok && mendTermios();
+    ok = ok && mendTermios(fixedFormat);
     if (!ok)
         lastError_ = QStringLiteral("the device refused the settings %1: %2")
                          .arg(line_.toString(), port_.errorString());
@@ -252,24 +285,35 @@ bool LinuxSerialPort::applyLineSettings() {
 }
 
 // Qt sets CMSPAR for Mark and Space but never clears it again; with it left set, Even would
-// send Space and Odd would send Mark.
-bool LinuxSerialPort::mendTermios() {
-    const QSerialPort::Parity parity = line_.qtParity();
-    if (parity == QSerialPort::MarkParity || parity == QSerialPort::SpaceParity)
-        return true;
+// send Space and Odd would send Mark. A pty refuses parity, after which Qt takes later parity
+// changes for no change at all: there the odd and mark/space bits, which a pty does keep, are
+// set here to what was asked.
+bool LinuxSerialPort::mendTermios(bool fixedFormat) {
     termios tio{};
     if (::tcgetattr(port_.handle(), &tio) != 0)
         return false;
-    if ((tio.c_cflag & CMSPAR) == 0)
+    const char parity = line_.parity.toLatin1();
+    const bool markOrSpace = parity == 'M' || parity == 'S';
+    tcflag_t flags = tio.c_cflag;
+    if (!markOrSpace)
+        flags &= ~CMSPAR;
+    if (fixedFormat) {
+        flags &= ~(PARODD | CMSPAR);
+        flags |= (parity == 'O' || parity == 'M' ? PARODD : 0) | (markOrSpace ? CMSPAR : 0);
+    }
+    if (flags == tio.c_cflag)
         return true;
-    tio.c_cflag &= ~CMSPAR;
+    tio.c_cflag = flags;
     return ::tcsetattr(port_.handle(), TCSANOW, &tio) == 0;
 }
 
-// A device without modem lines (a pty) refuses DTR; that is no failure of the port.
-void LinuxSerialPort::applyLineSwitch() {
+// A device without modem lines (a pty) refuses DTR and RTS; that is no failure of the port.
+// Under hardware flow control RTS belongs to the driver.
+void LinuxSerialPort::applyModemOutputs() {
     QScopedValueRollback guard(inCall_, true);
     port_.setDataTerminalReady(lineSwitch_);
+    if (handshaking_ != 2)
+        port_.setRequestToSend(requestToSend_);
     port_.clearError();
 }
 
@@ -287,6 +331,13 @@ void LinuxSerialPort::setInBufferCount(int count) {
     QScopedValueRollback guard(inCall_, true);
     port_.clear(QSerialPort::Input);
     port_.readAll();
+}
+
+void LinuxSerialPort::discardOutput() {
+    if (!port_.isOpen())
+        return;
+    QScopedValueRollback guard(inCall_, true);
+    port_.clear(QSerialPort::Output);
 }
 
 QByteArray LinuxSerialPort::input(int maxBytes) {

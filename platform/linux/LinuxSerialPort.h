@@ -1,10 +1,11 @@
 #pragma once
 // The serial port component over QSerialPort, with what Qt 6.4 gets wrong on Linux mended:
-// 1.5 stop bits become two, CMSPAR is cleared when parity leaves Mark/Space, a device that
-// hung up is closed and reported once (also while the receive queue is full, and without
-// losing what the port had taken from it), reading goes on after a failed read that was no
-// hang-up, a locked device reads "in use", the receive buffer is bounded so a full queue holds
-// the sender back, and a close never waits for the device to take what it was sent.
+// 1.5 stop bits become two, CMSPAR is cleared when parity leaves Mark/Space, a pty keeps the
+// parity bits it can hold, a device that hung up is closed and reported once (also while the
+// receive queue is full, and without losing what the port had taken from it), reading goes on
+// after a failed read that was no hang-up, a locked device reads "in use", the receive buffer
+// is bounded so a full queue holds the sender back, and a close never waits for the device to
+// take what it was sent.
 
 #include "platform/SerialPort.h"
 #include "platform/linux/HangUpNotifier.h"
@@ -26,6 +27,12 @@ public:
     int handshaking() const override { return handshaking_; }
     void setLineSwitch(bool on) override;
     bool lineSwitch() const override { return lineSwitch_; }
+    void setRequestToSend(bool on) override;
+    bool requestToSend() const override { return requestToSend_; }
+    void setBreak(bool on) override;
+    bool breakOn() const override { return break_; }
+    std::optional<ModemLines> modemLines() const override;
+    std::optional<LineErrorCounts> lineErrorCounts() const override;
     ComponentResult setInBufferSize(int bytes) override;
     int inBufferSize() const override { return inBufferSize_; }
     ComponentResult setOutBufferSize(int bytes) override;
@@ -38,6 +45,7 @@ public:
     int commEvent() const override { return commEvent_; }
     int inBufferCount() const override;
     void setInBufferCount(int count) override;
+    void discardOutput() override;
     QByteArray input(int maxBytes) override;
     ComponentResult output(const QByteArray& bytes, int* taken) override;
     int outputRoom() const override;
@@ -49,8 +57,8 @@ private:
     ComponentResult openFailure(const QString& why);
     bool lockExclusively();
     bool applyLineSettings();
-    bool mendTermios();
-    void applyLineSwitch();
+    bool mendTermios(bool fixedFormat);
+    void applyModemOutputs();
     void onReadyRead();
     void onBytesWritten();
     void onErrorOccurred(QSerialPort::SerialPortError error);
@@ -68,6 +76,8 @@ private:
     int commPort_ = 1;
     int handshaking_ = 0;
     bool lineSwitch_ = false;
+    bool requestToSend_ = true;
+    bool break_ = false;
     int inBufferSize_ = defaultInBufferSize;
     int outBufferSize_ = defaultOutBufferSize;
     int inputMode_ = 0;

@@ -19,6 +19,8 @@ frmServerOptions::frmServerOptions(QObject* parent)
     for (int i = 0; i < 3; ++i)
         OptionSerial[i] = addArrayItem<OptionButton>(QStringLiteral("OptionSerial"), i);
     designOptionGroup(OptionSerial, {5026, 5027, 5028});
+    chkComPortControl = designed(add<CheckBox>(QStringLiteral("chkComPortControl")),
+                                 QStringLiteral("Telnet COM port control (RFC 2217)"), 5125);
     cmdOK = designed(add<Button>(QStringLiteral("cmdOK")), QStringLiteral("&OK"), 1207);
     cmdCancel = designed(add<Button>(QStringLiteral("cmdCancel")), QStringLiteral("Cancel"), 1208);
     connect(cmdOK, &Button::clicked, this, &frmServerOptions::cmdOK_Click);
@@ -32,6 +34,7 @@ void frmServerOptions::Form_Load() {
     chkMultiClients->setValue(block.AllowMultiConnect);
     selectOption(OptionSerial, block.ServerSerialOptions);
     selectOption(OptionTCP, block.ServerTCPOptions);
+    chkComPortControl->setValue(block.ComPortControl != 0 ? 1 : 0);
 }
 
 void frmServerOptions::cmdOK_Click() {
@@ -39,6 +42,7 @@ void frmServerOptions::cmdOK_Click() {
     block.AllowMultiConnect = chkMultiClients->value();
     block.ServerTCPOptions = selectedOption(OptionTCP, block.ServerTCPOptions);
     block.ServerSerialOptions = selectedOption(OptionSerial, block.ServerSerialOptions);
+    block.ComPortControl = chkComPortControl->value();
     unload();
 }
 

@@ -16,6 +16,7 @@ public:
     std::array<OptionButton*, 3> OptionTCP;
     Frame* Frame2; // inbound serial data
     std::array<OptionButton*, 3> OptionSerial;
+    CheckBox* chkComPortControl;
     Button* cmdOK;
     Button* cmdCancel;
 

@@ -33,7 +33,8 @@ TEST_F(SetFileTest, SettingsRoundTrip) {
         "FlowControl=3\nBufferSize=5\nCreateVirtualPort=1\nUseUDP=0\nBufferSerialData=1\n"
         "IPAddress=plc.local\nPortNumber=2101\nTCPOption=0\nWaitForCr=1\nTimeoutValue=250\n"
         "AllowMultiConnect=0\nServerSerialOptions=2\nServerTCPOptions=1\nClientOptions=2\n"
-        "ConnectOnVirtualOpen=0\nUserPrompt=login:\nUserPromptResponse=op\nPasswordPrompt=pw:\n"
+        "ConnectOnVirtualOpen=0\nComPortControl=1\nUserPrompt=login:\nUserPromptResponse="
+        "op\nPasswordPrompt=pw:\n"
         "PasswordPromptResponse=secret\nSessionDescription=Scale line 2\n"
         "[Session2]\nConnector=1\nTCPOption=1\nLocalIP=127.0.0.1\nPortNumber=4001\nUseUDP=1\n");
     load(input.toUtf8());
@@ -61,13 +62,14 @@ TEST_F(SetFileTest, OddValuesFollowTheReadingRules) {
          "[Session4]\nConnector=9\n");
     ASSERT_EQ(main->documents().size(), 3u);
     // Any non-zero TCPOption is the server; a refused connector or parity keeps the new-window
-    // value; a missing BaudRate reads as index 0.
+    // value; a missing BaudRate reads as index 0; an absent ComPortControl is off.
     const frmDocument* a = main->documents()[0];
     EXPECT_EQ(std::tuple(a->TCPOption[1]->value(), a->Combo2->listIndex(),
                          a->Combo1[1]->listIndex(), a->Combo1[0]->listIndex(),
-                         a->ioOptions().UserPrompt, main->documents()[1]->chkVPort->value(),
+                         a->ioOptions().UserPrompt, a->ioOptions().ComPortControl,
+                         main->documents()[1]->chkVPort->value(),
                          main->documents()[2]->txtTimeoutValue->text()),
-              std::tuple(true, 0, 0, 0, QStringLiteral("Username:"), 0, QStringLiteral("0")));
+              std::tuple(true, 0, 0, 0, QStringLiteral("Username:"), 0, 0, QStringLiteral("0")));
     // Only exactly 1 marks a session for activation; "1x" reads as 1.
     EXPECT_EQ(main->AutoActivateList, (std::vector<qint16>{0, 0, 1, 1, 0}));
 

@@ -1,0 +1,328 @@
+#include "session/ComPortServer.h"
+
+#include "platform/Socket.h"
+#include "session/PortLine.h"
+#include "session/SessionHeartbeat.h"
+
+#include <limits>
+#include <utility>
+
+namespace {
+
+// The client's commands; the server answers and notifies with the same code plus 100.
+enum Command : std::uint8_t {
+    Signature = 0,
+    SetBaudRate = 1,
+    SetDataSize = 2,
+    SetParity = 3,
+    SetStopSize = 4,
+    SetControl = 5,
+    NotifyLineState = 6,
+    NotifyModemState = 7,
+    FlowSuspend = 8,
+    FlowResume = 9,
+    SetLineStateMask = 10,
+    SetModemStateMask = 11,
+    PurgeData = 12,
+};
+constexpr std::uint8_t kServerCode = 100;
+
+// Parity codes 1 to 5, as letters of the settings text.
+constexpr char kParityLetters[] = "NOEMS";
+
+using Stop = SerialLineSettings::Stop;
+
+std::uint8_t stopCode(Stop stop) {
+    switch (stop) {
+    case Stop::One:
+        return 1;
+    case Stop::Two:
+        return 2;
+    case Stop::OneAndHalf:
+        return 3;
+    }
+    return 1;
+}
+
+std::uint8_t byteAt(QByteArrayView value) {
+    return value.isEmpty() ? 0 : static_cast<std::uint8_t>(value.front());
+}
+
+} // namespace
+
+ComPortServer::ComPortServer(Socket& socket, PortLine& line)
+    : socket_(socket)
+    , line_(line)
+    , codec_(*this) {
+    for (const auto side : {TelnetCodec::Us, TelnetCodec::Him}) {
+        for (const auto option :
+             {TelnetCodec::Binary, TelnetCodec::SuppressGoAhead, TelnetCodec::ComPort})
+            codec_.accept(side, option);
+    }
+}
+
+bool ComPortServer::controlsPort() const {
+    return mode_ == Mode::Telnet && (codec_.enabled(TelnetCodec::Him, TelnetCodec::ComPort) ||
+                                     codec_.enabled(TelnetCodec::Us, TelnetCodec::ComPort));
+}
+
+QByteArray ComPortServer::receive(const QByteArray& bytes) {
+    switch (mode_) {
+    case Mode::Undecided:
+        return decide(bytes);
+    case Mode::Raw:
+        return head_.isEmpty() ? bytes : std::exchange(head_, {}) + bytes;
+    case Mode::Telnet:
+        break;
+    }
+    codec_.decode(bytes, toSerial_);
+    line_.logChanges();
+    flush();
+    return std::exchange(toSerial_, {});
+}
+
+// A Telnet client opens with IAC and a negotiation or a subnegotiation; IAC IAC or IAC with
+// anything else is raw data that happens to hold 0xFF.
+QByteArray ComPortServer::decide(const QByteArray& bytes) {
+    head_ += bytes;
+    const auto first = static_cast<std::uint8_t>(head_.front());
+    if (first == TelnetCodec::IAC && head_.size() < 2)
+        return {};
+    const bool telnet = first == TelnetCodec::IAC &&
+                        static_cast<std::uint8_t>(head_.at(1)) >= TelnetCodec::SB &&
+                        static_cast<std::uint8_t>(head_.at(1)) <= TelnetCodec::DONT;
+    mode_ = telnet ? Mode::Telnet : Mode::Raw;
+    const QByteArray received = std::exchange(head_, {});
+    if (!telnet)
+        return received;
+    QByteArray data = receive(received);
+    startTelnet();
+    return data;
+}
+
+// What this end wants once the client speaks Telnet; the Q method sends only what the
+// client's own requests have not already settled.
+void ComPortServer::startTelnet() {
+    for (const auto side : {TelnetCodec::Us, TelnetCodec::Him}) {
+        codec_.request(side, TelnetCodec::Binary, true);
+        codec_.request(side, TelnetCodec::SuppressGoAhead, true);
+    }
+    codec_.request(TelnetCodec::Him, TelnetCodec::ComPort, true);
+    flush();
+}
+
+qint64 ComPortServer::inputRoom() const {
+    return codec_.output().size() > pendingLimit ? 0 : std::numeric_limits<qint64>::max();
+}
+
+qint64 ComPortServer::fit(const QByteArray& data) {
+    flush();
+    if (codec_.hasOutput() || !takesData())
+        return 0;
+    const qint64 room = socket_.sendRoom();
+    if (mode_ == Mode::Raw)
+        return std::min<qint64>(data.size(), room);
+    return TelnetCodec::fit(data, room);
+}
+
+void ComPortServer::send(const QByteArray& data) {
+    socket_.SendData(mode_ == Mode::Telnet ? TelnetCodec::escape(data) : data);
+}
+
+void ComPortServer::tick(int periods) {
+    if (mode_ == Mode::Undecided && (graceLeft_ -= periods) <= 0)
+        mode_ = Mode::Raw; // a lone byte it sent goes with its next ones
+    flush();
+}
+
+bool ComPortServer::needsTicks() const {
+    return mode_ == Mode::Undecided || codec_.hasOutput();
+}
+
+// Answers go out as far as the socket takes them; the rest waits for the next chance.
+void ComPortServer::flush() {
+    if (!codec_.hasOutput())
+        return;
+    qint64 taken = 0;
+    socket_.SendData(codec_.output(), &taken);
+    codec_.consumeOutput(taken);
+}
+
+void ComPortServer::optionChanged(TelnetCodec::Side, std::uint8_t option, bool enabled) {
+    if (option != TelnetCodec::ComPort || !enabled || notified_)
+        return;
+    // Clients read the modem lines only once a first state has come, so one is sent now,
+    // whatever the lines are; later ones follow changes under the client's mask.
+    notifyModem(true);
+    SessionHeartbeat::instance().wake(); // the lines are watched from now on
+}
+
+void ComPortServer::notify(std::uint8_t modemState, std::uint8_t lineState) {
+    if (!controlsPort())
+        return;
+    if ((modemState & modemMask_) != 0)
+        answer(NotifyModemState, std::uint8_t(modemState & modemMask_));
+    if ((lineState & lineMask_) != 0)
+        answer(NotifyLineState, std::uint8_t(lineState & lineMask_));
+    flush();
+}
+
+void ComPortServer::notifyModem(bool always) {
+    const auto state = std::uint8_t(line_.modemState() & modemMask_);
+    if (always || state != 0)
+        answer(NotifyModemState, state);
+    notified_ = true;
+}
+
+void ComPortServer::subnegotiation(std::uint8_t option, QByteArrayView payload) {
+    if (option == TelnetCodec::ComPort && !payload.isEmpty())
+        command(static_cast<std::uint8_t>(payload.front()), payload.sliced(1));
+}
+
+void ComPortServer::answer(std::uint8_t code, QByteArrayView value) {
+    QByteArray payload(1, char(code + kServerCode));
+    codec_.sendSubnegotiation(TelnetCodec::ComPort, payload.append(value));
+}
+
+void ComPortServer::answer(std::uint8_t code, std::uint8_t value) {
+    const char byte = char(value);
+    answer(code, QByteArrayView(&byte, 1));
+}
+
+void ComPortServer::command(std::uint8_t code, QByteArrayView value) {
+    const std::uint8_t v = byteAt(value);
+    switch (code) {
+    case Signature:
+        if (value.isEmpty())
+            answer(code, QByteArrayView("Lumivex " LUMIVEX_VERSION));
+        break;
+    case SetBaudRate:
+        setBaudRate(value);
+        break;
+    case SetDataSize:
+    case SetParity:
+    case SetStopSize:
+        setLine(code, v);
+        break;
+    case SetControl:
+        control(v);
+        break;
+    case NotifyModemState: // a client asking for the state now
+        notifyModem(true);
+        break;
+    case FlowSuspend:
+    case FlowResume:
+        suspended_ = code == FlowSuspend;
+        break;
+    case SetLineStateMask:
+        lineMask_ = v;
+        answer(code, v);
+        break;
+    case SetModemStateMask:
+        modemMask_ = v;
+        answer(code, v);
+        break;
+    case PurgeData:
+        if (v < 1 || v > 3)
+            break;
+        if (v & 2)
+            toSerial_.clear(); // received before the purge: on its way to the device
+        line_.purge(v & 1, v & 2);
+        answer(code, v);
+        break;
+    default:
+        break;
+    }
+}
+
+// Four bytes in network order; 0 asks for the rate in force, which every answer tells.
+void ComPortServer::setBaudRate(QByteArrayView value) {
+    if (value.size() < 4)
+        return;
+    quint32 rate = 0;
+    for (int i = 0; i < 4; ++i)
+        rate = (rate << 8) | static_cast<std::uint8_t>(value[i]);
+    SerialLineSettings line = line_.line();
+    if (rate != 0 && rate <= quint32(std::numeric_limits<qint32>::max())) {
+        line.baudRate = qint32(rate);
+        line_.setLine(line);
+    }
+    const auto now = quint32(line_.line().baudRate);
+    const char bytes[] = {char(now >> 24), char(now >> 16), char(now >> 8), char(now)};
+    answer(SetBaudRate, QByteArrayView(bytes, 4));
+}
+
+// Data size, parity or stop size; 0 (and a value out of range) asks for the one in force.
+void ComPortServer::setLine(std::uint8_t code, std::uint8_t value) {
+    SerialLineSettings line = line_.line();
+    const SerialLineSettings before = line;
+    if (code == SetDataSize && value >= 5 && value <= 8)
+        line.dataBits = value;
+    else if (code == SetParity && value >= 1 && value <= 5)
+        line.parity = QLatin1Char(kParityLetters[value - 1]);
+    else if (code == SetStopSize && value >= 1 && value <= 3)
+        line.stopBits = value == 1 ? Stop::One : value == 2 ? Stop::Two : Stop::OneAndHalf;
+    if (line != before)
+        line_.setLine(line);
+    const SerialLineSettings now = line_.line();
+    if (code == SetDataSize)
+        answer(code, std::uint8_t(now.dataBits));
+    else if (code == SetParity)
+        answer(code,
+               std::uint8_t(QByteArrayView(kParityLetters).indexOf(now.parity.toLatin1()) + 1));
+    else
+        answer(code, stopCode(now.stopBits));
+}
+
+std::uint8_t ComPortServer::flowAnswer(bool inbound) const {
+    return std::uint8_t((inbound ? 14 : 1) + line_.handshaking());
+}
+
+// The SET-CONTROL values: flow control (both directions share the port's one setting), BREAK,
+// DTR and RTS, each set or asked for, and answered with the state in force.
+void ComPortServer::control(std::uint8_t value) {
+    switch (value) {
+    case 1:
+    case 2:
+    case 3:
+        line_.setHandshaking(value - 1);
+        [[fallthrough]];
+    case 0:
+    case 17: // DCD and DSR flow control: the port has neither
+    case 19:
+        answer(SetControl, flowAnswer(false));
+        break;
+    case 5:
+    case 6:
+        line_.setBreak(value == 5);
+        [[fallthrough]];
+    case 4:
+        answer(SetControl, std::uint8_t(line_.breakOn() ? 5 : 6));
+        break;
+    case 8:
+    case 9:
+        line_.setDtr(value == 8);
+        [[fallthrough]];
+    case 7:
+        answer(SetControl, std::uint8_t(line_.dtr() ? 8 : 9));
+        break;
+    case 11:
+    case 12:
+        line_.setRts(value == 11);
+        [[fallthrough]];
+    case 10:
+        answer(SetControl, std::uint8_t(line_.rts() ? 11 : 12));
+        break;
+    case 14:
+    case 15:
+    case 16:
+        line_.setHandshaking(value - 14);
+        [[fallthrough]];
+    case 13:
+    case 18: // DTR flow control: the port has none
+        answer(SetControl, flowAnswer(true));
+        break;
+    default:
+        break;
+    }
+}
