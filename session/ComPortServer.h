@@ -7,8 +7,9 @@
 // A client that never speaks Telnet keeps a raw connection: its first byte decides. An RFC 2217
 // client opens with IAC and a negotiation (WILL/DO/...), and gets Telnet from then on; anything
 // else is raw data, both ways, for the rest of the connection. A client that says nothing gets
-// raw data once graceTicks have passed; until its mode is known it is given no data, so that a
-// Telnet client never sees an unescaped IAC and a raw one never sees an escaped one.
+// raw data once graceTicks have passed; until its mode is known it takes no data (the serial
+// side waits for it, as for a slow client), so that a Telnet client never sees an unescaped
+// IAC and a raw one never sees an escaped one.
 
 #include "session/TelnetCodec.h"
 

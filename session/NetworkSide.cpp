@@ -119,19 +119,6 @@ std::vector<int> NetworkSide::connected(bool firstOnly) const {
     return indexes;
 }
 
-std::vector<int> NetworkSide::receivers(bool firstOnly) const {
-    std::vector<int> indexes;
-    for (int index : connected()) {
-        const ComPortServer* server = comPort(index);
-        if (server && !server->takesData())
-            continue;
-        indexes.push_back(index);
-        if (firstOnly)
-            break;
-    }
-    return indexes;
-}
-
 ComPortServer* NetworkSide::comPort(int index) const {
     const auto it = connections_.find(index);
     return it == connections_.end() ? nullptr : it->second.comPort.get();

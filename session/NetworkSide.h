@@ -44,9 +44,6 @@ public:
     bool anyConnected() const;
     // The connected elements, lowest index first; only the first with firstOnly.
     std::vector<int> connected(bool firstOnly = false) const;
-    // The connected elements that take serial data now (a COM port client whose framing is
-    // not yet known takes none); only the first of them with firstOnly.
-    std::vector<int> receivers(bool firstOnly) const;
     // The COM port control of a server's client; null without it.
     ComPortServer* comPort(int index) const;
     // How many leading bytes of data the element takes now, and sending them framed for it.

@@ -33,7 +33,7 @@ bool SerialToNetwork::keepsWhileUnconnected() const {
 // The connected sockets in sending order: all of them, or only the first for a server that
 // sends to its first client only.
 std::vector<int> SerialToNetwork::targets() const {
-    return network_.receivers(settings_.server && settings_.options.ServerSerialOptions == 2);
+    return network_.connected(settings_.server && settings_.options.ServerSerialOptions == 2);
 }
 
 void SerialToNetwork::portEvent(int kind) {
