@@ -76,7 +76,8 @@ QByteArray ComPortServer::receive(const QByteArray& bytes) {
         break;
     }
     codec_.decode(bytes, toSerial_);
-    line_.logChanges();
+    if (std::exchange(commanded_, false))
+        line_.logChanges(); // only chunks with commands can have changed the line
     flush();
     return std::exchange(toSerial_, {});
 }
@@ -190,6 +191,7 @@ void ComPortServer::answer(std::uint8_t code, std::uint8_t value) {
 }
 
 void ComPortServer::command(std::uint8_t code, QByteArrayView value) {
+    commanded_ = true;
     const std::uint8_t v = byteAt(value);
     switch (code) {
     case Signature:

@@ -77,6 +77,7 @@ private:
     int graceLeft_ = graceTicks;
     bool suspended_ = false;
     bool notified_ = false;        // the first modem state has been sent
+    bool commanded_ = false;       // the chunk being received held a command
     std::uint8_t modemMask_ = 255; // initial masks as the protocol sets them
     std::uint8_t lineMask_ = 0;
 };
