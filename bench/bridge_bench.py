@@ -353,6 +353,7 @@ def session_keys(com, port, virtual, buffer_index):
 
 
 def start_lumivex(program, folder, ports, sessions):
+    """program: the program, or a command line that runs it (e.g. under prlimit)."""
     home = os.path.join(folder, "home")
     runtime = os.path.join(folder, "run")
     os.makedirs(home)
@@ -367,7 +368,8 @@ def start_lumivex(program, folder, ports, sessions):
                XDG_RUNTIME_DIR=runtime)
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
-    return spawn([program], os.path.join(folder, "stderr"), env=env, cwd=folder)
+    argv = program if isinstance(program, list) else [program]
+    return spawn(argv, os.path.join(folder, "stderr"), env=env, cwd=folder)
 
 
 def wait_for_lines(bridge, text, count, deadline):
