@@ -758,6 +758,14 @@ def run_kind(args, root, kind, data, digest, checks):
     report(kind, bridges, results, checks)
 
 
+def report_targets(lines, started):
+    """One line per target, (ok, text); the exit status: 1 when any failed."""
+    print(f"\n== targets ({time.monotonic() - started:.0f} s)")
+    for ok, line in lines:
+        print(("  pass  " if ok else "  FAIL  ") + line)
+    return 0 if all(ok for ok, _ in lines) else 1
+
+
 def stop_on_signal(number, _frame):
     signal.signal(signal.SIGTERM, signal.SIG_IGN)
     signal.signal(signal.SIGINT, signal.SIG_IGN)
@@ -825,10 +833,7 @@ def main():
         return 2
     finally:
         shutil.rmtree(root, ignore_errors=True)
-    print(f"\n== targets ({time.monotonic() - started:.0f} s)")
-    for ok, line in checks["lines"]:
-        print(("  pass  " if ok else "  FAIL  ") + line)
-    return 0 if all(ok for ok, _ in checks["lines"]) else 1
+    return report_targets(checks["lines"], started)
 
 
 if __name__ == "__main__":
