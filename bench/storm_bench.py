@@ -248,14 +248,14 @@ def attempts_storm(args, root):
                     refused += 1
                 socks.append(s)
             # The wave is held until the program has taken as many as it can hold, or a while.
-            held_until = time.monotonic() + 0.5
+            held_until = time.monotonic() + args.wave_hold
             while len(program.fds()) < args.fd_limit - 8 and time.monotonic() < held_until:
                 time.sleep(0.01)
             most = max(most, len(program.fds()))
             for s in socks:
                 s.close()
         storm_seconds = time.monotonic() - started
-        after = program.settled_fds()
+        after = None if args.client_at_once else program.settled_fds()
         # A new client, served end to end, once the program is past the storm.
         served_from = time.monotonic()
         deadline = served_from + 10
@@ -268,6 +268,7 @@ def attempts_storm(args, root):
                              f"{len(program.fds())} descriptors; {program.stderr()}") from e
         served = time.monotonic() - served_from
         client.close()
+        after = after or program.settled_fds()
     finally:
         program.stop()
     print(f"\n== attempts: {args.attempts} connection attempts in waves of {args.wave}, "
@@ -333,6 +334,11 @@ def main():
     ap.add_argument("--only", choices=["reconnect", "attempts", "activation"], action="append")
     ap.add_argument("--rss-bound-kib", type=int, default=1024)
     ap.add_argument("--fd-limit", type=int, default=256, help="the program's, in the attempts")
+    ap.add_argument("--wave-hold", type=float, default=0.5,
+                    help="seconds a wave of attempts is held open at most")
+    ap.add_argument("--client-at-once", action="store_true",
+                    help="the attempts' new client comes right after the last wave, before "
+                         "the program has closed what the storm left")
     for size in ("clients", "cycles", "attempts", "sessions", "rounds"):
         ap.add_argument(f"--{size}", type=int, help="in place of the default (or --short) size")
     args = ap.parse_args()
