@@ -299,11 +299,12 @@ QByteArray IniFile::serialize() const {
 }
 
 bool IniFile::save(LinkHandling links) {
-    if (unreadable_)
-        return false; // what could not be read must not be replaced by what little we know
-    const QByteArray bytes = serialize();
-    // A file that the reader would refuse would lose the whole set at the next start.
-    if (bytes.size() > maxFileBytes || bytes.count('\n') >= maxLines)
+    // What could not be read must not be replaced by what little we know, and a file that the
+    // reader would refuse would lose the whole set at the next start.
+    const QByteArray bytes = unreadable_ ? QByteArray() : serialize();
+    if (unreadable_ || bytes.size() > maxFileBytes || bytes.count('\n') >= maxLines) {
+        errno = EFBIG;
         return false;
+    }
     return writeFileAtomically(path_, bytes, privateMode, links);
 }

@@ -40,7 +40,8 @@ public:
     void writeString(const QString& section, const QString& key, const QString& value);
 
     // Writes the whole file atomically with mode 0600 (it may hold passwords and a command);
-    // false, and the file untouched, on failure or when the reader would refuse the result.
+    // false, and the file untouched, on failure or when the reader would refuse the result
+    // (errno EFBIG); errno says why.
     bool save(LinkHandling links = LinkHandling::Follow);
 
     QString path() const { return path_; }

@@ -255,6 +255,13 @@ bool frmMain::writeprofilesettings(const QString& FileName) {
     // Nothing in the data folder is written through a link.
     if (ini.save(FileName.isEmpty() ? LinkHandling::Replace : LinkHandling::Follow))
         return true;
-    ErrorLog::reportProgramError(QStringLiteral("cannot write the set file ") + ini.path());
+    const QString problem =
+        QStringLiteral("cannot write the set file %1: %2; the file is as it was")
+            .arg(ini.path(), qt_error_string(errno));
+    // A save the user asked for is answered in a message box too; the one at exit is logged.
+    if (FileName.isEmpty())
+        ErrorLog::reportProgramError(problem);
+    else
+        tell(problem);
     return false;
 }

@@ -353,6 +353,7 @@ def session_keys(com, port, virtual, buffer_index):
 
 
 def start_lumivex(program, folder, ports, sessions):
+    """program: the program, or a command line that runs it (e.g. under prlimit)."""
     home = os.path.join(folder, "home")
     runtime = os.path.join(folder, "run")
     os.makedirs(home)
@@ -367,7 +368,8 @@ def start_lumivex(program, folder, ports, sessions):
                XDG_RUNTIME_DIR=runtime)
     env.pop("DISPLAY", None)
     env.pop("WAYLAND_DISPLAY", None)
-    return spawn([program], os.path.join(folder, "stderr"), env=env, cwd=folder)
+    argv = program if isinstance(program, list) else [program]
+    return spawn(argv, os.path.join(folder, "stderr"), env=env, cwd=folder)
 
 
 def wait_for_lines(bridge, text, count, deadline):
@@ -756,6 +758,14 @@ def run_kind(args, root, kind, data, digest, checks):
     report(kind, bridges, results, checks)
 
 
+def report_targets(lines, started):
+    """One line per target, (ok, text); the exit status: 1 when any failed."""
+    print(f"\n== targets ({time.monotonic() - started:.0f} s)")
+    for ok, line in lines:
+        print(("  pass  " if ok else "  FAIL  ") + line)
+    return 0 if all(ok for ok, _ in lines) else 1
+
+
 def stop_on_signal(number, _frame):
     signal.signal(signal.SIGTERM, signal.SIG_IGN)
     signal.signal(signal.SIGINT, signal.SIG_IGN)
@@ -823,10 +833,7 @@ def main():
         return 2
     finally:
         shutil.rmtree(root, ignore_errors=True)
-    print(f"\n== targets ({time.monotonic() - started:.0f} s)")
-    for ok, line in checks["lines"]:
-        print(("  pass  " if ok else "  FAIL  ") + line)
-    return 0 if all(ok for ok, _ in checks["lines"]) else 1
+    return report_targets(checks["lines"], started)
 
 
 if __name__ == "__main__":

@@ -79,16 +79,18 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, std::opti
     const QString target = path.isEmpty() ? QString()
                            : follow       ? resolveLinks(path)
                                           : QFileInfo(path).absoluteFilePath();
-    if (target.isEmpty())
+    if (target.isEmpty()) {
+        errno = path.isEmpty() ? ENOENT : EPERM; // a link loop, or another user's link
         return false;
+    }
     const QByteArray nativeTarget = QFile::encodeName(target);
 
     struct stat old {};
     const bool found = ::lstat(nativeTarget.constData(), &old) == 0;
-    if (found && S_ISDIR(old.st_mode))
+    if (found && (S_ISDIR(old.st_mode) || (follow && !S_ISREG(old.st_mode)))) {
+        errno = S_ISDIR(old.st_mode) ? EISDIR : EINVAL;
         return false;
-    if (found && follow && !S_ISREG(old.st_mode))
-        return false;
+    }
     // Only a regular file passes its mode and owner on; anything else is simply replaced.
     const bool exists = found && S_ISREG(old.st_mode);
     // A read-only file stays as it is, although the folder would let it be replaced.
@@ -114,7 +116,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, std::opti
     ok = file.close() && ok;
     ok = ok && ::rename(tempName.constData(), nativeTarget.constData()) == 0;
     if (!ok) {
+        const int failure = errno;
         ::unlink(tempName.constData());
+        errno = failure;
         return false;
     }
     syncFolder(target);

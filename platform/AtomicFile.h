@@ -25,7 +25,7 @@ enum class LinkHandling {
 // that mode from the moment it is created, so a private file is never readable by others.
 // Returns false, leaving the old file as it was, when the folder or the file cannot be
 // written, the target is not a regular file or is reached through another user's link, or any
-// write fails.
+// write fails; errno then says why (ENOSPC, EROFS, EACCES, ...).
 bool writeFileAtomically(const QString& path, const QByteArray& bytes,
                          std::optional<mode_t> mode = std::nullopt,
                          LinkHandling links = LinkHandling::Follow);

@@ -1,9 +1,13 @@
 #include "platform/ComPortNames.h"
 #include "platform/linux/PortMarker.h"
+#include "platform/linux/UniqueFd.h"
 #include "session/ErrorLog.h"
 #include "tests/app/MainFixture.h"
 
 #include <QDir>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -103,6 +107,44 @@ TEST_F(StartupTest, SavesKeepTheAutostartEntryAndReportFailure) {
     globals().LogErrors = 0;
     EXPECT_TRUE(readWholeFile(ErrorLog::path())
                     .contains("cannot write the set file " + QFile::encodeName(defaultFile())));
+}
+
+// A save the disk refuses, full and then read-only (a small disk of the test's own, which
+// test_shell_small_disk mounts), leaves the old set file whole and says why: in a message box
+// for the user's save, on stderr (the log is on that disk too) for the exit's.
+TEST_F(StartupTest, ASaveTheDiskRefusesKeepsTheOldFileAndSaysWhy) {
+    const QByteArray disk = qgetenv("LUMIVEX_SMALL_DISK");
+    if (disk.isEmpty())
+        GTEST_SKIP() << "for the run on a small disk of its own";
+    const QByteArray stored = "[Lumivex]\nNumSessions=1\n";
+    ASSERT_TRUE(writeWholeFile(defaultFile(), stored));
+    auto main = started();
+    main->NewSession();
+    {
+        const UniqueFd filler(::open(QFile::encodeName(home.path(QStringLiteral("filler"))),
+                                     O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+        const QByteArray block(4096, 'x');
+        while (::write(filler.get(), block.constData(), size_t(block.size())) > 0) {
+        }
+        ASSERT_EQ(errno, ENOSPC);
+    }
+    EXPECT_FALSE(main->writeprofilesettings(defaultFile()));
+    EXPECT_EQ(readWholeFile(defaultFile()), stored);
+    ASSERT_FALSE(host.messages.empty());
+    EXPECT_TRUE(host.messages.back().text.endsWith(
+        QStringLiteral(": No space left on device; the file is as it was")))
+        << host.messages.back().text.toStdString();
+
+    ASSERT_TRUE(QFile::remove(home.path(QStringLiteral("filler"))));
+    ASSERT_EQ(::mount(nullptr, disk.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr), 0);
+    testing::internal::CaptureStderr();
+    main->unloadMainWindow();
+    const std::string said = testing::internal::GetCapturedStderr();
+    ::mount(nullptr, disk.constData(), nullptr, MS_REMOUNT, nullptr);
+    EXPECT_NE(said.find("default.lvx: Read-only file system; the file is as it was"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(readWholeFile(defaultFile()), stored);
 }
 
 // Another user could plant sessions or links in a folder they may write: such a data folder is

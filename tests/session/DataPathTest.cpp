@@ -239,6 +239,48 @@ TEST_F(DataPathTest, DeviceThatVanishesIsReopenedWhenItComesBack) {
     EXPECT_EQ(readUntil(*peer, 4), QByteArray("back"));
 }
 
+// Unplugged a hundred times while the device is sending, and plugged in again under the same
+// name each time: the session opens every new device at its reopen tick, the new device gets
+// whole what the network sent meanwhile, and the network gets of each piece the device sent
+// one unbroken run, in order, short only by what the pty itself drops at a hang-up (what lies
+// beyond its line buffer, at most its 64 KiB of buffers).
+TEST_F(DataPathTest, ADeviceUnpluggedMidTransferAHundredTimesLosesNothingTaken) {
+    serverOnDevice(43);
+    auto peer = connectedPeer(listeningPort());
+    ASSERT_TRUE(stateBecomes(1, 7));
+    SerialSide& serial = doc->bridge()->serial();
+    constexpr int kCycles = 100, kPiece = 96 * 1024; // more than a pty holds
+    for (int cycle = 1; cycle <= kCycles; ++cycle) {
+        ASSERT_TRUE(writeAll(dev.master.get(), QByteArray(kPiece, char(cycle))));
+        dev = TestPty(); // unplugged with the end of the piece in flight
+        ASSERT_TRUE(waitUntil([&] { return !doc->MSComm1().portOpen(); })) << cycle;
+        const QByteArray meanwhile(500, char(cycle));
+        peer->write(meanwhile);
+        ASSERT_TRUE(waitUntil([&] { return doc->SerialOutBufferCount() == meanwhile.size(); }));
+        dev = device(43);
+        serial.reopenTick();
+        ASSERT_TRUE(doc->MSComm1().portOpen() && !serial.isReopening()) << cycle;
+        ASSERT_EQ(toDevice(meanwhile.size()), meanwhile) << cycle;
+    }
+    fromDevice(QByteArray(1, char(kCycles + 1)));
+    QByteArray got;
+    ASSERT_TRUE(waitUntil([&] {
+        got += peer->readAll();
+        return got.endsWith(char(kCycles + 1));
+    }));
+    std::vector<qsizetype> runs;
+    for (qsizetype at = 0; at < got.size(); at += runs.back()) {
+        ASSERT_EQ(got[at], char(runs.size() + 1)) << "a piece missing or out of order at " << at;
+        runs.push_back(1);
+        while (at + runs.back() < got.size() && got[at + runs.back()] == got[at])
+            ++runs.back();
+    }
+    ASSERT_EQ(runs.size(), size_t(kCycles + 1));
+    for (int cycle = 1; cycle <= kCycles; ++cycle)
+        EXPECT_TRUE(runs[cycle - 1] <= kPiece && runs[cycle - 1] >= kPiece - 64 * 1024)
+            << cycle << ": " << runs[cycle - 1];
+}
+
 TEST_F(DataPathTest, MegabytesBothWaysThroughSlowReadersLoseNothing) {
     virtualServer(40);
     UniqueFd app = openApplication(40);
