@@ -1,0 +1,280 @@
+#!/usr/bin/env python3
+"""Scale: many virtual-port sessions at a serial line's rate, Lumivex against socat.
+
+Each session is a virtual port COMn and a TCP server on 127.0.0.1 with a client of its own.
+Every --interval s each client sends a numbered, time-stamped packet (rate x interval bytes);
+the application on the port echoes every byte it reads at once, so each session carries the
+rate each way. The client checks that each packet comes back unchanged and in order and takes
+its round-trip time. Bridges, in the same run: one Lumivex with all sessions, Lumivex split over
+--split processes (what an event loop per thread would give at best), and one socat process
+per session. Figures over a --seconds window: round trip p50/p99, the bridges' CPU (all their
+processes and threads) as a share of one core, and memory per session (PSS, so that shared
+libraries count once).
+
+The driver is --drivers processes (one epoll loop each, sessions dealt out between them); it
+keeps up when its own send lateness p99 stays far below the bridges' round trip, which the
+report shows beside its CPU. --ramp raises the rate (x1, x2, x4, ...) until p99 passes
+--p99-limit ms or packets are lost, to find where one event loop stops keeping up.
+"""
+
+import argparse
+import multiprocessing
+import os
+import select
+import shutil
+import signal
+import socket
+import statistics
+import struct
+import sys
+import tempfile
+import time
+from functools import partial
+
+import bridge_bench as bb
+from bridge_bench import BenchError, print
+
+HEADER = struct.Struct("<IQ")  # packet number, send time in ns
+
+
+def pss_kib(pid):
+    with open(f"/proc/{pid}/smaps_rollup") as f:
+        return next(int(line.split()[1]) for line in f if line.startswith("Pss:"))
+
+
+class Session:
+    def __init__(self, app, client, size):
+        self.app, self.client, self.size = app, client, size
+        self.sent = []  # packets in flight, oldest first
+        self.out = bytearray()  # packets the socket has not taken yet
+        self.echo = bytearray()  # read from the port, not yet written back
+        self.back = bytearray()  # read from TCP, not yet a whole packet
+        self.number = 0
+
+    def packet(self, now_ns):
+        head = HEADER.pack(self.number, now_ns)
+        self.number += 1
+        body = bytes((self.number + k) & 0xFF for k in range(min(64, self.size - len(head))))
+        return (head + body * (self.size // 64 + 1))[: self.size]
+
+
+def send_some(write, buffer):
+    """Writes what the descriptor takes now; the rest waits for the next turn."""
+    try:
+        del buffer[: write(buffer)]
+    except BlockingIOError:
+        pass
+
+
+def drive(ends, size, interval, start_at, warm, seconds, results):
+    """One driver process: sends on schedule, echoes, checks and times the packets. The k-th
+    packet of all goes out at start_at + k * interval / sessions, so sends are spread evenly."""
+    sessions = [Session(os.open(path, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK),
+                        socket.create_connection(("127.0.0.1", port), timeout=5), size)
+                for path, port in ends]
+    ep = select.epoll()
+    by_fd = {}
+    for s in sessions:
+        bb.set_raw(s.app)
+        s.client.setblocking(False)
+        s.client.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
+        ep.register(s.app, select.EPOLLIN)
+        ep.register(s.client.fileno(), select.EPOLLIN)
+        by_fd[s.app] = (s, s.echo, s.app)
+        by_fd[s.client.fileno()] = (s, s.back, None)
+    rtts, late, wrong, k = [], [], 0, 0
+    step = interval / len(sessions)
+    end = start_at + warm + seconds
+    # Packets sent from here on are measured (perf_counter_ns, the packets' clock).
+    measured_ns = time.perf_counter_ns() + int((start_at + warm - time.monotonic()) * 1e9)
+    cpu0 = os.times()
+    while time.monotonic() < end + 2.0:  # two seconds for the last packets to come back
+        now = time.monotonic()
+        while start_at + k * step <= min(now, end):
+            s = sessions[k % len(sessions)]
+            sent_ns = time.perf_counter_ns()
+            if sent_ns >= measured_ns:
+                late.append(now - start_at - k * step)
+            s.sent.append(s.packet(sent_ns))
+            s.out += s.sent[-1]
+            k += 1
+            send_some(s.client.send, s.out)
+        for fd, _ in ep.poll(0.002):
+            s, into, echo_fd = by_fd[fd]
+            try:
+                into += os.read(fd, 65536)
+            except BlockingIOError:
+                continue
+            if echo_fd is not None:  # the application echoes all it reads
+                send_some(partial(os.write, echo_fd), s.echo)
+                continue
+            while len(s.back) >= size:
+                got = bytes(s.back[:size])
+                del s.back[:size]
+                if not s.sent or got != s.sent.pop(0):
+                    wrong += 1
+                elif HEADER.unpack_from(got)[1] >= measured_ns:
+                    rtts.append((time.perf_counter_ns() - HEADER.unpack_from(got)[1]) / 1e3)
+    cpu1 = os.times()
+    results.put({"rtts": rtts, "late": late, "wrong": wrong, "sent": k,
+                 "lost": sum(len(s.sent) for s in sessions),
+                 "cpu": (cpu1.user + cpu1.system - cpu0.user - cpu0.system) / (warm + seconds)})
+    for s in sessions:
+        os.close(s.app)
+        s.client.close()
+
+
+class Bridges:
+    """The bridge processes of one setup, and where their ends are."""
+
+    def __init__(self, args, root, impl, sessions, split=1):
+        self.folder = tempfile.mkdtemp(prefix=f"{impl}-", dir=root)
+        self.ports_dir = os.path.join(self.folder, "ports")
+        os.makedirs(self.ports_dir)
+        self.tcp = bb.free_ports(sessions)
+        self.procs = []
+        if impl == "socat":
+            for i, port in enumerate(self.tcp):
+                self.procs.append(bb.spawn(
+                    [args.socat, f"PTY,link={self.ports_dir}/COM{i + 1},raw,echo=0",
+                     f"TCP-LISTEN:{port},bind=127.0.0.1,reuseaddr"], os.devnull))
+        else:
+            per = -(-sessions // split)
+            for p in range(split):
+                keys = [bb.session_keys(i + 1, self.tcp[i], True, 2)
+                        for i in range(p * per, min(sessions, (p + 1) * per))]
+                sub = os.path.join(self.folder, f"p{p}")
+                os.makedirs(sub)
+                self.procs.append(bb.start_lumivex(args.lumivex, sub, self.ports_dir, keys))
+        deadline = time.monotonic() + bb.START_SECONDS + sessions * 0.05
+        while not set(self.tcp) <= bb.listening_ports():
+            if any(p.poll() is not None for p in self.procs) or time.monotonic() > deadline:
+                raise BenchError(f"{impl}: the {sessions} servers did not all start listening")
+            time.sleep(0.2)
+
+    def ends(self):
+        return [(os.path.join(self.ports_dir, f"COM{i + 1}"), port)
+                for i, port in enumerate(self.tcp)]
+
+    def cpu_ns(self):
+        return sum(bb.cpu_ns(p.pid) for p in self.procs)
+
+    def pss_kib(self):
+        return sum(pss_kib(p.pid) for p in self.procs)
+
+    def stop(self):
+        for p in self.procs:
+            if p.poll() is None:
+                p.terminate()
+        for p in self.procs:
+            bb.stop_process(p)
+
+
+def measure(args, root, impl, sessions, rate, split=1):
+    size = max(int(rate * args.interval), HEADER.size)
+    bridges = Bridges(args, root, impl, sessions, split)
+    workers = []
+    try:
+        ends = bridges.ends()
+        results = multiprocessing.Queue()
+        start_at = time.monotonic() + 1.0 + sessions * 0.004
+        warm = 3.0  # first connections and TCP windows, not measured
+        for d in range(args.drivers):
+            w = multiprocessing.Process(target=drive, args=(
+                ends[d::args.drivers], size, args.interval, start_at, warm, args.seconds,
+                results))
+            w.start()
+            workers.append(w)
+        time.sleep(max(0.0, start_at + warm - time.monotonic()))
+        cpu0, t0 = bridges.cpu_ns(), time.monotonic()
+        time.sleep(args.seconds)
+        cpu = (bridges.cpu_ns() - cpu0) / 1e9 / (time.monotonic() - t0)
+        pss = bridges.pss_kib()
+        parts = [results.get(timeout=args.seconds + 60) for _ in workers]
+    finally:
+        for w in workers:
+            w.join(5)
+            if w.is_alive():
+                w.kill()
+                w.join()
+        bridges.stop()
+        shutil.rmtree(bridges.folder, ignore_errors=True)
+    rtts = sorted(t for p in parts for t in p["rtts"])
+    late = sorted(t for p in parts for t in p["late"])
+    if not rtts:
+        raise BenchError(f"{impl}: no packet came back")
+    def pick(values, q):
+        return values[min(len(values) - 1, int(len(values) * q))]
+
+    return {"p50": pick(rtts, 0.5) / 1e3, "p99": pick(rtts, 0.99) / 1e3, "cpu": cpu * 100,
+            "pss_session": pss / sessions, "lost": sum(p["lost"] for p in parts),
+            "wrong": sum(p["wrong"] for p in parts), "sent": sum(p["sent"] for p in parts),
+            "late_p99": pick(late, 0.99) * 1e3,
+            "driver_cpu": max(p["cpu"] for p in parts) * 100}
+
+
+def row(label, impl, sessions, rate, m):
+    print(f"{label:22}{sessions:>6}{rate / 1000:>8.1f}{m['p50']:>9.2f}{m['p99']:>9.2f}"
+          f"{m['cpu']:>8.1f}{m['pss_session']:>9.1f}{m['lost'] + m['wrong']:>7}{m['sent']:>9}"
+          f"{m['late_p99']:>9.2f}{m['driver_cpu']:>8.1f}")
+
+
+def header():
+    print(f"{'bridge':22}{'sess':>6}{'KB/s':>8}{'p50 ms':>9}{'p99 ms':>9}{'CPU %':>8}"
+          f"{'KiB/ses':>9}{'lost':>7}{'packets':>9}{'drv lag':>9}{'drv %':>8}")
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    ap.add_argument("--lumivex", required=True, help="the lumivex program")
+    ap.add_argument("--socat", default=shutil.which("socat") or "socat")
+    ap.add_argument("--sessions", type=int, default=500)
+    ap.add_argument("--rate", type=float, default=11520.0, help="bytes/s each way per session")
+    ap.add_argument("--interval", type=float, default=0.05, help="seconds between packets")
+    ap.add_argument("--seconds", type=float, default=20.0, help="measured window")
+    ap.add_argument("--drivers", type=int, default=2, help="driver processes")
+    ap.add_argument("--split", type=int, default=2, help="Lumivex processes in the split run")
+    ap.add_argument("--ramp", action="store_true", help="raise the rate until one loop breaks")
+    ap.add_argument("--p99-limit", type=float, default=100.0, help="ms")
+    ap.add_argument("--max-rate", type=float, default=64.0, help="highest rate multiple")
+    args = ap.parse_args()
+    args.lumivex = os.path.abspath(args.lumivex)
+    signal.signal(signal.SIGTERM, bb.stop_on_signal)
+    signal.signal(signal.SIGINT, bb.stop_on_signal)
+    root = tempfile.mkdtemp(prefix="lumivex-scale-")
+    n, rate = args.sessions, args.rate
+    try:
+        print(f"scale: {n} sessions, {rate:.0f} B/s each way each, a packet every "
+              f"{args.interval * 1000:.0f} ms, {args.seconds:.0f} s window, "
+              f"{args.drivers} driver processes")
+        header()
+        ours = measure(args, root, "lumivex", n, rate)
+        row("lumivex", "lumivex", n, rate, ours)
+        split = measure(args, root, "lumivex", n, rate, args.split)
+        row(f"lumivex x{args.split} processes", "lumivex", n, rate, split)
+        theirs = measure(args, root, "socat", n, rate)
+        row("socat (one per session)", "socat", n, rate, theirs)
+        print(f"ratios lumivex/socat: CPU {ours['cpu'] / theirs['cpu']:.2f}, "
+              f"p99 {ours['p99'] / theirs['p99']:.2f}, p50 {ours['p50'] / theirs['p50']:.2f}, "
+              f"memory per session {ours['pss_session'] / theirs['pss_session']:.2f}")
+        multiple = 2.0
+        while args.ramp and multiple <= args.max_rate:
+            m = measure(args, root, "lumivex", n, rate * multiple)
+            row(f"lumivex x{multiple:.0f} rate", "lumivex", n, rate * multiple, m)
+            if m["p99"] > args.p99_limit or m["lost"] + m["wrong"]:
+                for label, impl, split in ((f"lumivex x{args.split} processes", "lumivex",
+                                            args.split), ("socat", "socat", 1)):
+                    row(label, impl, n, rate * multiple,
+                        measure(args, root, impl, n, rate * multiple, split))
+                break
+            multiple *= 2
+    except BenchError as e:
+        print(f"scale: {e}", file=sys.stderr)
+        return 2
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
