@@ -88,18 +88,23 @@ class Stream:
         self.total_sent += n
 
     def read(self, limit):
-        try:
-            chunk = os.read(self.dst, limit)
-        except BlockingIOError:
-            return
-        if not chunk:
-            raise BenchError(f"{self.name}: the far end closed after {self.total_received} bytes")
-        self.received_sha.update(chunk)
-        self.received += len(chunk)
-        self.total_received += len(chunk)
-        self.last_progress = time.monotonic()
-        if self.received > self.sent:
-            raise BenchError(f"{self.name}: {self.received} bytes arrived, {self.sent} were sent")
+        """Reads up to limit bytes, as many reads as that takes: a pty gives 4 KiB a read."""
+        while limit > 0:
+            try:
+                chunk = os.read(self.dst, limit)
+            except BlockingIOError:
+                return
+            if not chunk:
+                raise BenchError(f"{self.name}: the far end closed after "
+                                 f"{self.total_received} bytes")
+            self.received_sha.update(chunk)
+            self.received += len(chunk)
+            self.total_received += len(chunk)
+            self.last_progress = time.monotonic()
+            limit -= len(chunk)
+            if self.received > self.sent:
+                raise BenchError(f"{self.name}: {self.received} bytes arrived, "
+                                 f"{self.sent} were sent")
 
 
 class Reader:
