@@ -782,10 +782,16 @@ def report_idle(args, root, held, checks):
                             f"wake {ours['wakeups']:.1f} times a second (target <= 5)"))
 
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+def arguments(doc):
+    """The options every benchmark against socat takes."""
+    ap = argparse.ArgumentParser(description=doc.split("\n")[0])
     ap.add_argument("--lumivex", required=True, help="the lumivex program")
     ap.add_argument("--socat", default=shutil.which("socat") or "socat")
+    return ap
+
+
+def main():
+    ap = arguments(__doc__)
     ap.add_argument("--reps", type=int, default=7)
     ap.add_argument("--mb", type=int, default=20, help="MB per throughput run")
     ap.add_argument("--pings", type=int, default=2000)

@@ -17,7 +17,6 @@ report shows beside its CPU. --ramp raises the rate (x1, x2, x4, ...) until p99 
 --p99-limit ms or packets are lost, to find where one event loop stops keeping up.
 """
 
-import argparse
 import multiprocessing
 import os
 import select
@@ -225,9 +224,7 @@ def header():
 
 
 def main():
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--lumivex", required=True, help="the lumivex program")
-    ap.add_argument("--socat", default=shutil.which("socat") or "socat")
+    ap = bb.arguments(__doc__)
     ap.add_argument("--sessions", type=int, default=500)
     ap.add_argument("--rate", type=float, default=11520.0, help="bytes/s each way per session")
     ap.add_argument("--interval", type=float, default=0.05, help="seconds between packets")
