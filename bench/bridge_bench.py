@@ -73,16 +73,21 @@ def task_ids(pid):
         return []
 
 
-def cpu_ns(pid):
-    """CPU time the process has used, in ns (schedstat of every thread)."""
+def schedstat_ns(pid, field):
+    """A schedstat field summed over every thread, in ns: 0 the CPU time used, 1 the time spent
+    runnable but waiting for a CPU."""
     total = 0
     for tid in task_ids(pid):
         try:
             with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
-                total += int(f.read().split()[0])
+                total += int(f.read().split()[field])
         except (FileNotFoundError, ProcessLookupError):
             pass
     return total
+
+
+def cpu_ns(pid):
+    return schedstat_ns(pid, 0)
 
 
 def context_switches(pid):

@@ -7,14 +7,15 @@ the application on the port echoes every byte it reads at once, so each session 
 rate each way. The client checks that each packet comes back unchanged and in order and takes
 its round-trip time. Bridges, in the same run: one Lumivex with all sessions, Lumivex split over
 --split processes (what an event loop per thread would give at best), and one socat process
-per session. Figures over a --seconds window: round trip p50/p99, the bridges' CPU (all their
-processes and threads) as a share of one core, and memory per session (PSS, so that shared
-libraries count once).
+per session. Figures over a --seconds window: round trip p50/p99, the bridges' CPU and their
+time runnable but waiting for a CPU (all their processes and threads, % of one core), memory
+per session (PSS, so that shared libraries count once), packets late (not back 2 s after the
+window) and wrong (changed, lost or out of order).
 
 The driver is --drivers processes (one epoll loop each, sessions dealt out between them); it
 keeps up when its own send lateness p99 stays far below the bridges' round trip, which the
-report shows beside its CPU. --ramp raises the rate (x1, x2, x4, ...) until p99 passes
---p99-limit ms or packets are lost, to find where one event loop stops keeping up.
+report shows beside its CPU. --steps then raises the session count or the packet rate step by
+step until a bridge breaks (p99 over --p99-limit ms, or packets late or wrong).
 """
 
 import multiprocessing
@@ -161,6 +162,9 @@ class Bridges:
     def cpu_ns(self):
         return sum(bb.cpu_ns(p.pid) for p in self.procs)
 
+    def queued_ns(self):
+        return sum(bb.schedstat_ns(p.pid, 1) for p in self.procs)
+
     def pss_kib(self):
         return sum(pss_kib(p.pid) for p in self.procs)
 
@@ -188,9 +192,11 @@ def measure(args, root, impl, sessions, rate, split=1):
             w.start()
             workers.append(w)
         time.sleep(max(0.0, start_at + warm - time.monotonic()))
-        cpu0, t0 = bridges.cpu_ns(), time.monotonic()
+        cpu0, queued0, t0 = bridges.cpu_ns(), bridges.queued_ns(), time.monotonic()
         time.sleep(args.seconds)
-        cpu = (bridges.cpu_ns() - cpu0) / 1e9 / (time.monotonic() - t0)
+        took = time.monotonic() - t0
+        cpu = (bridges.cpu_ns() - cpu0) / 1e9 / took
+        queued = (bridges.queued_ns() - queued0) / 1e9 / took
         pss = bridges.pss_kib()
         parts = [results.get(timeout=args.seconds + 60) for _ in workers]
     finally:
@@ -209,21 +215,24 @@ def measure(args, root, impl, sessions, rate, split=1):
         return values[min(len(values) - 1, int(len(values) * q))]
 
     return {"p50": pick(rtts, 0.5) / 1e3, "p99": pick(rtts, 0.99) / 1e3, "cpu": cpu * 100,
+            "queued": queued * 100,
             "pss_session": pss / sessions, "lost": sum(p["lost"] for p in parts),
             "wrong": sum(p["wrong"] for p in parts), "sent": sum(p["sent"] for p in parts),
             "late_p99": pick(late, 0.99) * 1e3,
             "driver_cpu": max(p["cpu"] for p in parts) * 100}
 
 
-def row(label, impl, sessions, rate, m):
+def row(label, sessions, rate, m):
     print(f"{label:22}{sessions:>6}{rate / 1000:>8.1f}{m['p50']:>9.2f}{m['p99']:>9.2f}"
-          f"{m['cpu']:>8.1f}{m['pss_session']:>9.1f}{m['lost'] + m['wrong']:>7}{m['sent']:>9}"
+          f"{m['cpu']:>8.1f}{m['queued']:>8.1f}{m['pss_session']:>9.1f}"
+          f"{m['lost']:>7}{m['wrong']:>7}{m['sent']:>9}"
           f"{m['late_p99']:>9.2f}{m['driver_cpu']:>8.1f}")
 
 
 def header():
     print(f"{'bridge':22}{'sess':>6}{'KB/s':>8}{'p50 ms':>9}{'p99 ms':>9}{'CPU %':>8}"
-          f"{'KiB/ses':>9}{'lost':>7}{'packets':>9}{'drv lag':>9}{'drv %':>8}")
+          f"{'wait %':>8}{'KiB/ses':>9}{'late':>7}{'wrong':>7}{'packets':>9}{'drv lag':>9}"
+          f"{'drv %':>8}")
 
 
 def main():
@@ -234,40 +243,44 @@ def main():
     ap.add_argument("--seconds", type=float, default=20.0, help="measured window")
     ap.add_argument("--drivers", type=int, default=2, help="driver processes")
     ap.add_argument("--split", type=int, default=2, help="Lumivex processes in the split run")
-    ap.add_argument("--ramp", action="store_true", help="raise the rate until one loop breaks")
-    ap.add_argument("--p99-limit", type=float, default=100.0, help="ms")
-    ap.add_argument("--max-rate", type=float, default=64.0, help="highest rate multiple")
+    ap.add_argument("--bridges", default="lumivex,split,socat",
+                    help="which bridges run, of lumivex, split and socat")
+    ap.add_argument("--steps", default="",
+                    help="then sessions:multiple steps, e.g. '1000:1 1000:2 1000:4', each at "
+                         "multiple x the packet rate, until one breaks")
+    ap.add_argument("--p99-limit", type=float, default=1000.0, help="ms; more is broken")
     args = ap.parse_args()
     args.lumivex = os.path.abspath(args.lumivex)
     signal.signal(signal.SIGTERM, bb.stop_on_signal)
     signal.signal(signal.SIGINT, bb.stop_on_signal)
     root = tempfile.mkdtemp(prefix="lumivex-scale-")
-    n, rate = args.sessions, args.rate
+    bridges = {"lumivex": ("lumivex", "lumivex", 1),
+               "split": (f"lumivex x{args.split} processes", "lumivex", args.split),
+               "socat": ("socat (one per session)", "socat", 1)}
+    chosen = [bridges[name] for name in args.bridges.split(",")]
+    interval = args.interval
     try:
-        print(f"scale: {n} sessions, {rate:.0f} B/s each way each, a packet every "
-              f"{args.interval * 1000:.0f} ms, {args.seconds:.0f} s window, "
+        print(f"scale: {args.rate:.0f} B/s each way a session, a packet every "
+              f"{interval * 1000:.0f} ms, {args.seconds:.0f} s windows, "
               f"{args.drivers} driver processes")
         header()
-        ours = measure(args, root, "lumivex", n, rate)
-        row("lumivex", "lumivex", n, rate, ours)
-        split = measure(args, root, "lumivex", n, rate, args.split)
-        row(f"lumivex x{args.split} processes", "lumivex", n, rate, split)
-        theirs = measure(args, root, "socat", n, rate)
-        row("socat (one per session)", "socat", n, rate, theirs)
-        print(f"ratios lumivex/socat: CPU {ours['cpu'] / theirs['cpu']:.2f}, "
-              f"p99 {ours['p99'] / theirs['p99']:.2f}, p50 {ours['p50'] / theirs['p50']:.2f}, "
-              f"memory per session {ours['pss_session'] / theirs['pss_session']:.2f}")
-        multiple = 2.0
-        while args.ramp and multiple <= args.max_rate:
-            m = measure(args, root, "lumivex", n, rate * multiple)
-            row(f"lumivex x{multiple:.0f} rate", "lumivex", n, rate * multiple, m)
-            if m["p99"] > args.p99_limit or m["lost"] + m["wrong"]:
-                for label, impl, split in ((f"lumivex x{args.split} processes", "lumivex",
-                                            args.split), ("socat", "socat", 1)):
-                    row(label, impl, n, rate * multiple,
-                        measure(args, root, impl, n, rate * multiple, split))
+        for step in [f"{args.sessions}:1"] + args.steps.split():
+            n, multiple = (float(x) for x in step.split(":"))
+            args.interval = interval / multiple  # more packets of the same size
+            got = {}
+            for label, impl, split in chosen:
+                got[label] = measure(args, root, impl, int(n), args.rate * multiple, split)
+                row(label, int(n), args.rate * multiple, got[label])
+            ours, theirs = got.get("lumivex"), got.get("socat (one per session)")
+            if ours and theirs:
+                print(f"  lumivex/socat: CPU {ours['cpu'] / theirs['cpu']:.2f}, "
+                      f"p99 {ours['p99'] / theirs['p99']:.2f}, "
+                      f"p50 {ours['p50'] / theirs['p50']:.2f}, "
+                      f"memory per session {ours['pss_session'] / theirs['pss_session']:.2f}")
+            if any(m["p99"] > args.p99_limit or m["lost"] + m["wrong"] for m in got.values()):
+                print(f"  broken at {step}: p99 over {args.p99_limit:.0f} ms, or packets late "
+                      "or wrong")
                 break
-            multiple *= 2
     except BenchError as e:
         print(f"scale: {e}", file=sys.stderr)
         return 2
