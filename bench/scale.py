@@ -136,11 +136,14 @@ class Bridges:
         os.makedirs(self.ports_dir)
         self.tcp = bb.free_ports(sessions)
         self.procs = []
+        self.logs = []  # each process's stderr
         if impl == "socat":
             for i, port in enumerate(self.tcp):
+                self.logs.append(os.path.join(self.folder, f"stderr{i + 1}"))
                 self.procs.append(bb.spawn(
                     [args.socat, f"PTY,link={self.ports_dir}/COM{i + 1},raw,echo=0",
-                     f"TCP-LISTEN:{port},bind=127.0.0.1,reuseaddr"], os.devnull))
+                     f"TCP-LISTEN:{port},bind=127.0.0.1,reuseaddr"],
+                    self.logs[-1]))
         else:
             per = -(-sessions // split)
             for p in range(split):
@@ -148,6 +151,7 @@ class Bridges:
                         for i in range(p * per, min(sessions, (p + 1) * per))]
                 sub = os.path.join(self.folder, f"p{p}")
                 os.makedirs(sub)
+                self.logs.append(os.path.join(sub, "stderr"))
                 self.procs.append(bb.start_lumivex(args.lumivex, sub, self.ports_dir, keys))
         deadline = time.monotonic() + bb.START_SECONDS + sessions * 0.05
         while not set(self.tcp) <= bb.listening_ports():
@@ -166,7 +170,16 @@ class Bridges:
         return sum(bb.schedstat_ns(p.pid, 1) for p in self.procs)
 
     def pss_kib(self):
-        return sum(pss_kib(p.pid) for p in self.procs)
+        return sum(pss_kib(p.pid) for p in self.procs if p.poll() is None)
+
+    def ended(self):
+        """What ended during the run: how many processes, and the last words of the first."""
+        gone = [i for i, p in enumerate(self.procs) if p.poll() is not None]
+        if not gone:
+            return ""
+        with open(self.logs[gone[0]], errors="replace") as f:
+            words = f.read()[-300:].strip()
+        return f"{len(gone)} ended, the first ({self.procs[gone[0]].returncode}): {words}"
 
     def stop(self):
         for p in self.procs:
@@ -198,6 +211,7 @@ def measure(args, root, impl, sessions, rate, split=1):
         cpu = (bridges.cpu_ns() - cpu0) / 1e9 / took
         queued = (bridges.queued_ns() - queued0) / 1e9 / took
         pss = bridges.pss_kib()
+        ended = bridges.ended()
         parts = [results.get(timeout=args.seconds + 60) for _ in workers]
     finally:
         for w in workers:
@@ -215,7 +229,7 @@ def measure(args, root, impl, sessions, rate, split=1):
         return values[min(len(values) - 1, int(len(values) * q))]
 
     return {"p50": pick(rtts, 0.5) / 1e3, "p99": pick(rtts, 0.99) / 1e3, "cpu": cpu * 100,
-            "queued": queued * 100,
+            "queued": queued * 100, "ended": ended,
             "pss_session": pss / sessions, "lost": sum(p["lost"] for p in parts),
             "wrong": sum(p["wrong"] for p in parts), "sent": sum(p["sent"] for p in parts),
             "late_p99": pick(late, 0.99) * 1e3,
@@ -227,6 +241,8 @@ def row(label, sessions, rate, m):
           f"{m['cpu']:>8.1f}{m['queued']:>8.1f}{m['pss_session']:>9.1f}"
           f"{m['lost']:>7}{m['wrong']:>7}{m['sent']:>9}"
           f"{m['late_p99']:>9.2f}{m['driver_cpu']:>8.1f}")
+    if m["ended"]:
+        print(f"  {label}: processes ended during the run: {m['ended']}")
 
 
 def header():
@@ -277,7 +293,8 @@ def main():
                       f"p99 {ours['p99'] / theirs['p99']:.2f}, "
                       f"p50 {ours['p50'] / theirs['p50']:.2f}, "
                       f"memory per session {ours['pss_session'] / theirs['pss_session']:.2f}")
-            if any(m["p99"] > args.p99_limit or m["lost"] + m["wrong"] for m in got.values()):
+            if any(m["p99"] > args.p99_limit or m["lost"] + m["wrong"] or m["ended"]
+                   for m in got.values()):
                 print(f"  broken at {step}: p99 over {args.p99_limit:.0f} ms, or packets late "
                       "or wrong")
                 break
