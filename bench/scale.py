@@ -66,7 +66,7 @@ def send_some(write, buffer):
         pass
 
 
-def drive(ends, size, interval, start_at, warm, seconds, results):
+def drive(ends, size, interval, start_at, warm, seconds, results, measured):
     """One driver process: sends on schedule, echoes, checks and times the packets. The k-th
     packet of all goes out at start_at + k * interval / sessions, so sends are spread evenly."""
     # A session of its own puts the driver in a scheduler group of its own (autogroup), so
@@ -122,6 +122,7 @@ def drive(ends, size, interval, start_at, warm, seconds, results):
     results.put({"rtts": rtts, "late": late, "wrong": wrong, "sent": k,
                  "lost": sum(len(s.sent) for s in sessions),
                  "cpu": (cpu1.user + cpu1.system - cpu0.user - cpu0.system) / (warm + seconds)})
+    measured.wait(60)  # the ends stay open until the bridges have been looked at
     for s in sessions:
         os.close(s.app)
         s.client.close()
@@ -195,13 +196,13 @@ def measure(args, root, impl, sessions, rate, split=1):
     workers = []
     try:
         ends = bridges.ends()
-        results = multiprocessing.Queue()
+        results, measured = multiprocessing.Queue(), multiprocessing.Event()
         start_at = time.monotonic() + 1.0 + sessions * 0.004
         warm = 3.0  # first connections and TCP windows, not measured
         for d in range(args.drivers):
             w = multiprocessing.Process(target=drive, args=(
                 ends[d::args.drivers], size, args.interval, start_at, warm, args.seconds,
-                results))
+                results, measured))
             w.start()
             workers.append(w)
         time.sleep(max(0.0, start_at + warm - time.monotonic()))
@@ -212,7 +213,8 @@ def measure(args, root, impl, sessions, rate, split=1):
         queued = (bridges.queued_ns() - queued0) / 1e9 / took
         pss = bridges.pss_kib()
         ended = bridges.ended()
-        parts = [results.get(timeout=args.seconds + 60) for _ in workers]
+        measured.set()
+        parts = [results.get(timeout=60) for _ in workers]
     finally:
         for w in workers:
             w.join(5)
