@@ -73,16 +73,21 @@ def task_ids(pid):
         return []
 
 
-def cpu_ns(pid):
-    """CPU time the process has used, in ns (schedstat of every thread)."""
+def schedstat_ns(pid, field):
+    """A schedstat field summed over every thread, in ns: 0 the CPU time used, 1 the time spent
+    runnable but waiting for a CPU."""
     total = 0
     for tid in task_ids(pid):
         try:
             with open(f"/proc/{pid}/task/{tid}/schedstat") as f:
-                total += int(f.read().split()[0])
+                total += int(f.read().split()[field])
         except (FileNotFoundError, ProcessLookupError):
             pass
     return total
+
+
+def cpu_ns(pid):
+    return schedstat_ns(pid, 0)
 
 
 def context_switches(pid):
@@ -792,10 +797,16 @@ def report_idle(args, root, held, checks):
                             f"wake {ours['wakeups']:.1f} times a second (target <= 5)"))
 
 
-def main():
-    ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+def arguments(doc):
+    """The options every benchmark against socat takes."""
+    ap = argparse.ArgumentParser(description=doc.split("\n")[0])
     ap.add_argument("--lumivex", required=True, help="the lumivex program")
     ap.add_argument("--socat", default=shutil.which("socat") or "socat")
+    return ap
+
+
+def main():
+    ap = arguments(__doc__)
     ap.add_argument("--reps", type=int, default=7)
     ap.add_argument("--mb", type=int, default=20, help="MB per throughput run")
     ap.add_argument("--pings", type=int, default=2000)
