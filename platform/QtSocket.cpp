@@ -216,6 +216,10 @@ qint64 QtSocket::bytesAvailable() const {
     return role_ ? role_->bytesAvailable() : 0;
 }
 
+bool QtSocket::peerHasLeft() const {
+    return role_ && role_->peerHasLeft();
+}
+
 qint64 QtSocket::droppedDatagrams() const {
     const auto* udp = qobject_cast<const UdpEndpoint*>(role_);
     return udp ? udp->droppedDatagrams() : 0;

@@ -56,6 +56,7 @@ public:
     void setSendLimit(qint64 bytes) override { sendLimit_ = std::max<qint64>(bytes, 0); }
     qint64 sendRoom() const override;
     qint64 droppedDatagrams() const override;
+    bool peerHasLeft() const override;
 
     // Applies to connections made or accepted from now on (and to the current one).
     void setReadBufferLimit(qint64 bytes);

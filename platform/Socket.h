@@ -82,4 +82,7 @@ public:
     // Datagrams a UDP element dropped since it was opened: from a host other than a UDP
     // client's RemoteHost, or ones it could not send at all. Always 0 for TCP.
     virtual qint64 droppedDatagrams() const { return 0; }
+    // True when a TCP connection's peer has closed or reset it and left nothing to read, asked
+    // of the kernel now, before the connection's own close event has been handled.
+    virtual bool peerHasLeft() const { return false; }
 };

@@ -32,6 +32,7 @@ public:
     virtual QByteArray read(qint64 /*maxBytes*/) { return {}; }
     virtual qint64 bytesToSend() const { return 0; }
     virtual qint64 bytesAvailable() const { return 0; }
+    virtual bool peerHasLeft() const { return false; }
     virtual void setReadLimit(qint64 /*bytes*/) {}
 
     // Lets go of the descriptor now, so that its port is free at once; a stream may still

@@ -6,6 +6,8 @@
 
 #include <QNetworkProxy>
 #include <QTcpSocket>
+#include <cerrno>
+#include <sys/socket.h>
 
 TcpStream::TcpStream(qint64 readLimit, QObject* parent)
     : TcpStream(std::make_unique<QTcpSocket>(), Socket::States::Closed, readLimit, parent) {}
@@ -104,6 +106,17 @@ qint64 TcpStream::bytesToSend() const {
 
 qint64 TcpStream::bytesAvailable() const {
     return socket_ ? socket_->bytesAvailable() : 0;
+}
+
+bool TcpStream::peerHasLeft() const {
+    if (!socket_ || socket_->bytesAvailable() > 0)
+        return false;
+    const auto fd = int(socket_->socketDescriptor());
+    if (fd < 0)
+        return false;
+    char byte = 0;
+    const ssize_t peeked = ::recv(fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    return peeked == 0 || (peeked < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
 }
 
 void TcpStream::setReadLimit(qint64 bytes) {

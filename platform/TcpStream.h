@@ -34,6 +34,7 @@ public:
     QByteArray read(qint64 maxBytes) override;
     qint64 bytesToSend() const override;
     qint64 bytesAvailable() const override;
+    bool peerHasLeft() const override;
     void setReadLimit(qint64 bytes) override;
     // Hands the connection to a StreamCloser, which delivers what is still unsent.
     void close(std::chrono::milliseconds lingerLimit) override;

@@ -162,9 +162,12 @@ QString NetworkSide::peerName(int index) const {
 }
 
 void NetworkSide::connectionRequest(int requestId) {
-    if (settings_.options.AllowMultiConnect == 0 && connectedClients_ != 0)
-        return;
     if (!settings_.server)
+        return;
+    const bool single = settings_.options.AllowMultiConnect == 0;
+    if (connectedClients_ >= (single ? 1 : clientLimit_))
+        releaseDepartedClients();
+    if (single && connectedClients_ != 0)
         return;
     if (connectedClients_ >= clientLimit_) {
         refuse(); // not accepted: the socket layer closes it at once
@@ -183,6 +186,15 @@ void NetworkSide::connectionRequest(int requestId) {
         connections_[slot].comPort = std::make_unique<ComPortServer>(client, line_);
     status(clientCountText());
     SessionHeartbeat::instance().wake(); // a link monitor may count the quiet time now
+}
+
+// A burst of connections can fill every place with clients that have already left, their
+// close events not yet handled: those places are freed before a newcomer is turned away.
+void NetworkSide::releaseDepartedClients() {
+    for (int i = 1; i <= maxSocketIndex(); ++i) {
+        if (sockets_.at(i).State() == kConnected && sockets_.at(i).peerHasLeft())
+            peerClosed(i);
+    }
 }
 
 // The lowest closed element from 1, or a new one after the highest.

@@ -96,6 +96,7 @@ private:
     void status(const QString& caption) { sink_.showStatus(StatusSink::Network, caption); }
     QString clientCountText() const;
     QString peerName(int index) const;
+    void releaseDepartedClients();
     void refuse();
     int freeSlot() const;
     void reportDroppedDatagrams();
