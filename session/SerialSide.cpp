@@ -46,9 +46,17 @@ OpenAttempt SerialSide::createVirtualPort() {
         return {false, false, LoadResString(CannotCreateVirtual) + QLatin1Char(' ') + comName()};
     virtualPort_.setSwitch16(true);
     virtualPort_.setSwitch13(true);
+    watchApplicationLine();
     sink_.showStatus(StatusSink::Serial, LoadResString(VirtualPortName) + QLatin1Char(' ') +
                                              comName() + QLatin1Char(' ') + LoadResString(Created));
     return OpenAttempt::success();
+}
+
+// An application finds the session's own line on the port; its changes are seen from now on.
+void SerialSide::watchApplicationLine() {
+    if (settings_.sendsApplicationLine())
+        virtualPort_.watchLine(
+            SerialLineSettings::parse(settings_.lineSettings).value_or(SerialLineSettings{}));
 }
 
 // Guarded: the first failing step ends the open with its description.

@@ -1,0 +1,12 @@
+#pragma once
+// Line settings in a terminal's attributes (termios): the rate, the stop bits, the parity bits
+// and the flow control an application sets with tcsetattr.
+
+#include "platform/VirtualPort.h"
+
+#include <termios.h>
+
+// What the attributes say. A rate that is not one of the standard ones reads as 0.
+ApplicationLine lineOf(const termios& tio);
+// Puts the rate, the stop bits and the parity of settings into tio.
+void putLine(termios& tio, const SerialLineSettings& settings);
