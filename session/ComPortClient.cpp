@@ -3,6 +3,7 @@
 #include "session/ComPortCodes.h"
 #include "session/PortLine.h"
 #include "session/SessionSettings.h"
+#include "session/SessionTexts.h"
 #include "session/StatusSink.h"
 
 #include <QStringList>
@@ -41,8 +42,7 @@ void ComPortClient::tick(int periods) {
             codec_.request(TelnetCodec::Us, TelnetCodec::ComPort, true);
         } else {
             becomeRaw();
-            sink_.logError(QStringLiteral("The remote port does not answer Telnet COM port "
-                                          "control: data goes unframed, no setting is sent"));
+            sink_.logError(LoadResString(SessionText::RemoteTakesNoControl));
         }
     }
     flush();
@@ -82,7 +82,8 @@ void ComPortClient::lineChanged() {
     sent_ = line;
     flush();
     if (!said.isEmpty())
-        sink_.logError(QStringLiteral("Sent ") + said.join(QStringLiteral(", ")));
+        sink_.logError(LoadResString(SessionText::SentToRemote) + QLatin1Char(' ') +
+                       said.join(QStringLiteral(", ")));
 }
 
 void ComPortClient::set(std::uint8_t code, QByteArrayView value) {
