@@ -12,7 +12,7 @@ using namespace ComPortCodes;
 
 ComPortClient::ComPortClient(Socket& socket, const VirtualPort& port,
                              const SessionSettings& settings, StatusSink& sink)
-    : ComPortLink(socket, quietTicks)
+    : ComPortLink(socket, quietTicks, TelnetCodec::Us)
     , port_(port)
     , settings_(settings)
     , sink_(sink) {}
@@ -27,19 +27,11 @@ ApplicationLine ComPortClient::wanted(const ApplicationLine& shown, const Serial
     return line;
 }
 
-void ComPortClient::startTelnet() {
-    for (const auto side : {TelnetCodec::Us, TelnetCodec::Him}) {
-        codec_.request(side, TelnetCodec::Binary, true);
-        codec_.request(side, TelnetCodec::SuppressGoAhead, true);
-    }
-    codec_.request(TelnetCodec::Us, TelnetCodec::ComPort, true);
-}
-
 void ComPortClient::tick(int periods) {
     if (mode() == Mode::Undecided && graceOver(periods, answerTicks)) {
         if (!offered_) {
             offered_ = true;
-            codec_.request(TelnetCodec::Us, TelnetCodec::ComPort, true);
+            requestComPort();
         } else {
             becomeRaw();
             sink_.logError(LoadResString(SessionText::RemoteTakesNoControl));

@@ -42,7 +42,6 @@ public:
 private:
     void optionChanged(TelnetCodec::Side side, std::uint8_t option, bool enabled) override;
     void subnegotiation(std::uint8_t, QByteArrayView) override {}
-    void startTelnet() override;
 
     void set(std::uint8_t code, QByteArrayView value);
 

@@ -5,9 +5,10 @@
 #include <limits>
 #include <utility>
 
-ComPortLink::ComPortLink(Socket& socket, int graceTicks)
+ComPortLink::ComPortLink(Socket& socket, int graceTicks, TelnetCodec::Side comPortSide)
     : codec_(*this)
     , socket_(socket)
+    , comPortSide_(comPortSide)
     , graceLeft_(graceTicks) {
     for (const auto side : {TelnetCodec::Us, TelnetCodec::Him}) {
         for (const auto option :
@@ -53,6 +54,16 @@ QByteArray ComPortLink::decide(const QByteArray& bytes) {
     startTelnet();
     flush();
     return data;
+}
+
+// What this end wants once the peer speaks Telnet; the Q method sends only what the peer's
+// own requests have not already settled.
+void ComPortLink::startTelnet() {
+    for (const auto side : {TelnetCodec::Us, TelnetCodec::Him}) {
+        codec_.request(side, TelnetCodec::Binary, true);
+        codec_.request(side, TelnetCodec::SuppressGoAhead, true);
+    }
+    requestComPort();
 }
 
 qint64 ComPortLink::inputRoom() const {

@@ -48,10 +48,12 @@ public:
     virtual void lineChanged() {}
 
 protected:
-    ComPortLink(Socket& socket, int graceTicks);
+    // comPortSide: the side that performs COM-PORT-OPTION as this end asks for it (a server
+    // asks the client to, DO; a client offers to, WILL).
+    ComPortLink(Socket& socket, int graceTicks, TelnetCodec::Side comPortSide);
 
-    // The peer speaks Telnet: what this end asks for then.
-    virtual void startTelnet() = 0;
+    // Asks for COM-PORT-OPTION (nothing is sent when it is on or asked for already).
+    void requestComPort() { codec_.request(comPortSide_, TelnetCodec::ComPort, true); }
     // A chunk of Telnet has been decoded.
     virtual void decoded() {}
     // Counts down the grace of a silent peer; true once it has passed.
@@ -67,8 +69,10 @@ protected:
 
 private:
     QByteArray decide(const QByteArray& bytes);
+    void startTelnet();
 
     Socket& socket_;
+    const TelnetCodec::Side comPortSide_;
     Mode mode_ = Mode::Undecided;
     QByteArray head_;     // a lone IAC received while undecided
     QByteArray toSerial_; // data of the chunk being received

@@ -19,22 +19,12 @@ std::uint8_t byteAt(QByteArrayView value) {
 } // namespace
 
 ComPortServer::ComPortServer(Socket& socket, PortLine& line)
-    : ComPortLink(socket, graceTicks)
+    : ComPortLink(socket, graceTicks, TelnetCodec::Him)
     , line_(line) {}
 
 void ComPortServer::decoded() {
     if (std::exchange(commanded_, false))
         line_.logChanges(); // only chunks with commands can have changed the line
-}
-
-// What this end wants once the client speaks Telnet; the Q method sends only what the
-// client's own requests have not already settled.
-void ComPortServer::startTelnet() {
-    for (const auto side : {TelnetCodec::Us, TelnetCodec::Him}) {
-        codec_.request(side, TelnetCodec::Binary, true);
-        codec_.request(side, TelnetCodec::SuppressGoAhead, true);
-    }
-    codec_.request(TelnetCodec::Him, TelnetCodec::ComPort, true);
 }
 
 void ComPortServer::tick(int periods) {

@@ -23,7 +23,6 @@ public:
 private:
     void optionChanged(TelnetCodec::Side side, std::uint8_t option, bool enabled) override;
     void subnegotiation(std::uint8_t option, QByteArrayView payload) override;
-    void startTelnet() override;
     void decoded() override;
 
     void command(std::uint8_t code, QByteArrayView value);
