@@ -61,9 +61,10 @@ public:
     virtual QString slavePath() const = 0;
     virtual QString lastError() const = 0;
 
-    // From now on every application finds the port set to initial, and lineChanged() tells
-    // when it sets its line.
-    virtual void watchLine(const SerialLineSettings& initial) = 0;
+    // From now on the port starts with the line initial (where a pty can hold it), an
+    // application finds the line the one before it left, as on a serial port, and
+    // lineChanged() tells when an application sets its line.
+    virtual void watchLine(const ApplicationLine& initial) = 0;
     // The line of the application that holds the port; without one, the line the next finds.
     virtual ApplicationLine applicationLine() const = 0;
 

@@ -109,8 +109,9 @@ void Bridge::settingChanged() {
 }
 
 void Bridge::setOptions(const IoOptions& options) {
+    const bool watched = settings_.sendsApplicationLine();
     settings_.options = options;
-    if (serial_.isOpen() && serial_.isVirtual())
+    if (!watched && serial_.isOpen())
         serial_.watchApplicationLine();
     settingChanged();
 }

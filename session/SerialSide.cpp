@@ -52,11 +52,12 @@ OpenAttempt SerialSide::createVirtualPort() {
     return OpenAttempt::success();
 }
 
-// An application finds the session's own line on the port; its changes are seen from now on.
+// The port starts with the session's own line; what applications set is seen from now on.
 void SerialSide::watchApplicationLine() {
     if (settings_.sendsApplicationLine())
         virtualPort_.watchLine(
-            SerialLineSettings::parse(settings_.lineSettings).value_or(SerialLineSettings{}));
+            {SerialLineSettings::parse(settings_.lineSettings).value_or(SerialLineSettings{}),
+             settings_.handshaking});
 }
 
 // Guarded: the first failing step ends the open with its description.

@@ -88,7 +88,7 @@ bool PtyPair::setPacketMode() {
     return ::ioctl(master_.get(), TIOCPKT, &on) == 0;
 }
 
-void PtyPair::watchLine(const SerialLineSettings& initial) {
+void PtyPair::watchLine(const ApplicationLine& initial) {
     termios tio{};
     if (::tcgetattr(master_.get(), &tio) != 0)
         return;

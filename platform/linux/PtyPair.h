@@ -30,7 +30,7 @@ public:
     bool setPacketMode();
     // Sets the slave's line to initial, and EXTPROC on it, so that every change of its
     // attributes shows in the master's status byte (TIOCPKT_IOCTL).
-    void watchLine(const SerialLineSettings& initial);
+    void watchLine(const ApplicationLine& initial);
     // The slave's line. An application that cleared EXTPROC gets it back, so that its next
     // change is seen too.
     ApplicationLine line() const;

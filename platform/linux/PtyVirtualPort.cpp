@@ -64,12 +64,12 @@ std::optional<PtyPair> PtyVirtualPort::prepared(std::optional<PtyPair> pty) {
     return pty;
 }
 
-void PtyVirtualPort::watchLine(const SerialLineSettings& initial) {
+void PtyVirtualPort::watchLine(const ApplicationLine& initial) {
     initialLine_ = initial;
     for (std::optional<PtyPair>* pty : {&linked_, &spare_})
         *pty = prepared(std::move(*pty));
     if (held_)
-        held_->watchLine(held_->line().settings); // its line as it is, now watched
+        held_->watchLine(held_->line()); // its line as it is, now watched
 }
 
 ApplicationLine PtyVirtualPort::applicationLine() const {
@@ -190,6 +190,11 @@ void PtyVirtualPort::applicationClosed() {
     masterEvents_.stop();
     writeNotifier_.reset();
     const bool gotBytes = readMaster(std::numeric_limits<qsizetype>::max());
+    if (initialLine_) {
+        initialLine_ = held_->line(); // the next application finds it, as on a serial port
+        if (linked_)
+            linked_->watchLine(*initialLine_);
+    }
     std::optional<PtyPair> used = renewed(std::move(*held_));
     held_.reset();
     if (linked_) {

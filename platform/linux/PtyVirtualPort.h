@@ -52,7 +52,7 @@ public:
     QString portName() const override { return link_ ? link_->name() : QString(); }
     QString slavePath() const override;
     QString lastError() const override { return lastError_; }
-    void watchLine(const SerialLineSettings& initial) override;
+    void watchLine(const ApplicationLine& initial) override;
     ApplicationLine applicationLine() const override;
 
     // Looks whether an application has opened or closed the port. The fallback poll's
@@ -89,8 +89,8 @@ private:
     QTimer pollTimer_;            // in place of the watcher where it cannot watch
     QByteArray received_;
     QString lastError_;
-    std::optional<SerialLineSettings> initialLine_; // set while the line is watched
-    bool lineNoticed_ = false;                      // a status byte told of a change
+    std::optional<ApplicationLine> initialLine_; // while watched: the line the next finds
+    bool lineNoticed_ = false;                   // a status byte told of a change
     bool switch16_ = false;
     bool switch13_ = false;
 };

@@ -56,10 +56,13 @@ ApplicationLine lineOf(const termios& tio) {
     return line;
 }
 
-void putLine(termios& tio, const SerialLineSettings& settings) {
+void putLine(termios& tio, const ApplicationLine& line) {
+    const SerialLineSettings& settings = line.settings;
     if (const speed_t speed = speedOf(settings.baudRate); speed != B0)
         ::cfsetspeed(&tio, speed);
-    tio.c_cflag &= ~(CSTOPB | PARODD | CMSPAR);
+    tio.c_cflag &= ~(CSTOPB | PARODD | CMSPAR | CRTSCTS);
+    if (line.handshaking == 2)
+        tio.c_cflag |= CRTSCTS;
     if (settings.stopBits != SerialLineSettings::Stop::One)
         tio.c_cflag |= CSTOPB;
     const char parity = settings.parity.toLatin1();

@@ -8,5 +8,6 @@
 
 // What the attributes say. A rate that is not one of the standard ones reads as 0.
 ApplicationLine lineOf(const termios& tio);
-// Puts the rate, the stop bits and the parity of settings into tio.
-void putLine(termios& tio, const SerialLineSettings& settings);
+// Puts the rate, the stop bits, the parity bits and hardware flow control of line into tio.
+// Xon/Xoff is never put: the pty's own line discipline would take those bytes from the data.
+void putLine(termios& tio, const ApplicationLine& line);

@@ -87,8 +87,8 @@ protected:
 
 // The session's own line goes at connect; then what the application sets, each change as it
 // happens (odd parity and 2 stop bits show on a pty; even parity and 7 data bits do not, so
-// the session's own are sent); bytes with 0xFF pass both ways, and none of the server's
-// negotiation reaches the application.
+// the session's own are sent); bytes with 0xFF pass both ways, none of the server's
+// negotiation reaches the application, and the next application finds the line as it was.
 TEST_F(ComPortClientTest, TheRemoteDeviceFollowsTheApplicationsLine) {
     const std::vector<std::pair<const char*, ServerStart>> servers{{"ser2net", ser2net},
                                                                    {"pyserial", pyserialServer}};
@@ -122,7 +122,14 @@ TEST_F(ComPortClientTest, TheRemoteDeviceFollowsTheApplicationsLine) {
                                                                 "down"));
         EXPECT_TRUE(readExactly(application.get(), 1, std::chrono::milliseconds(100)).isEmpty());
 
+        // The next application finds the line the last one left, as on a serial port.
         const QByteArray log = errorLog();
+        application = {};
+        ASSERT_TRUE(waitUntil([&] { return !doc->VSPort1().isOpenedByApp(); }));
+        application = openApplication(n);
+        EXPECT_EQ(terminalRate(application.get()), 4800);
+        EXPECT_EQ(errorLog(), log) << "nothing to send";
+
         EXPECT_TRUE(log.contains("Sent 9600,E,7,1, no flow control")) << log.toStdString();
         EXPECT_TRUE(log.contains("Sent 19200,O,7,2, hardware flow control"));
         EXPECT_TRUE(log.contains("Sent 4800,E,7,1, no flow control"));
