@@ -41,10 +41,10 @@ void ComPortClient::tick(int periods) {
 }
 
 void ComPortClient::optionChanged(TelnetCodec::Side, std::uint8_t option, bool enabled) {
-    if (option != TelnetCodec::ComPort || !enabled)
-        return;
-    sent_.reset(); // everything once after each connect
-    lineChanged();
+    // Everything once after each connect, when the first side agrees (a server may agree to
+    // both).
+    if (option == TelnetCodec::ComPort && enabled && !sent_)
+        lineChanged();
 }
 
 void ComPortClient::lineChanged() {

@@ -57,9 +57,6 @@ int ser2net(QProcess& process, const QString& device, const QString& dir) {
 }
 
 int pyserialServer(QProcess& process, const QString& device, const QString&) {
-    if (QProcess::execute(QStringLiteral(LUMIVEX_TEST_PYTHON),
-                          {QStringLiteral("-c"), QStringLiteral("import serial.rfc2217")}) != 0)
-        return 0;
     process.start(QStringLiteral(LUMIVEX_TEST_PYTHON),
                   {QStringLiteral(LUMIVEX_RFC2217_SERVER), device});
     waitUntil([&] { return process.canReadLine(); });
@@ -130,7 +127,7 @@ TEST_F(ComPortClientTest, TheRemoteDeviceFollowsTheApplicationsLine) {
         EXPECT_EQ(terminalRate(application.get()), 4800);
         EXPECT_EQ(errorLog(), log) << "nothing to send";
 
-        EXPECT_TRUE(log.contains("Sent 9600,E,7,1, no flow control")) << log.toStdString();
+        EXPECT_EQ(log.count("Sent 9600,E,7,1, no flow control"), n - 20) << log.toStdString();
         EXPECT_TRUE(log.contains("Sent 19200,O,7,2, hardware flow control"));
         EXPECT_TRUE(log.contains("Sent 4800,E,7,1, no flow control"));
         doc->Command1_Click(); // de-activates: the server sees the client leave
