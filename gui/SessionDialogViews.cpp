@@ -44,6 +44,7 @@ QDialog* makeClientOptionsView(frmClientOptions& model, QWidget* parent) {
     auto* layout = new QVBoxLayout(view);
     layout->addWidget(optionGroup(*view, model.Frame1, model.Option1));
     layout->addWidget(view->checkBox(model.chkConnectOnVirtualPort));
+    layout->addWidget(view->checkBox(model.chkComPortControl));
     layout->addLayout(view->buttonRow(model.cmdOK, model.cmdCancel));
     return view;
 }

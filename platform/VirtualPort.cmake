@@ -7,4 +7,5 @@ target_sources(lumivex_platform PRIVATE
     linux/HangUpNotifier.h linux/HangUpNotifier.cpp
     linux/DeviceOpenWatcher.h linux/DeviceOpenWatcher.cpp
     linux/PtyPair.h linux/PtyPair.cpp
+    linux/TerminalLine.h linux/TerminalLine.cpp
     linux/PtyVirtualPort.h linux/PtyVirtualPort.cpp)

@@ -4,9 +4,20 @@
 // application reads, and hears when an application opens or closes the port. Abstract so
 // that tests can put a double in its place.
 
+#include "platform/linux/SerialLineSettings.h"
+
 #include <QObject>
 #include <QString>
 #include <memory>
+
+// The line an application set on a virtual port, as far as the port can show it.
+struct ApplicationLine {
+    // Data bits and parity as the port holds them: a pty always shows 8 data bits, and even
+    // parity as none (parity 'N' means none or even).
+    SerialLineSettings settings;
+    int handshaking = 0; // 0 none, 1 Xon/Xoff, 2 hardware
+    bool operator==(const ApplicationLine&) const = default;
+};
 
 class VirtualPort : public QObject {
     Q_OBJECT
@@ -50,6 +61,13 @@ public:
     virtual QString slavePath() const = 0;
     virtual QString lastError() const = 0;
 
+    // From now on the port starts with the line initial (where a pty can hold it), an
+    // application finds the line the one before it left, as on a serial port, and
+    // lineChanged() tells when an application sets its line.
+    virtual void watchLine(const ApplicationLine& initial) = 0;
+    // The line of the application that holds the port; without one, the line the next finds.
+    virtual ApplicationLine applicationLine() const = 0;
+
 signals:
     // The application wrote bytes; count is how many are waiting now.
     void dataReceived(int count);
@@ -57,6 +75,8 @@ signals:
     void openClose(bool opened);
     // The port takes bytes again after a write that was cut short.
     void writeRoom();
+    // The application may have set its line (watchLine() on): look at applicationLine().
+    void lineChanged();
 };
 
 std::unique_ptr<VirtualPort> createVirtualPort(QObject* parent = nullptr);

@@ -17,8 +17,8 @@ packages=(
     xvfb xauth locales
     # testing: network namespaces with a slowed-down loopback (ip, tc)
     iproute2
-    # testing: a COM port control (RFC 2217) client nobody here wrote
-    python3-serial
+    # testing: COM port control (RFC 2217) clients and servers nobody here wrote
+    python3-serial ser2net
     # the Debian package (scripts/package.sh) and its checks: lintian, the desktop entry and
     # metainfo validators, and a throw-away Debian root booted in a container
     dpkg-dev debhelper lintian desktop-file-utils appstream rsync debootstrap systemd-container

@@ -2,6 +2,8 @@
 
 #include "model/GlobalSettings.h"
 #include "platform/SerialPort.h"
+#include "platform/VirtualPort.h"
+#include "session/ComPortClient.h"
 #include "session/SessionHeartbeat.h"
 
 namespace {
@@ -12,6 +14,7 @@ Bridge::Bridge(const SessionSettings& settings, SerialPort& port, VirtualPort& v
                SocketArray& sockets, StatusSink& sink)
     : settings_(settings)
     , sink_(sink)
+    , virtualPort_(virtualPort)
     , serial_(port, virtualPort, settings_, sink)
     , line_(port, settings_, sink,
             [this](bool receive, bool transmit) { purge(receive, transmit); })
@@ -21,8 +24,11 @@ Bridge::Bridge(const SessionSettings& settings, SerialPort& port, VirtualPort& v
     , linkMonitor_(network_) {
     retryTimer_.setInterval(retryInterval);
     connect(&retryTimer_, &QTimer::timeout, this, &Bridge::retryTick);
-    connect(&network_.client(), &ClientConnection::connected, this,
-            [this] { serialToNetwork_.resume(); });
+    connect(&network_.client(), &ClientConnection::connected, this, &Bridge::connectionMade);
+    connect(&virtualPort, &VirtualPort::lineChanged, this, [this] {
+        if (ComPortLink* link = network_.comPort(0))
+            link->lineChanged();
+    });
     connect(&network_.client(), &ClientConnection::connectFailed, this,
             [this] { serialToNetwork_.dropHeldForConnect(); });
     connect(&network_, &NetworkSide::drainNeeded, this, [this] { networkToSerial_.move(); });
@@ -87,13 +93,26 @@ bool Bridge::close() {
     return true;
 }
 
+// With COM port control the connection starts by finding out whether the server speaks
+// Telnet. A connection made only to deliver the bytes of an application that has left
+// takes them raw.
+void Bridge::connectionMade() {
+    if (settings_.sendsApplicationLine() && !network_.client().closesOnceMade())
+        network_.controlPort(
+            std::make_unique<ComPortClient>(network_.socket(0), virtualPort_, settings_, sink_));
+    serialToNetwork_.resume();
+}
+
 void Bridge::settingChanged() {
     // What a tick has to do may have changed (held bytes to drop, pings to count).
     SessionHeartbeat::instance().wake();
 }
 
 void Bridge::setOptions(const IoOptions& options) {
+    const bool watched = settings_.sendsApplicationLine();
     settings_.options = options;
+    if (!watched && serial_.isOpen())
+        serial_.watchApplicationLine();
     settingChanged();
 }
 

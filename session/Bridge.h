@@ -83,9 +83,11 @@ private:
     Opening waitOrFail(const OpenAttempt& attempt, StatusSink::Side side, bool waitIfMissing);
     void settingChanged();
     void purge(bool receive, bool transmit);
+    void connectionMade();
 
     SessionSettings settings_;
     StatusSink& sink_;
+    VirtualPort& virtualPort_;
     SerialSide serial_;
     PortLine line_;
     NetworkSide network_;

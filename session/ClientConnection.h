@@ -27,6 +27,9 @@ public:
 
     bool isConnecting() const { return connecting_; }
     bool isReconnecting() const { return reconnectTimer_.isActive(); }
+    // The connection being made is closed as soon as what waits has gone out: the
+    // application that wanted it has left.
+    bool closesOnceMade() const { return closeAfterConnect_; }
 
     // The connection is made.
     void made();

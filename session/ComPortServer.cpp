@@ -1,48 +1,16 @@
 #include "session/ComPortServer.h"
 
 #include "platform/Socket.h"
+#include "session/ComPortCodes.h"
 #include "session/PortLine.h"
 #include "session/SessionHeartbeat.h"
 
 #include <limits>
 #include <utility>
 
+using namespace ComPortCodes;
+
 namespace {
-
-// The client's commands; the server answers and notifies with the same code plus 100.
-enum Command : std::uint8_t {
-    Signature = 0,
-    SetBaudRate = 1,
-    SetDataSize = 2,
-    SetParity = 3,
-    SetStopSize = 4,
-    SetControl = 5,
-    NotifyLineState = 6,
-    NotifyModemState = 7,
-    FlowSuspend = 8,
-    FlowResume = 9,
-    SetLineStateMask = 10,
-    SetModemStateMask = 11,
-    PurgeData = 12,
-};
-constexpr std::uint8_t kServerCode = 100;
-
-// Parity codes 1 to 5, as letters of the settings text.
-constexpr char kParityLetters[] = "NOEMS";
-
-using Stop = SerialLineSettings::Stop;
-
-std::uint8_t stopCode(Stop stop) {
-    switch (stop) {
-    case Stop::One:
-        return 1;
-    case Stop::Two:
-        return 2;
-    case Stop::OneAndHalf:
-        return 3;
-    }
-    return 1;
-}
 
 std::uint8_t byteAt(QByteArrayView value) {
     return value.isEmpty() ? 0 : static_cast<std::uint8_t>(value.front());
@@ -51,102 +19,18 @@ std::uint8_t byteAt(QByteArrayView value) {
 } // namespace
 
 ComPortServer::ComPortServer(Socket& socket, PortLine& line)
-    : socket_(socket)
-    , line_(line)
-    , codec_(*this) {
-    for (const auto side : {TelnetCodec::Us, TelnetCodec::Him}) {
-        for (const auto option :
-             {TelnetCodec::Binary, TelnetCodec::SuppressGoAhead, TelnetCodec::ComPort})
-            codec_.accept(side, option);
-    }
-}
+    : ComPortLink(socket, graceTicks, TelnetCodec::Him)
+    , line_(line) {}
 
-bool ComPortServer::controlsPort() const {
-    return mode_ == Mode::Telnet && (codec_.enabled(TelnetCodec::Him, TelnetCodec::ComPort) ||
-                                     codec_.enabled(TelnetCodec::Us, TelnetCodec::ComPort));
-}
-
-QByteArray ComPortServer::receive(const QByteArray& bytes) {
-    switch (mode_) {
-    case Mode::Undecided:
-        return decide(bytes);
-    case Mode::Raw:
-        return head_.isEmpty() ? bytes : std::exchange(head_, {}) + bytes;
-    case Mode::Telnet:
-        break;
-    }
-    codec_.decode(bytes, toSerial_);
+void ComPortServer::decoded() {
     if (std::exchange(commanded_, false))
         line_.logChanges(); // only chunks with commands can have changed the line
-    flush();
-    return std::exchange(toSerial_, {});
-}
-
-// A Telnet client opens with IAC and a negotiation or a subnegotiation; IAC IAC or IAC with
-// anything else is raw data that happens to hold 0xFF.
-QByteArray ComPortServer::decide(const QByteArray& bytes) {
-    head_ += bytes;
-    const auto first = static_cast<std::uint8_t>(head_.front());
-    if (first == TelnetCodec::IAC && head_.size() < 2)
-        return {};
-    const bool telnet = first == TelnetCodec::IAC &&
-                        static_cast<std::uint8_t>(head_.at(1)) >= TelnetCodec::SB &&
-                        static_cast<std::uint8_t>(head_.at(1)) <= TelnetCodec::DONT;
-    mode_ = telnet ? Mode::Telnet : Mode::Raw;
-    const QByteArray received = std::exchange(head_, {});
-    if (!telnet)
-        return received;
-    QByteArray data = receive(received);
-    startTelnet();
-    return data;
-}
-
-// What this end wants once the client speaks Telnet; the Q method sends only what the
-// client's own requests have not already settled.
-void ComPortServer::startTelnet() {
-    for (const auto side : {TelnetCodec::Us, TelnetCodec::Him}) {
-        codec_.request(side, TelnetCodec::Binary, true);
-        codec_.request(side, TelnetCodec::SuppressGoAhead, true);
-    }
-    codec_.request(TelnetCodec::Him, TelnetCodec::ComPort, true);
-    flush();
-}
-
-qint64 ComPortServer::inputRoom() const {
-    return codec_.output().size() > pendingLimit ? 0 : std::numeric_limits<qint64>::max();
-}
-
-qint64 ComPortServer::fit(const QByteArray& data) {
-    flush();
-    if (codec_.hasOutput() || !takesData())
-        return 0;
-    const qint64 room = socket_.sendRoom();
-    if (mode_ == Mode::Raw)
-        return std::min<qint64>(data.size(), room);
-    return TelnetCodec::fit(data, room);
-}
-
-void ComPortServer::send(const QByteArray& data) {
-    socket_.SendData(mode_ == Mode::Telnet ? TelnetCodec::escape(data) : data);
 }
 
 void ComPortServer::tick(int periods) {
-    if (mode_ == Mode::Undecided && (graceLeft_ -= periods) <= 0)
-        mode_ = Mode::Raw; // a lone byte it sent goes with its next ones
+    if (mode() == Mode::Undecided && graceOver(periods, graceTicks))
+        becomeRaw(); // a lone byte it sent goes with its next ones
     flush();
-}
-
-bool ComPortServer::needsTicks() const {
-    return mode_ == Mode::Undecided || codec_.hasOutput();
-}
-
-// Answers go out as far as the socket takes them; the rest waits for the next chance.
-void ComPortServer::flush() {
-    if (!codec_.hasOutput())
-        return;
-    qint64 taken = 0;
-    socket_.SendData(codec_.output(), &taken);
-    codec_.consumeOutput(taken);
 }
 
 void ComPortServer::optionChanged(TelnetCodec::Side, std::uint8_t option, bool enabled) {
@@ -181,7 +65,7 @@ void ComPortServer::subnegotiation(std::uint8_t option, QByteArrayView payload) 
 }
 
 void ComPortServer::answer(std::uint8_t code, QByteArrayView value) {
-    QByteArray payload(1, char(code + kServerCode));
+    QByteArray payload(1, char(code + serverOffset));
     codec_.sendSubnegotiation(TelnetCodec::ComPort, payload.append(value));
 }
 
@@ -214,7 +98,7 @@ void ComPortServer::command(std::uint8_t code, QByteArrayView value) {
         break;
     case FlowSuspend:
     case FlowResume:
-        suspended_ = code == FlowSuspend;
+        setSuspended(code == FlowSuspend);
         break;
     case SetLineStateMask:
         lineMask_ = v;
@@ -228,7 +112,7 @@ void ComPortServer::command(std::uint8_t code, QByteArrayView value) {
         if (v < 1 || v > 3)
             break;
         if (v & 2)
-            toSerial_.clear(); // received before the purge: on its way to the device
+            dropReceived(); // received before the purge: on its way to the device
         line_.purge(v & 1, v & 2);
         answer(code, v);
         break;
@@ -249,9 +133,7 @@ void ComPortServer::setBaudRate(QByteArrayView value) {
         line.baudRate = qint32(rate);
         line_.setLine(line);
     }
-    const auto now = quint32(line_.line().baudRate);
-    const char bytes[] = {char(now >> 24), char(now >> 16), char(now >> 8), char(now)};
-    answer(SetBaudRate, QByteArrayView(bytes, 4));
+    answer(SetBaudRate, rateBytes(quint32(line_.line().baudRate)));
 }
 
 // Data size, parity or stop size; 0 (and a value out of range) asks for the one in force.
@@ -260,24 +142,23 @@ void ComPortServer::setLine(std::uint8_t code, std::uint8_t value) {
     const SerialLineSettings before = line;
     if (code == SetDataSize && value >= 5 && value <= 8)
         line.dataBits = value;
-    else if (code == SetParity && value >= 1 && value <= 5)
-        line.parity = QLatin1Char(kParityLetters[value - 1]);
+    else if (code == SetParity && !parityOf(value).isNull())
+        line.parity = parityOf(value);
     else if (code == SetStopSize && value >= 1 && value <= 3)
-        line.stopBits = value == 1 ? Stop::One : value == 2 ? Stop::Two : Stop::OneAndHalf;
+        line.stopBits = stopOf(value);
     if (line != before)
         line_.setLine(line);
     const SerialLineSettings now = line_.line();
     if (code == SetDataSize)
         answer(code, std::uint8_t(now.dataBits));
     else if (code == SetParity)
-        answer(code,
-               std::uint8_t(QByteArrayView(kParityLetters).indexOf(now.parity.toLatin1()) + 1));
+        answer(code, parityCode(now.parity));
     else
         answer(code, stopCode(now.stopBits));
 }
 
 std::uint8_t ComPortServer::flowAnswer(bool inbound) const {
-    return std::uint8_t((inbound ? 14 : 1) + line_.handshaking());
+    return std::uint8_t((inbound ? 13 : 0) + flowCode(line_.handshaking()));
 }
 
 // The SET-CONTROL values: flow control (both directions share the port's one setting), BREAK,

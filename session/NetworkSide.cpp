@@ -1,6 +1,7 @@
 #include "session/NetworkSide.h"
 
 #include "platform/SocketArray.h"
+#include "session/ComPortServer.h"
 #include "session/PortLine.h"
 #include "session/SessionHeartbeat.h"
 #include "session/SessionSettings.h"
@@ -119,20 +120,20 @@ std::vector<int> NetworkSide::connected(bool firstOnly) const {
     return indexes;
 }
 
-ComPortServer* NetworkSide::comPort(int index) const {
+ComPortLink* NetworkSide::comPort(int index) const {
     const auto it = connections_.find(index);
     return it == connections_.end() ? nullptr : it->second.comPort.get();
 }
 
 qint64 NetworkSide::room(int index, const QByteArray& data) {
-    if (ComPortServer* server = comPort(index))
-        return server->fit(data);
+    if (ComPortLink* link = comPort(index))
+        return link->fit(data);
     return std::min<qint64>(data.size(), sockets_.at(index).sendRoom());
 }
 
 void NetworkSide::send(int index, const QByteArray& data) {
-    if (ComPortServer* server = comPort(index))
-        server->send(data);
+    if (ComPortLink* link = comPort(index))
+        link->send(data);
     else
         sockets_.at(index).SendData(data);
 }
@@ -276,8 +277,8 @@ void NetworkSide::checkStalls(const std::vector<int>& targets, bool bytesWaiting
     }
     for (int index : targets) {
         Connection& connection = connections_[index];
-        const ComPortServer* server = comPort(index);
-        if (sockets_.at(index).sendRoom() > 0 && !(server && !server->takesData())) {
+        const ComPortLink* link = comPort(index);
+        if (sockets_.at(index).sendRoom() > 0 && !(link && !link->takesData())) {
             connection.fullTicks = 0;
             continue;
         }

@@ -6,7 +6,7 @@
 // its Telnet framing and its part in the control of the port's line.
 
 #include "session/ClientConnection.h"
-#include "session/ComPortServer.h"
+#include "session/ComPortLink.h"
 #include "session/LinkMonitor.h"
 #include "session/StatusSink.h"
 
@@ -44,8 +44,12 @@ public:
     bool anyConnected() const;
     // The connected elements, lowest index first; only the first with firstOnly.
     std::vector<int> connected(bool firstOnly = false) const;
-    // The COM port control of a server's client; null without it.
-    ComPortServer* comPort(int index) const;
+    // The COM port control of a connection; null without it.
+    ComPortLink* comPort(int index) const;
+    // COM port control for a client session's connection, once it is made.
+    void controlPort(std::unique_ptr<ComPortLink> link) {
+        connections_[0].comPort = std::move(link);
+    }
     // How many leading bytes of data the element takes now, and sending them framed for it.
     qint64 room(int index, const QByteArray& data);
     void send(int index, const QByteArray& data);
@@ -85,7 +89,7 @@ private:
     struct Connection {
         bool draining = false; // the peer closed; its bytes are still being taken
         int fullTicks = 0;     // ticks its send queue stayed full while bytes waited
-        std::unique_ptr<ComPortServer> comPort;
+        std::unique_ptr<ComPortLink> comPort;
     };
 
     bool monitorActive() const override;

@@ -30,7 +30,7 @@ bool NetworkToSerial::dropsInputOf(int index) const {
 
 void NetworkToSerial::takeInput(int index) {
     Socket& socket = network_.socket(index);
-    ComPortServer* comPort = network_.comPort(index);
+    ComPortLink* comPort = network_.comPort(index);
     if (dropsInputOf(index)) {
         // A COM port client's commands are still heard; only its data is dropped.
         while (socket.bytesAvailable() > 0 && (!comPort || comPort->inputRoom() > 0)) {

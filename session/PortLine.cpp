@@ -16,6 +16,10 @@ QString onOff(const char* name, bool on) {
 
 } // namespace
 
+QString PortLine::flowName(int handshaking) {
+    return QLatin1String(kFlowNames[qBound(0, handshaking, 2)]);
+}
+
 PortLine::PortLine(SerialPort& port, const SessionSettings& settings, StatusSink& sink, Purge purge)
     : port_(port)
     , settings_(settings)
@@ -122,7 +126,7 @@ void PortLine::logChanges() {
     if (now.line != logged_.line)
         said << now.line;
     if (now.handshaking != logged_.handshaking)
-        said << QLatin1String(kFlowNames[qBound(0, now.handshaking, 2)]);
+        said << flowName(now.handshaking);
     if (now.dtr != logged_.dtr)
         said << onOff("DTR", now.dtr);
     if (now.rts != logged_.rts)

@@ -36,6 +36,8 @@ public:
     bool breakOn() const;
     void setBreak(bool on);
     void purge(bool receive, bool transmit) { purge_(receive, transmit); }
+    // "no flow control", "Xon/Xoff flow control" or "hardware flow control".
+    static QString flowName(int handshaking);
 
     // The modem lines in the notation of COM port control: carrier 0x80, ring 0x40, DSR 0x20,
     // CTS 0x10; 0 for a device without them.

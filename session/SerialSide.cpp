@@ -46,9 +46,18 @@ OpenAttempt SerialSide::createVirtualPort() {
         return {false, false, LoadResString(CannotCreateVirtual) + QLatin1Char(' ') + comName()};
     virtualPort_.setSwitch16(true);
     virtualPort_.setSwitch13(true);
+    watchApplicationLine();
     sink_.showStatus(StatusSink::Serial, LoadResString(VirtualPortName) + QLatin1Char(' ') +
                                              comName() + QLatin1Char(' ') + LoadResString(Created));
     return OpenAttempt::success();
+}
+
+// The port starts with the session's own line; what applications set is seen from now on.
+void SerialSide::watchApplicationLine() {
+    if (settings_.sendsApplicationLine())
+        virtualPort_.watchLine(
+            {SerialLineSettings::parse(settings_.lineSettings).value_or(SerialLineSettings{}),
+             settings_.handshaking});
 }
 
 // Guarded: the first failing step ends the open with its description.

@@ -34,6 +34,8 @@ public:
     void rollBack();
 
     bool isVirtual() const;
+    // With COM port control on a client's virtual port: the application's line is watched.
+    void watchApplicationLine();
     bool hasInput() const;
     // Moves what the device or the application wrote into buffer, as much as it has room for;
     // returns how many bytes. What does not fit stays with the port and holds the writer back.

@@ -37,6 +37,10 @@ struct SessionSettings {
     bool ignoresNetworkInput() const {
         return server ? options.ServerTCPOptions == 1 : options.ClientOptions == 1;
     }
+    // A client on a virtual port that sends the application's line to the remote port.
+    bool sendsApplicationLine() const {
+        return virtualPort && !server && !udp && options.ComPortControl != 0;
+    }
     // A client whose connection follows the virtual port: made when an application opens it.
     bool followsApplication() const {
         return virtualPort && !server && options.ConnectOnVirtualOpen != 0;

@@ -28,6 +28,8 @@ enum : int {
     DeActivate = 5118,
     New = 5119,
     Rs232ToTcpIp = 5120,
+    SentToRemote = 5126, // a COM port client's log line: "Sent 19200,E,8,1, ..."
+    RemoteTakesNoControl = 5127,
 };
 
 // A status caption: the label's text, a blank and the state's text.

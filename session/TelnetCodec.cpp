@@ -1,5 +1,6 @@
 #include "session/TelnetCodec.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -172,20 +173,20 @@ void TelnetCodec::sendSubnegotiation(std::uint8_t option, QByteArrayView payload
     output_.append(char(IAC)).append(char(SE));
 }
 
+// One pass to count, one to copy into a buffer of the final size: a stream of many IAC bytes
+// costs no more than a few appends.
 QByteArray TelnetCodec::escape(QByteArrayView data) {
-    const char* p = data.data();
-    const char* const end = p + data.size();
-    const char* iac = findIac(p, end);
-    if (!iac)
+    const auto extra = std::count(data.begin(), data.end(), char(IAC));
+    if (extra == 0)
         return data.toByteArray();
-    QByteArray out;
-    out.reserve(data.size() + data.size() / 8 + 1);
-    while (iac) {
-        out.append(p, iac + 1 - p).append(char(IAC));
-        p = iac + 1;
-        iac = findIac(p, end);
+    QByteArray out(data.size() + extra, Qt::Uninitialized);
+    char* o = out.data();
+    for (const char c : data) {
+        *o++ = c;
+        if (c == char(IAC))
+            *o++ = c;
     }
-    return out.append(p, end - p);
+    return out;
 }
 
 qsizetype TelnetCodec::fit(QByteArrayView data, qint64 room) {

@@ -164,6 +164,8 @@ constexpr StringEntry kEntries[] = {
     {5123, "Enter the data string that you want to ping the computer with.", "コンピュータと接続確認を行うためのデータを入力してください。"},
     {5124, "Enter the Workstation Name or the URL for the computer that you want to find the IP Address of", "IPアドレスを探しているワークステーション名またはコンピュータのURLを入力してください。"},
     {5125, "Telnet COM port control (RFC 2217)", "Telnet COMポート制御 (RFC 2217)"},
+    {5126, "Sent", "リモートポートに送信:"},
+    {5127, "The remote port does not answer Telnet COM port control: data goes unframed, no setting is sent", "リモートポートがTelnet COMポート制御に応答しません: データはそのまま送られ、設定は送信されません"},
 };
 // clang-format on
 

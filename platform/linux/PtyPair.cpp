@@ -1,5 +1,7 @@
 #include "platform/linux/PtyPair.h"
 
+#include "platform/linux/TerminalLine.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -79,6 +81,31 @@ void PtyPair::setRaw() {
     tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     ::tcsetattr(master_.get(), TCSANOW, &tio);
+}
+
+bool PtyPair::setPacketMode() {
+    int on = 1;
+    return ::ioctl(master_.get(), TIOCPKT, &on) == 0;
+}
+
+void PtyPair::watchLine(const ApplicationLine& initial) {
+    termios tio{};
+    if (::tcgetattr(master_.get(), &tio) != 0)
+        return;
+    putLine(tio, initial);
+    tio.c_lflag |= EXTPROC;
+    ::tcsetattr(master_.get(), TCSANOW, &tio);
+}
+
+ApplicationLine PtyPair::line() const {
+    termios tio{};
+    if (::tcgetattr(master_.get(), &tio) != 0)
+        return {};
+    if ((tio.c_lflag & EXTPROC) == 0) {
+        tio.c_lflag |= EXTPROC;
+        ::tcsetattr(master_.get(), TCSANOW, &tio);
+    }
+    return lineOf(tio);
 }
 
 bool PtyPair::refuseOpens(bool refuse) {

@@ -3,6 +3,7 @@
 // an application opens, and nobody else holds it: the master shows hang-up exactly while no
 // process has the slave open.
 
+#include "platform/VirtualPort.h"
 #include "platform/linux/UniqueFd.h"
 
 #include <QByteArray>
@@ -24,6 +25,15 @@ public:
     bool slaveHeld() const;
     // Raw mode again: an application's termios changes outlive its close.
     void setRaw();
+    // Packet mode: each read from the master starts with a status byte (TIOCPKT_DATA before
+    // data, or the status alone).
+    bool setPacketMode();
+    // Sets the slave's line to initial, and EXTPROC on it, so that every change of its
+    // attributes shows in the master's status byte (TIOCPKT_IOCTL).
+    void watchLine(const ApplicationLine& initial);
+    // The slave's line. An application that cleared EXTPROC gets it back, so that its next
+    // change is seen too.
+    ApplicationLine line() const;
     // While refused, every open of the slave fails (EIO), also root's; opens already made go on.
     bool refuseOpens(bool refuse);
     // Makes the pty as good as new after an application has closed it: what the master wrote

@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -50,8 +52,30 @@ bool PtyVirtualPort::fail(const QString& why) {
 }
 
 std::optional<PtyPair> PtyVirtualPort::newPty() {
-    return PtyPair::open(portsShared ? PtyPair::Sharing::Group : PtyPair::Sharing::Private,
-                         &lastError_);
+    return prepared(PtyPair::open(portsShared ? PtyPair::Sharing::Group : PtyPair::Sharing::Private,
+                                  &lastError_));
+}
+
+std::optional<PtyPair> PtyVirtualPort::prepared(std::optional<PtyPair> pty) {
+    if (pty)
+        pty->setPacketMode();
+    if (pty && initialLine_)
+        pty->watchLine(*initialLine_);
+    return pty;
+}
+
+void PtyVirtualPort::watchLine(const ApplicationLine& initial) {
+    initialLine_ = initial;
+    for (std::optional<PtyPair>* pty : {&linked_, &spare_})
+        *pty = prepared(std::move(*pty));
+    if (held_)
+        held_->watchLine(held_->line()); // its line as it is, now watched
+}
+
+ApplicationLine PtyVirtualPort::applicationLine() const {
+    if (held_)
+        return held_->line();
+    return linked_ ? linked_->line() : ApplicationLine{};
 }
 
 QString PtyVirtualPort::slavePath() const {
@@ -102,6 +126,7 @@ void PtyVirtualPort::releasePort() {
     spare_.reset();
     link_.reset();
     received_.clear();
+    initialLine_.reset();
 }
 
 // Opens are seen through inotify, or by the slow poll where inotify cannot watch the pty.
@@ -153,6 +178,8 @@ void PtyVirtualPort::applicationOpened() {
             &PtyVirtualPort::onMasterWritable);
     updateReading();
     emit openClose(true);
+    if (initialLine_ && held_)
+        emit lineChanged(); // it may have set its line before this saw it open
 }
 
 // All the application wrote is read now, beyond the receive limit (the kernel holds a few KiB
@@ -163,6 +190,11 @@ void PtyVirtualPort::applicationClosed() {
     masterEvents_.stop();
     writeNotifier_.reset();
     const bool gotBytes = readMaster(std::numeric_limits<qsizetype>::max());
+    if (initialLine_) {
+        initialLine_ = held_->line(); // the next application finds it, as on a serial port
+        if (linked_)
+            linked_->watchLine(*initialLine_);
+    }
     std::optional<PtyPair> used = renewed(std::move(*held_));
     held_.reset();
     if (linked_) {
@@ -184,7 +216,7 @@ void PtyVirtualPort::applicationClosed() {
 // The used pty made as new; where that cannot be done, a new one in its place.
 std::optional<PtyPair> PtyVirtualPort::renewed(PtyPair used) {
     if (used.reset())
-        return used;
+        return prepared(std::move(used));
     std::optional<PtyPair> fresh = newPty();
     const QString target = linked_ ? linked_->slavePath() : pathOf(fresh);
     const QString other = linked_ ? pathOf(fresh) : QString();
@@ -193,15 +225,19 @@ std::optional<PtyPair> PtyVirtualPort::renewed(PtyPair used) {
     return fresh;
 }
 
+// In packet mode every read starts with a status byte: TIOCPKT_DATA before data, or a status
+// alone, which may tell of a change of the slave's attributes.
 bool PtyVirtualPort::readMaster(qsizetype limit) {
     bool gotBytes = false;
-    char buffer[chunkSize];
+    char buffer[chunkSize + 1];
     while (received_.size() < limit) {
         const qsizetype room = qMin<qsizetype>(chunkSize, limit - received_.size());
-        const ssize_t n = ::read(held_->master(), buffer, static_cast<size_t>(room));
-        if (n > 0) {
-            received_.append(buffer, n);
+        const ssize_t n = ::read(held_->master(), buffer, static_cast<size_t>(room) + 1);
+        if (n > 1) {
+            received_.append(buffer + 1, n - 1);
             gotBytes = true;
+        } else if (n == 1) {
+            lineNoticed_ = lineNoticed_ || (buffer[0] & TIOCPKT_IOCTL) != 0;
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else {
@@ -215,6 +251,8 @@ bool PtyVirtualPort::readMaster(qsizetype limit) {
 void PtyVirtualPort::onMasterEvent() {
     if (readMaster(receiveLimit))
         emit dataReceived(bytesWaiting());
+    if (std::exchange(lineNoticed_, false) && initialLine_ && held_)
+        emit lineChanged();
     if (!held_)
         return;
     if (held_->slaveHeld())

@@ -9,6 +9,10 @@
 // other, which refuses every open until the application closes, as a serial port in use does.
 // Then the application's pty is made as new (what it left unread is dropped, what it changed
 // is undone) and waits, refusing opens, for the next turn.
+//
+// The masters are in packet mode. While the line is watched, the slaves have EXTPROC set, and
+// the kernel then marks every change of a slave's attributes in the master's status byte
+// (TIOCPKT_IOCTL): the application's tcsetattr is seen when it happens, with no polling.
 
 #include "platform/VirtualPort.h"
 #include "platform/linux/DeviceOpenWatcher.h"
@@ -48,6 +52,8 @@ public:
     QString portName() const override { return link_ ? link_->name() : QString(); }
     QString slavePath() const override;
     QString lastError() const override { return lastError_; }
+    void watchLine(const ApplicationLine& initial) override;
+    ApplicationLine applicationLine() const override;
 
     // Looks whether an application has opened or closed the port. The fallback poll's
     // handler, where inotify (or an epoll set) cannot be had; tests call it directly.
@@ -56,6 +62,7 @@ public:
 private:
     bool fail(const QString& why);
     std::optional<PtyPair> newPty();
+    std::optional<PtyPair> prepared(std::optional<PtyPair> pty);
     void releasePort();
     void awaitApplication();
     void checkOpenState(int opens);
@@ -82,6 +89,8 @@ private:
     QTimer pollTimer_;            // in place of the watcher where it cannot watch
     QByteArray received_;
     QString lastError_;
+    std::optional<ApplicationLine> initialLine_; // while watched: the line the next finds
+    bool lineNoticed_ = false;                   // a status byte told of a change
     bool switch16_ = false;
     bool switch13_ = false;
 };

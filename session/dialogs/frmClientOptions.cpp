@@ -15,6 +15,8 @@ frmClientOptions::frmClientOptions(QObject* parent)
     designOptionGroup(Option1, {5015, 5016, 5017});
     chkConnectOnVirtualPort = designed(add<CheckBox>(QStringLiteral("chkConnectOnVirtualPort")),
                                        QStringLiteral("Open only when open"), 5018);
+    chkComPortControl = designed(add<CheckBox>(QStringLiteral("chkComPortControl")),
+                                 QStringLiteral("Telnet COM port control (RFC 2217)"), 5125);
     cmdOK = designed(add<Button>(QStringLiteral("cmdOK")), QStringLiteral("&OK"), 1207);
     cmdCancel = designed(add<Button>(QStringLiteral("cmdCancel")), QStringLiteral("Cancel"), 1208);
     connect(cmdOK, &Button::clicked, this, &frmClientOptions::cmdOK_Click);
@@ -27,12 +29,14 @@ void frmClientOptions::Form_Load() {
     const OptionExchangeBlock& block = optionExchange();
     selectOption(Option1, block.ClientOptions);
     chkConnectOnVirtualPort->setValue(block.ConnectOnVirtualOpen);
+    chkComPortControl->setValue(block.ComPortControl != 0 ? 1 : 0);
 }
 
 void frmClientOptions::cmdOK_Click() {
     OptionExchangeBlock& block = optionExchange();
     block.ClientOptions = selectedOption(Option1, block.ClientOptions);
     block.ConnectOnVirtualOpen = chkConnectOnVirtualPort->value();
+    block.ComPortControl = chkComPortControl->value();
     unload();
 }
 

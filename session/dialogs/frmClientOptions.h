@@ -14,6 +14,7 @@ public:
     Frame* Frame1; // "2-Way I/O options:"
     std::array<OptionButton*, 3> Option1;
     CheckBox* chkConnectOnVirtualPort;
+    CheckBox* chkComPortControl; // the virtual port's line goes to the remote port
     Button* cmdOK;
     Button* cmdCancel;
 

@@ -1,6 +1,7 @@
 // A real-port server session with COM port control, against pyserial's RFC 2217 client and
 // against plain loopback clients that write the Telnet bytes themselves; the device is a
 // test-made pty whose termios the test reads back.
+#include "session/ComPortServer.h"
 #include "tests/session/SessionFixture.h"
 
 #include <QProcess>

@@ -48,6 +48,7 @@ TEST_F(SessionWindowTest, OnlyOkStoresTheOptions) {
     IoOptions changed;
     changed.ServerSerialOptions = 1;
     changed.ClientOptions = 2;
+    changed.ComPortControl = 1;
     changed.UserPrompt = QStringLiteral("login:");
     changed.PasswordPromptResponse = QStringLiteral("hunter2");
     for (const Close close : {Cancel, Ok, Frame}) {
@@ -69,6 +70,7 @@ TEST_F(SessionWindowTest, OnlyOkStoresTheOptions) {
                 EXPECT_EQ(d.chkConnectOnVirtualPort->value(), 1);
                 d.Option1[2]->click();
                 d.chkConnectOnVirtualPort->setValue(0);
+                d.chkComPortControl->setValue(1);
             },
             close);
         showIoOptions(*doc, host);
