@@ -7,7 +7,8 @@
 // can show none of them to the application.
 //
 // Where the port cannot show what the application chose (a pty shows even parity as none and
-// always 8 data bits), the session's own parity and data bits are sent.
+// always 8 data bits), the session's own data bits are sent, and its even parity where the
+// port shows none.
 //
 // Servers speak first (they offer their options at once); one that is silent for quietTicks
 // is offered COM-PORT-OPTION, and one that answers that with nothing within answerTicks, or
