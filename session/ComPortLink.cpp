@@ -2,7 +2,6 @@
 
 #include "platform/Socket.h"
 
-#include <limits>
 #include <utility>
 
 ComPortLink::ComPortLink(Socket& socket, int graceTicks, TelnetCodec::Side comPortSide)
@@ -66,8 +65,8 @@ void ComPortLink::startTelnet() {
     requestComPort();
 }
 
-qint64 ComPortLink::inputRoom() const {
-    return codec_.output().size() > pendingLimit ? 0 : std::numeric_limits<qint64>::max();
+qint64 ComPortLink::inputRoom(qint64 dataRoom) const {
+    return answersWaiting() ? 0 : dataRoom - head_.size();
 }
 
 qint64 ComPortLink::fit(const QByteArray& data) {

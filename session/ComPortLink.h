@@ -31,8 +31,11 @@ public:
 
     // Bytes received from the peer; returns the data among them for the serial side.
     QByteArray receive(const QByteArray& bytes);
-    // How many received bytes it takes now: none while its answers wait to go out.
-    qint64 inputRoom() const;
+    // Its answers wait to go out beyond pendingLimit: it takes no input until they have.
+    bool answersWaiting() const { return codec_.output().size() > pendingLimit; }
+    // How many received bytes it takes now when the data it returns must fit in dataRoom:
+    // none while answers wait, and one fewer while it holds back a lone IAC.
+    qint64 inputRoom(qint64 dataRoom) const;
 
     // How many leading bytes of data the connection takes now (after the commands waiting).
     qint64 fit(const QByteArray& data);

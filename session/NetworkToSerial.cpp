@@ -33,7 +33,7 @@ void NetworkToSerial::takeInput(int index) {
     ComPortLink* comPort = network_.comPort(index);
     if (dropsInputOf(index)) {
         // A COM port client's commands are still heard; only its data is dropped.
-        while (socket.bytesAvailable() > 0 && (!comPort || comPort->inputRoom() > 0)) {
+        while (socket.bytesAvailable() > 0 && !(comPort && comPort->answersWaiting())) {
             const QByteArray bytes = socket.GetData();
             if (bytes.isEmpty())
                 break;
@@ -46,9 +46,9 @@ void NetworkToSerial::takeInput(int index) {
         takeDatagrams(socket);
         return;
     }
-    // Telnet framing only shrinks what it takes: the data fits in the room it was read for.
-    const qint64 room =
-        comPort ? std::min<qint64>(buffer_.room(), comPort->inputRoom()) : buffer_.room();
+    // Telnet framing only shrinks what it takes, and a lone IAC held back from the last read
+    // is counted: the data fits in the room it was read for.
+    const qint64 room = comPort ? comPort->inputRoom(buffer_.room()) : buffer_.room();
     if (room <= 0)
         return;
     const QByteArray bytes = socket.GetData(room);
