@@ -16,6 +16,17 @@ std::uint8_t byteAt(QByteArrayView value) {
     return value.isEmpty() ? 0 : static_cast<std::uint8_t>(value.front());
 }
 
+// BREAK, DTR and RTS in SET-CONTROL: the first value asks for the state, the next two switch
+// it on and off.
+struct LineSwitch {
+    std::uint8_t ask;
+    bool (PortLine::*get)() const;
+    void (PortLine::*set)(bool);
+};
+constexpr LineSwitch kSwitches[] = {{4, &PortLine::breakOn, &PortLine::setBreak},
+                                    {7, &PortLine::dtr, &PortLine::setDtr},
+                                    {10, &PortLine::rts, &PortLine::setRts}};
+
 } // namespace
 
 ComPortServer::ComPortServer(Socket& socket, PortLine& line)
@@ -164,48 +175,21 @@ std::uint8_t ComPortServer::flowAnswer(bool inbound) const {
 // The SET-CONTROL values: flow control (both directions share the port's one setting), BREAK,
 // DTR and RTS, each set or asked for, and answered with the state in force.
 void ComPortServer::control(std::uint8_t value) {
-    switch (value) {
-    case 1:
-    case 2:
-    case 3:
-        line_.setHandshaking(value - 1);
-        [[fallthrough]];
-    case 0:
-    case 17: // DCD and DSR flow control: the port has neither
-    case 19:
-        answer(SetControl, flowAnswer(false));
-        break;
-    case 5:
-    case 6:
-        line_.setBreak(value == 5);
-        [[fallthrough]];
-    case 4:
-        answer(SetControl, std::uint8_t(line_.breakOn() ? 5 : 6));
-        break;
-    case 8:
-    case 9:
-        line_.setDtr(value == 8);
-        [[fallthrough]];
-    case 7:
-        answer(SetControl, std::uint8_t(line_.dtr() ? 8 : 9));
-        break;
-    case 11:
-    case 12:
-        line_.setRts(value == 11);
-        [[fallthrough]];
-    case 10:
-        answer(SetControl, std::uint8_t(line_.rts() ? 11 : 12));
-        break;
-    case 14:
-    case 15:
-    case 16:
-        line_.setHandshaking(value - 14);
-        [[fallthrough]];
-    case 13:
-    case 18: // DTR flow control: the port has none
-        answer(SetControl, flowAnswer(true));
-        break;
-    default:
-        break;
+    for (const LineSwitch& s : kSwitches) {
+        if (value < s.ask || value > s.ask + 2)
+            continue;
+        if (value != s.ask)
+            (line_.*s.set)(value == s.ask + 1);
+        answer(SetControl, std::uint8_t((line_.*s.get)() ? s.ask + 1 : s.ask + 2));
+        return;
     }
+    if (value > 19)
+        return;
+    // Outbound 0-3 and inbound 13-16: ask, none, Xon/Xoff, hardware. 17-19 ask for DCD, DTR
+    // and DSR flow control, which the port has none of: the setting in force is the answer.
+    if (value >= 1 && value <= 3)
+        line_.setHandshaking(value - 1);
+    else if (value >= 14 && value <= 16)
+        line_.setHandshaking(value - 14);
+    answer(SetControl, flowAnswer((value >= 13 && value <= 16) || value == 18));
 }
