@@ -258,7 +258,8 @@ bool frmMain::writeprofilesettings(const QString& FileName) {
     const QString problem =
         QStringLiteral("cannot write the set file %1: %2; the file is as it was")
             .arg(ini.path(), qt_error_string(errno));
-    // A save the user asked for is answered in a message box too; the one at exit is logged.
+    // A save into a file the user named is answered in a message box; the default set's
+    // (at exit) goes to the program's error log, with no one to answer.
     if (FileName.isEmpty())
         ErrorLog::reportProgramError(problem);
     else
