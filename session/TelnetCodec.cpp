@@ -169,16 +169,16 @@ void TelnetCodec::endSubnegotiation() {
 
 void TelnetCodec::sendSubnegotiation(std::uint8_t option, QByteArrayView payload) {
     output_.append(char(IAC)).append(char(SB)).append(char(option));
-    output_.append(escape(payload));
+    output_.append(escape(payload.toByteArray()));
     output_.append(char(IAC)).append(char(SE));
 }
 
 // One pass to count, one to copy into a buffer of the final size: a stream of many IAC bytes
 // costs no more than a few appends.
-QByteArray TelnetCodec::escape(QByteArrayView data) {
+QByteArray TelnetCodec::escape(const QByteArray& data) {
     const auto extra = std::count(data.begin(), data.end(), char(IAC));
     if (extra == 0)
-        return data.toByteArray();
+        return data;
     QByteArray out(data.size() + extra, Qt::Uninitialized);
     char* o = out.data();
     for (const char c : data) {

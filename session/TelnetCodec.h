@@ -57,8 +57,8 @@ public:
     const QByteArray& output() const { return output_; }
     void consumeOutput(qsizetype bytes) { output_.remove(0, bytes); }
 
-    // Data as it goes on the wire: every IAC doubled.
-    static QByteArray escape(QByteArrayView data);
+    // Data as it goes on the wire: every IAC doubled (data itself, shared, when it has none).
+    static QByteArray escape(const QByteArray& data);
     // How many leading bytes of data fit in room bytes once escaped.
     static qsizetype fit(QByteArrayView data, qint64 room);
 
