@@ -22,6 +22,8 @@ bool ComPortLink::controlsPort() const {
 }
 
 QByteArray ComPortLink::receive(const QByteArray& bytes) {
+    if (bytes.isEmpty())
+        return {}; // a read that found nothing: an undecided peer has said nothing yet
     switch (mode_) {
     case Mode::Undecided:
         return decide(bytes);
